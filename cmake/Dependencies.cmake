@@ -1,0 +1,14 @@
+# Third-party libraries, all from Debian's packages (see scripts/deps.sh).
+find_package(Threads REQUIRED)
+
+# Standalone Asio is header-only.
+find_path(ASIO_INCLUDE_DIR asio.hpp REQUIRED)
+add_library(asio INTERFACE)
+target_include_directories(asio SYSTEM INTERFACE ${ASIO_INCLUDE_DIR})
+target_compile_definitions(asio INTERFACE ASIO_STANDALONE ASIO_NO_DEPRECATED)
+target_link_libraries(asio INTERFACE Threads::Threads)
+
+# SimpleIni is header-only for narrow strings.
+find_path(SIMPLEINI_INCLUDE_DIR SimpleIni.h REQUIRED)
+add_library(simpleini INTERFACE)
+target_include_directories(simpleini SYSTEM INTERFACE ${SIMPLEINI_INCLUDE_DIR})

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Builds Horavex and starts it.
+#   scripts/run.sh [horavex-query|horavexd] [ARGS...]   (default: horavex-query)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh build
+scripts/build.sh build/release -DHORAVEX_TESTS=OFF -DHORAVEX_BENCH=OFF
+program=horavex-query
+case "${1:-}" in horavex-query|horavexd) program=$1; shift ;; esac
+exec "build/release/src/cli/$program" "$@"

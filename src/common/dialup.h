@@ -1,0 +1,78 @@
+// Whether a request may use the network: over a LAN, over a modem connection that is already
+// up, or over one that is dialled before the request and hung up after it.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <asio/any_io_executor.hpp>
+#include <asio/associated_executor.hpp>
+#include <asio/async_result.hpp>
+#include <asio/execution/outstanding_work.hpp>
+#include <asio/post.hpp>
+#include <asio/prefer.hpp>
+
+#include "platform/dialup_port.h"
+
+namespace horavex {
+
+// Dial attempts while the connection reports busy, before the dial counts as failed.
+inline constexpr int kMaxDialAttempts = 20;
+
+// The one dial-up connection this program dialled, shared by all clients.
+struct DialupState {
+  DialHandle g_hDialConnection = 0;
+};
+
+// With connect false: hangs up a connection this program dialled, and returns true. With test
+// only: true when there is a network connection of any kind. Otherwise true when a modem
+// connection is up or, with dial when needed, could be dialled.
+bool ManageDialup(DialupPort& port, DialupState& state, bool connect, bool dialWhenNeeded, bool testOnly,
+                  const std::string& name);
+// True when the connection goes over a modem.
+bool IsModemConnected(DialupPort& port, const std::string& name);
+// Dials, trying again while the connection is busy (at most kMaxDialAttempts); false with the
+// handle 0 when it failed.
+bool DialConnection(DialupPort& port, const std::string& name, DialHandle& handle);
+
+struct DialupRequest {
+  bool connect = true;
+  bool dialWhenNeeded = false;
+  bool testOnly = false;
+  std::string name;
+};
+
+// Runs ManageDialup on a thread of its own, one call at a time, so that a slow dial never
+// blocks the thread that asked. The state lives on that thread.
+class DialupService {
+ public:
+  explicit DialupService(std::unique_ptr<DialupPort> port);
+  ~DialupService();  // waits for a call in progress
+  DialupService(const DialupService&) = delete;
+  DialupService& operator=(const DialupService&) = delete;
+
+  // Calls `done` with the result, on the dialup thread.
+  void Manage(DialupRequest request, std::function<void(bool)> done);
+
+  // Asio form: completes with void(bool) on the caller's associated executor.
+  template <typename Token>
+  auto AsyncManage(DialupRequest request, Token&& token) {
+    return asio::async_initiate<Token, void(bool)>(
+        [this](auto handler, DialupRequest req) {
+          auto ex = asio::prefer(asio::get_associated_executor(handler),
+                                 asio::execution::outstanding_work.tracked);
+          auto shared = std::make_shared<decltype(handler)>(std::move(handler));
+          Manage(std::move(req), [ex, shared](bool ok) {
+            asio::post(ex, [shared, ok]() mutable { (*shared)(ok); });
+          });
+        },
+        token, std::move(request));
+  }
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace horavex

@@ -1,0 +1,35 @@
+// The platform's view of the network connection: is there one, does it go over a modem, and
+// dialling and hanging up a named dial-up connection.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace horavex {
+
+using DialHandle = std::uint64_t;  // 0: no connection held
+
+inline constexpr unsigned kConnectionModem = 1;   // flag: the connection goes over a modem
+inline constexpr int kErrorNoConnection = 668;    // Dial result: the connection is busy; try again
+
+class DialupPort {
+ public:
+  virtual ~DialupPort() = default;
+  // True when the computer has a network connection of any kind; `flags` gets kConnectionModem
+  // when one goes over a modem (flags are valid even when the result is false).
+  virtual bool GetConnectedState(unsigned& flags) = 0;
+  // Dials the named connection: 0 with `handle` set, kErrorNoConnection when it should be tried
+  // again, another code for any other failure.
+  virtual int Dial(const std::string& name, DialHandle& handle) = 0;
+  // Hangs up a connection that Dial returned.
+  virtual void HangUp(DialHandle handle) = 0;
+  // Waits between two dial attempts.
+  virtual void Pause(std::chrono::milliseconds duration) = 0;
+};
+
+// The machine's own: interfaces from getifaddrs, dialling through NetworkManager or pon/poff.
+std::unique_ptr<DialupPort> MakeSystemDialupPort();
+
+}  // namespace horavex

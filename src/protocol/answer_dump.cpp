@@ -1,0 +1,114 @@
+#include "protocol/answer_dump.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <string_view>
+
+#include "protocol/byte_reader.h"
+#include "protocol/kinds.h"
+
+namespace horavex {
+namespace {
+
+constexpr std::array<std::string_view, 4> kLeapTexts{
+    "00, Geen waarschuwing\r\n",
+    "01, Laatste minuut 61 seconden\r\n",
+    "10, Laatste minuut 59 seconden\r\n",
+    "11, ALARM geen synchronisatie\r\n",
+};
+
+constexpr std::array<std::string_view, 8> kModeTexts{
+    "reserved\r\n",
+    "symmetric active\r\n",
+    "symmetric passive\r\n",
+    "client\r\n",
+    "server\r\n",
+    "broadcast\r\n",
+    "reserved for NTP control message\r\n",
+    "reserved for private use\r\n",
+};
+
+std::string_view StratumText(unsigned stratum) {
+  if (stratum == 0) return "(0=unspecified or unavailable)\r\n";
+  if (stratum == 1) return "(1=primary reference (e.g., radio clock))\r\n";
+  if (stratum <= 15) return "(2-15=secondary reference (via NTP or SNTP))\r\n";
+  return "(16-255 reserved)\r\n";
+}
+
+template <typename... Args>
+void AppendF(std::string& out, const char* format, Args... args) {
+  char buf[96];
+  const int n = std::snprintf(buf, sizeof buf, format, args...);
+  if (n > 0) out.append(buf, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof buf - 1));
+}
+
+void AppendSntpDetails(std::string& out, const ByteReader& r) {
+  const unsigned b0 = r.U8(0);
+  out += "LI Leap Indicator (XX------): ";
+  out += kLeapTexts[b0 >> 6];
+  AppendF(out, "Versie (--XXX---): %u\r\n", (b0 >> 3) & 7);
+  AppendF(out, "Mode (-----XXX)(%u): ", b0 & 7);
+  out += kModeTexts[b0 & 7];
+  AppendF(out, "Stratum : %u ", unsigned{r.U8(1)});
+  out += StratumText(r.U8(1));
+  // Poll and precision are signed exponents; both show as the plain byte, 0-255.
+  AppendF(out, "Poll Interval: %u\r\n", unsigned{r.U8(2)});
+  AppendF(out, "Preciesie: %u\r\n", unsigned{r.U8(3)});
+  AppendF(out, "Root Delay: %u\r\n", r.U32(4));
+  AppendF(out, "Root Dispersion: %u\r\n", r.U32(8));
+  AppendF(out, "Reference Identifier: %u\r\n", r.U32(12));
+  AppendF(out, "Reference Timestamp: %u.%010u\r\n", r.U32(16), r.U32(20));
+  AppendF(out, "Originate Timestamp : %u.%010u\r\n", r.U32(24), r.U32(28));
+  AppendF(out, "Receive Timestamp : %u.%010u\r\n", r.U32(32), r.U32(36));
+  AppendF(out, "Transmit Timestamp : %u.%010u\r\n", r.U32(40), r.U32(44));
+}
+
+}  // namespace
+
+bool HasAnswer(std::span<const std::uint8_t, kAnswerSize> answer) {
+  return answer[0] != 0 || answer[1] != 0 || answer[2] != 0 || answer[4] != 0;
+}
+
+std::string BuildDump(std::uint32_t kind, std::span<const std::uint8_t, kAnswerSize> answer) {
+  const ByteReader r(answer);
+  std::string_view name = "ONBEKEND";
+  std::span<const std::uint8_t> shown;
+  switch (static_cast<ClientKind>(kind)) {
+    case ClientKind::TimeTcp: name = "Time via TCP"; shown = answer.first(4); break;
+    case ClientKind::TimeUdp: name = "Time via UDP"; shown = answer.first(4); break;
+    case ClientKind::DaytimeTcp: name = "DayTime via TCP"; shown = DaytimeText(answer); break;
+    case ClientKind::DaytimeUdp: name = "DayTime via UDP"; shown = DaytimeText(answer); break;
+    case ClientKind::SntpUdp: name = "SNTP via UDP"; shown = answer.first(kNtpPacketSize); break;
+  }
+  std::string out = "Type client: ";
+  out += name;
+  out += "\r\nDUMP:\r\n";
+  for (std::uint8_t b : shown) AppendF(out, "%02X ", unsigned{b});
+  out += "\r\n";
+  switch (static_cast<ClientKind>(kind)) {
+    case ClientKind::TimeTcp:
+    case ClientKind::TimeUdp: {
+      const std::uint32_t v = r.U32(0);
+      AppendF(out, "Berekening: %u - %u=%u\r\nis aantal sec vanaf 1 jan 1970 0:00 uur", v, kSeconds1900To1970,
+              v - kSeconds1900To1970);
+      break;
+    }
+    case ClientKind::DaytimeTcp:
+    case ClientKind::DaytimeUdp:
+      out += "String ontvangen:\r\n[";
+      out.append(reinterpret_cast<const char*>(shown.data()), shown.size());
+      out += "]";
+      break;
+    case ClientKind::SntpUdp:
+      AppendSntpDetails(out, r);
+      break;
+  }
+  return out;
+}
+
+std::string InfoText(std::uint32_t kind, std::span<const std::uint8_t, kAnswerSize> answer) {
+  return HasAnswer(answer) ? BuildDump(kind, answer) : "Geen informatie aanwezig";
+}
+
+}  // namespace horavex
