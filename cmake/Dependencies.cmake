@@ -12,3 +12,5 @@ target_link_libraries(asio INTERFACE Threads::Threads)
 find_path(SIMPLEINI_INCLUDE_DIR SimpleIni.h REQUIRED)
 add_library(simpleini INTERFACE)
 target_include_directories(simpleini SYSTEM INTERFACE ${SIMPLEINI_INCLUDE_DIR})
+# Narrow strings only: the profile is read and written as UTF-8 bytes.
+target_compile_definitions(simpleini INTERFACE SI_NO_CONVERSION)
