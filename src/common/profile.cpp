@@ -10,11 +10,7 @@ namespace horavex {
 struct Profile::Impl {
   std::filesystem::path file;
   int lastError = 0;
-  CSimpleIniCaseA Load() const {
-    CSimpleIniCaseA ini;
-    ini.LoadFile(file.c_str());
-    return ini;
-  }
+  void Load(CSimpleIniCaseA& ini) const { ini.LoadFile(file.c_str()); }
 };
 
 Profile::Profile(std::filesystem::path file) : impl_(std::make_unique<Impl>()) { impl_->file = std::move(file); }
@@ -36,7 +32,8 @@ int Profile::GetInt(std::string_view section, std::string_view key, int defaultV
 }
 
 std::string Profile::GetString(std::string_view section, std::string_view key, std::string_view defaultValue) {
-  const auto ini = impl_->Load();
+  CSimpleIniCaseA ini;
+  impl_->Load(ini);
   const char* v = ini.GetValue(std::string(section).c_str(), std::string(key).c_str(), nullptr);
   return v ? std::string(v) : std::string(defaultValue);
 }
@@ -46,7 +43,8 @@ bool Profile::WriteInt(std::string_view section, std::string_view key, int value
 }
 
 bool Profile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-  auto ini = impl_->Load();
+  CSimpleIniCaseA ini;
+  impl_->Load(ini);
   ini.SetValue(std::string(section).c_str(), std::string(key).c_str(), std::string(value).c_str());
   if (ini.SaveFile(impl_->file.c_str()) < 0) {
     impl_->lastError = errno;
