@@ -2,6 +2,7 @@
 // up, or over one that is dialled before the request and hung up after it.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,8 +18,11 @@
 
 namespace horavex {
 
-// Dial attempts while the connection reports busy, before the dial counts as failed.
+// Dial attempts while the connection reports busy, before the dial counts as failed; the pause
+// between two; and the time after which no further attempt starts.
 inline constexpr int kMaxDialAttempts = 20;
+inline constexpr std::chrono::milliseconds kDialRetryPause{100};
+inline constexpr std::chrono::seconds kMaxDialTime{60};
 
 // The one dial-up connection this program dialled, shared by all clients.
 struct DialupState {
@@ -27,13 +31,15 @@ struct DialupState {
 
 // With connect false: hangs up a connection this program dialled, and returns true. With test
 // only: true when there is a network connection of any kind. Otherwise true when a modem
-// connection is up or, with dial when needed, could be dialled.
+// connection is up or, with dial when needed, could be dialled (a connection still held from an
+// earlier dial, which is down since there is no modem connection, is hung up first).
 bool ManageDialup(DialupPort& port, DialupState& state, bool connect, bool dialWhenNeeded, bool testOnly,
                   const std::string& name);
 // True when the connection goes over a modem.
 bool IsModemConnected(DialupPort& port, const std::string& name);
-// Dials, trying again while the connection is busy (at most kMaxDialAttempts); false with the
-// handle 0 when it failed.
+// Dials, trying again every kDialRetryPause while the connection is busy (at most
+// kMaxDialAttempts attempts, none started after kMaxDialTime); false with the handle 0 when it
+// failed.
 bool DialConnection(DialupPort& port, const std::string& name, DialHandle& handle);
 
 struct DialupRequest {
@@ -43,12 +49,15 @@ struct DialupRequest {
   std::string name;
 };
 
-// Runs ManageDialup on a thread of its own, one call at a time, so that a slow dial never
-// blocks the thread that asked. The state lives on that thread.
+// Runs ManageDialup on a thread of its own, one call at a time in the order asked, so that a
+// slow dial never blocks the thread that asked. The state lives on that thread.
 class DialupService {
  public:
   explicit DialupService(std::unique_ptr<DialupPort> port);
-  ~DialupService();  // waits for a call in progress
+  // Cancels a dial in progress, completes the requests still queued (a dial among them fails),
+  // hangs up a connection that is still held and joins the thread. Destroy the service before
+  // the executors that its completions run on.
+  ~DialupService();
   DialupService(const DialupService&) = delete;
   DialupService& operator=(const DialupService&) = delete;
 

@@ -1,40 +1,154 @@
 #include "common/profile.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
+#include <ctime>
+#include <mutex>
+#include <vector>
 
 #include <SimpleIni.h>
 
+#include "common/profile_file.h"
+
 namespace horavex {
+namespace {
+
+namespace fs = std::filesystem;
+using Ini = CSimpleIniCaseA;
+
+// Far beyond any real profile; a larger file is not read (and never overwritten).
+constexpr std::size_t kMaxProfileBytes = std::size_t{64} << 20;
+// A file changed this recently may change again without its stamp changing (timestamps are as
+// coarse as the kernel's tick), so it is read again until it is older.
+constexpr std::int64_t kRacyNs = 3'000'000'000;
+constexpr std::chrono::milliseconds kLockBound{10'000};
+
+std::unique_ptr<Ini> Parse(std::string bytes) {
+  auto ini = std::make_unique<Ini>();
+  ini->SetSpaces(false);  // "key=value", as the Windows profile writes it
+  // The parser stops at a NUL; as a line end it keeps the keys that follow a stray one.
+  std::replace(bytes.begin(), bytes.end(), '\0', '\n');
+  if (ini->LoadData(bytes.data(), bytes.size()) < 0) return nullptr;
+  return ini;
+}
+
+bool IsRacy(const std::optional<FileStamp>& stamp) {
+  if (!stamp) return false;
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  const std::int64_t nowNs = static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+  return nowNs - stamp->mtimeNs < kRacyNs;
+}
+
+bool HasLineBreakOrNul(std::string_view s) { return s.find_first_of(std::string_view("\r\n\0", 3)) != s.npos; }
+
+// Names and values that would read back as something else, or change other keys, are refused.
+bool IsWritable(std::string_view section, std::string_view key, std::string_view value) {
+  if (section.empty() || HasLineBreakOrNul(section) || section.find(']') != section.npos) return false;
+  if (key.empty() || HasLineBreakOrNul(key) || key.find('=') != key.npos) return false;
+  if (key.find_first_not_of(" \t") == key.npos || std::string_view(";#[").find(key.front()) != key.npos) return false;
+  return !HasLineBreakOrNul(value);
+}
+
+// Writes go through a symbolic link to its target, so that a linked profile stays linked.
+fs::path WriteTarget(const fs::path& file) {
+  std::error_code ec;
+  if (!fs::is_symlink(file, ec)) return file;
+  fs::path target = fs::weakly_canonical(file, ec);
+  return ec ? file : target;
+}
+
+fs::path HomeDirectory() {
+  if (const char* home = std::getenv("HOME"); home && *home) return home;
+  std::vector<char> buffer(16384);
+  passwd pw{};
+  passwd* found = nullptr;
+  if (getpwuid_r(getuid(), &pw, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir)
+    return found->pw_dir;
+  return {};
+}
+
+}  // namespace
 
 struct Profile::Impl {
-  std::filesystem::path file;
+  fs::path file;
+  std::mutex mutex;
+  std::unique_ptr<Ini> ini = std::make_unique<Ini>();
+  std::optional<FileStamp> stamp;
+  bool loaded = false;
+  bool racy = false;
   int lastError = 0;
-  void Load(CSimpleIniCaseA& ini) const { ini.LoadFile(file.c_str()); }
+
+  // The parsed file, read again when it changed on disk.
+  const Ini& Current() {
+    if (loaded && !racy && StampOfPath(file) == stamp) return *ini;
+    FileBytes read = ReadFileBytes(file, kMaxProfileBytes);
+    std::unique_ptr<Ini> parsed = read.error == 0 ? Parse(std::move(read.bytes)) : nullptr;
+    Remember(parsed ? std::move(parsed) : std::make_unique<Ini>(), read.stamp);
+    return *ini;
+  }
+
+  void Remember(std::unique_ptr<Ini> parsed, std::optional<FileStamp> newStamp) {
+    ini = std::move(parsed);
+    stamp = newStamp;
+    loaded = true;
+    racy = IsRacy(newStamp);
+  }
+
+  int Write(std::string_view section, std::string_view key, std::string_view value);
 };
 
-Profile::Profile(std::filesystem::path file) : impl_(std::make_unique<Impl>()) { impl_->file = std::move(file); }
+int Profile::Impl::Write(std::string_view section, std::string_view key, std::string_view value) {
+  if (!IsWritable(section, key, value)) return EINVAL;
+  const fs::path target = WriteTarget(file);
+  std::error_code ec;
+  if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
+  if (ec) return ec.value();
+  FileLock lock;
+  fs::path lockFile = target;
+  lockFile += ".lock";
+  if (int e = lock.Acquire(lockFile, kLockBound)) return e;
+
+  FileBytes read = ReadFileBytes(target, kMaxProfileBytes);
+  // A file that exists but could not be read is never replaced by one that lacks its keys.
+  if (read.error != 0 && read.error != ENOENT) return read.error;
+  std::unique_ptr<Ini> parsed = Parse(std::move(read.bytes));
+  if (!parsed) return ENOMEM;
+  if (parsed->SetValue(std::string(section).c_str(), std::string(key).c_str(), std::string(value).c_str()) < 0)
+    return ENOMEM;
+  std::string bytes;
+  if (parsed->Save(bytes) < 0) return ENOMEM;
+  FileStamp written;
+  if (int e = ReplaceFile(target, bytes, written)) return e;
+  Remember(std::move(parsed), written);
+  return 0;
+}
+
+Profile::Profile(fs::path file) : impl_(std::make_unique<Impl>()) { impl_->file = std::move(file); }
 Profile::~Profile() = default;
 
-std::filesystem::path Profile::DefaultPath(std::string_view exeBaseName) {
-  std::filesystem::path dir;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) dir = xdg;
-  else if (const char* home = std::getenv("HOME")) dir = std::filesystem::path(home) / ".config";
+fs::path Profile::DefaultPath(std::string_view exeBaseName) {
+  fs::path dir;
+  // A relative XDG_CONFIG_HOME is invalid and to be ignored.
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') dir = xdg;
+  else if (fs::path home = HomeDirectory(); !home.empty()) dir = home / ".config";
   return dir / (std::string(exeBaseName) + ".ini");
 }
 
-const std::filesystem::path& Profile::Path() const { return impl_->file; }
+const fs::path& Profile::Path() const { return impl_->file; }
 
 int Profile::GetInt(std::string_view section, std::string_view key, int defaultValue) {
-  const std::string s = GetString(section, key, "");
-  if (s.empty()) return defaultValue;
-  return std::atoi(s.c_str());
+  return ProfileIntFromText(GetString(section, key, "")).value_or(defaultValue);
 }
 
 std::string Profile::GetString(std::string_view section, std::string_view key, std::string_view defaultValue) {
-  CSimpleIniCaseA ini;
-  impl_->Load(ini);
-  const char* v = ini.GetValue(std::string(section).c_str(), std::string(key).c_str(), nullptr);
+  std::lock_guard lock(impl_->mutex);
+  const char* v = impl_->Current().GetValue(std::string(section).c_str(), std::string(key).c_str(), nullptr);
   return v ? std::string(v) : std::string(defaultValue);
 }
 
@@ -43,16 +157,30 @@ bool Profile::WriteInt(std::string_view section, std::string_view key, int value
 }
 
 bool Profile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-  CSimpleIniCaseA ini;
-  impl_->Load(ini);
-  ini.SetValue(std::string(section).c_str(), std::string(key).c_str(), std::string(value).c_str());
-  if (ini.SaveFile(impl_->file.c_str()) < 0) {
-    impl_->lastError = errno;
-    return false;
-  }
-  return true;
+  std::lock_guard lock(impl_->mutex);
+  impl_->lastError = impl_->Write(section, key, value);
+  return impl_->lastError == 0;
 }
 
-int Profile::LastError() const { return impl_->lastError; }
+int Profile::LastError() const {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->lastError;
+}
+
+std::optional<int> ProfileIntFromText(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  std::size_t i = text.find_first_not_of(" \t\r\n\f\v");
+  if (i == text.npos) return std::nullopt;
+  bool negative = false;
+  if (text[i] == '+' || text[i] == '-') negative = text[i++] == '-';
+  // Accumulated as a negative number, whose range holds INT_MIN; saturates instead of wrapping.
+  long long value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 - (text[i] - '0');
+    if (value < INT_MIN) value = static_cast<long long>(INT_MIN) - 1;
+  }
+  if (negative) return static_cast<int>(std::max<long long>(value, INT_MIN));
+  return static_cast<int>(std::min<long long>(-value, INT_MAX));
+}
 
 }  // namespace horavex

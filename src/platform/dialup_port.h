@@ -14,6 +14,7 @@ using DialHandle = std::uint64_t;  // 0: no connection held
 inline constexpr unsigned kConnectionModem = 1;   // flag: the connection goes over a modem
 inline constexpr int kErrorNoConnection = 668;    // Dial result: the connection is busy; try again
 
+// Calls other than Cancel come from one thread at a time.
 class DialupPort {
  public:
   virtual ~DialupPort() = default;
@@ -23,10 +24,15 @@ class DialupPort {
   // Dials the named connection: 0 with `handle` set, kErrorNoConnection when it should be tried
   // again, another code for any other failure.
   virtual int Dial(const std::string& name, DialHandle& handle) = 0;
-  // Hangs up a connection that Dial returned.
+  // Hangs up a connection that Dial returned; an unknown handle is ignored.
   virtual void HangUp(DialHandle handle) = 0;
-  // Waits between two dial attempts.
+  // Waits between two dial attempts; returns early once Cancel was called.
   virtual void Pause(std::chrono::milliseconds duration) = 0;
+  // From any thread: makes a dial in progress and every later Dial and Pause end at once (a dial
+  // then fails). HangUp keeps working, so that a held connection can still be hung up.
+  virtual void Cancel() {}
+  // The time that bounds the retries of a dial.
+  virtual std::chrono::steady_clock::time_point Now() { return std::chrono::steady_clock::now(); }
 };
 
 // The machine's own: interfaces from getifaddrs, dialling through NetworkManager or pon/poff.

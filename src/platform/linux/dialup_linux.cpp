@@ -1,0 +1,158 @@
+#include "platform/linux/dialup_linux.h"
+
+#include <ifaddrs.h>
+#include <net/if.h>
+
+#include <cerrno>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+
+namespace horavex {
+namespace {
+
+using std::chrono::milliseconds;
+
+bool StartsWith(const std::string& s, std::string_view prefix) { return s.rfind(prefix, 0) == 0; }
+
+bool IsModemInterface(const InterfaceState& i) {
+  return (StartsWith(i.name, "ppp") || StartsWith(i.name, "wwan")) && (i.flags & IFF_UP) != 0;
+}
+
+bool IsPppUp() {
+  for (const InterfaceState& i : ListInterfaces())
+    if (StartsWith(i.name, "ppp") && (i.flags & IFF_UP) != 0) return true;
+  return false;
+}
+
+// Any failure other than "try again" becomes a non-zero code that cannot be mistaken for one.
+int FailureCode(const ProgramResult& r) {
+  switch (r.outcome) {
+    case ProgramResult::Outcome::kExited: return r.code;
+    case ProgramResult::Outcome::kSignalled: return 128 + r.code;
+    case ProgramResult::Outcome::kTimedOut: return kErrorNoConnection;
+    case ProgramResult::Outcome::kCancelled: return ECANCELED;
+    case ProgramResult::Outcome::kNotStarted:
+    case ProgramResult::Outcome::kUnknown: return r.code != 0 ? r.code : EIO;
+  }
+  return EIO;
+}
+
+class LinuxDialupPort final : public DialupPort {
+ public:
+  explicit LinuxDialupPort(LinuxDialupOptions options) : options_(options) {}
+
+  bool GetConnectedState(unsigned& flags) override { return ConnectedStateOf(ListInterfaces(), flags); }
+
+  int Dial(const std::string& name, DialHandle& handle) override {
+    if (cancelled_) return ECANCELED;
+    const bool viaNm = IsOnPath("nmcli");
+    const int r = viaNm ? DialNm(name) : DialPpp(name);
+    if (r != 0) return r;
+    std::lock_guard lock(mutex_);
+    handle = ++lastHandle_;
+    dialled_[handle] = Dialled{name, viaNm};
+    return 0;
+  }
+
+  void HangUp(DialHandle handle) override {
+    Dialled d;
+    {
+      std::lock_guard lock(mutex_);
+      const auto it = dialled_.find(handle);
+      if (it == dialled_.end()) return;
+      d = it->second;
+      dialled_.erase(it);
+    }
+    if (d.viaNm) RunProgram({"nmcli", "connection", "down", "id", d.name}, options_.commandLimit);
+    else RunProgram({"poff", d.name}, options_.commandLimit);
+  }
+
+  void Pause(milliseconds duration) override {
+    std::unique_lock lock(mutex_);
+    wake_.wait_for(lock, duration, [this] { return cancelled_.load(); });
+  }
+
+  void Cancel() override {
+    {
+      std::lock_guard lock(mutex_);
+      cancelled_ = true;
+    }
+    wake_.notify_all();
+  }
+
+ private:
+  struct Dialled {
+    std::string name;
+    bool viaNm = false;
+  };
+
+  int DialNm(const std::string& name) {
+    const auto limit = std::chrono::duration_cast<milliseconds>(options_.nmcliWait) + options_.commandSlack;
+    return DialResultOfNmcli(RunProgram(
+        {"nmcli", "--wait", std::to_string(options_.nmcliWait.count()), "connection", "up", "id", name}, limit,
+        &cancelled_));
+  }
+
+  // pon only starts pppd; the connection is there once a ppp interface is up.
+  int DialPpp(const std::string& name) {
+    const ProgramResult started = RunProgram({"pon", name}, options_.commandLimit, &cancelled_);
+    if (!started.Succeeded()) return FailureCode(started);
+    const auto deadline = std::chrono::steady_clock::now() + options_.pppUpWait;
+    while (!IsPppUp()) {
+      if (cancelled_ || std::chrono::steady_clock::now() >= deadline) {
+        // Stop pppd's attempt, or a second dial would start a second pppd beside it.
+        RunProgram({"poff", name}, options_.commandLimit);
+        return cancelled_ ? ECANCELED : kErrorNoConnection;
+      }
+      Pause(options_.pollStep);
+    }
+    return 0;
+  }
+
+  const LinuxDialupOptions options_;
+  std::atomic<bool> cancelled_{false};
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  DialHandle lastHandle_ = 0;
+  std::map<DialHandle, Dialled> dialled_;
+};
+
+}  // namespace
+
+std::vector<InterfaceState> ListInterfaces() {
+  std::vector<InterfaceState> list;
+  ifaddrs* all = nullptr;
+  if (getifaddrs(&all) != 0) return list;
+  for (const ifaddrs* i = all; i != nullptr; i = i->ifa_next)
+    if (i->ifa_name) list.push_back({i->ifa_name, i->ifa_flags});
+  freeifaddrs(all);
+  return list;
+}
+
+bool ConnectedStateOf(std::span<const InterfaceState> interfaces, unsigned& flags) {
+  flags = 0;
+  bool connected = false;
+  for (const InterfaceState& i : interfaces) {
+    if ((i.flags & IFF_LOOPBACK) != 0) continue;
+    if ((i.flags & IFF_UP) != 0 && (i.flags & IFF_RUNNING) != 0) connected = true;
+    if (IsModemInterface(i)) flags |= kConnectionModem;
+  }
+  return connected;
+}
+
+int DialResultOfNmcli(const ProgramResult& result) {
+  if (result.Succeeded()) return 0;
+  // 3: the activation timed out, 4: it failed; both may go well on a later try.
+  if (result.outcome == ProgramResult::Outcome::kExited && (result.code == 3 || result.code == 4))
+    return kErrorNoConnection;
+  return FailureCode(result);
+}
+
+std::unique_ptr<DialupPort> MakeLinuxDialupPort(LinuxDialupOptions options) {
+  return std::make_unique<LinuxDialupPort>(options);
+}
+
+std::unique_ptr<DialupPort> MakeSystemDialupPort() { return MakeLinuxDialupPort({}); }
+
+}  // namespace horavex
