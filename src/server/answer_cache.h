@@ -1,0 +1,26 @@
+// The answer a server sends, made once per second: every request within one second gets the
+// same bytes, so a flood does not read and format the clock for every request.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <span>
+
+#include "protocol/kinds.h"
+#include "protocol/time_formats.h"
+
+namespace horavex {
+
+class AnswerCache {
+ public:
+  explicit AnswerCache(ServerKind kind) : kind_(kind) {}
+  // The answer of this kind at Unix time `now` (4 bytes for Time, 25 for Daytime).
+  std::span<const std::uint8_t> At(std::int64_t now);
+
+ private:
+  ServerKind kind_;
+  std::int64_t second_ = std::numeric_limits<std::int64_t>::min();
+  ServerAnswer answer_;
+};
+
+}  // namespace horavex

@@ -1,0 +1,107 @@
+// The socket a running server owns. It lives on the io executor: it answers every request, counts
+// it (m_nRequests) and logs it (m_strLog), and hands count and log to the logic side at most a few
+// times a second, so that a flood of requests cannot flood the window and a busy window cannot
+// stop the answers.
+//
+// Every member below the public interface is guarded by mutex_: the io side holds it while it
+// handles a batch of requests, the logic side only to close. That lets Close free the port at
+// once, so that a restart on the same port works, while the io side may be on another thread.
+#pragma once
+
+#include <netinet/in.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <system_error>
+
+#include <asio/ip/address_v4.hpp>
+#include <asio/steady_timer.hpp>
+
+#include "common/executors.h"
+#include "protocol/kinds.h"
+#include "server/answer_cache.h"
+#include "server/request_log.h"
+
+namespace horavex {
+
+class TimeServerSocket : public std::enable_shared_from_this<TimeServerSocket> {
+ public:
+  // What the socket tells the logic side, posted to the logic executor. Nothing is posted once
+  // Close has returned; what was posted before may still arrive.
+  struct Reports {
+    std::function<void(std::uint32_t requests, const std::string& log)> requests;
+    std::function<void(int errorCode)> acceptFailed;
+  };
+  struct OpenErrors {
+    std::error_code create;  // the socket could not be made or bound: nothing is held
+    std::error_code listen;  // a TCP socket is bound but does not listen, so it never answers
+  };
+  // Count and log reach the logic side at once for the first request, then at most this often.
+  static constexpr std::chrono::milliseconds kReportInterval{200};
+  // A failing accept is reported at most this often.
+  static constexpr std::chrono::seconds kFailureReportInterval{1};
+
+  // Makes and binds the socket of `kind` on address:port (port 0: any free port), and for TCP
+  // listens. Nullptr when the socket could not be made or bound (errors.create says why).
+  static std::shared_ptr<TimeServerSocket> Open(ServerKind kind, const Executors& executors,
+                                                const asio::ip::address_v4& address, std::uint16_t port,
+                                                Reports reports, OpenErrors& errors);
+
+  virtual ~TimeServerSocket() = default;
+  TimeServerSocket(const TimeServerSocket&) = delete;
+  TimeServerSocket& operator=(const TimeServerSocket&) = delete;
+
+  // Starts answering on the io executor. Call once, after Open.
+  void Start();
+  // Closes the socket; from any thread. When it returns the port is free and no further report
+  // will be posted. The io context must still exist.
+  void Close();
+  // The port the socket is bound to.
+  std::uint16_t LocalPort() const { return localPort_; }
+
+ protected:
+  TimeServerSocket(ServerKind kind, const Executors& executors, Reports reports);
+
+  // Arms the wait for the next requests (mutex held).
+  virtual void WaitReady() = 0;
+  // Closes the transport's socket and cancels its timers (mutex held).
+  virtual void CloseHandle() = 0;
+
+  // Counts one answered request and puts its requester in the log (mutex held).
+  void Answered(RequestTransport transport, const sockaddr_in& peer);
+  // After a batch: hands count and log on now, or arms the timer that will (mutex held).
+  void ReportSoon();
+  // Shows a failing accept, at most once per kFailureReportInterval (mutex held).
+  void ReportAcceptFailure(int errorCode);
+  // The answer to send now.
+  std::span<const std::uint8_t> AnswerNow();
+  const asio::any_io_executor& Io() const { return io_; }
+
+  std::mutex mutex_;
+  bool closed_ = false;
+  std::uint16_t localPort_ = 0;
+
+ private:
+  void OnReportTimer(const std::error_code& ec);
+  void PostRequests();
+
+  asio::any_io_executor io_;
+  asio::any_io_executor logic_;
+  std::shared_ptr<const Reports> reports_;
+  AnswerCache answers_;
+  std::uint32_t m_nRequests = 0;  // wraps after 2^32 requests, as an unsigned count does
+  RequestLog m_strLog;
+  bool unreported_ = false;
+  bool reportTimerArmed_ = false;
+  std::chrono::steady_clock::time_point lastReport_;
+  std::optional<std::chrono::steady_clock::time_point> lastFailureReport_;
+  asio::steady_timer reportTimer_;
+};
+
+}  // namespace horavex

@@ -1,0 +1,120 @@
+#include "server/tcp_server_socket.h"
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace horavex {
+namespace {
+
+// accept(2): errors of the waiting connection itself, to be passed over like an empty queue.
+bool IsConnectionError(int error) {
+  switch (error) {
+    case EINTR:
+    case ECONNABORTED:
+    case EPROTO:
+    case ENETDOWN:
+    case ENOPROTOOPT:
+    case EHOSTDOWN:
+    case ENONET:
+    case EHOSTUNREACH:
+    case EOPNOTSUPP:
+    case ENETUNREACH:
+    case EPERM:  // refused by a firewall rule
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+void SendAnswerAndClose(int fd, std::span<const std::uint8_t> answer) {
+  if (!answer.empty()) ::send(fd, answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+  // Linux answers a close with unread data by a reset instead of the end of the connection, and
+  // the reset can cost the client its answer. MSG_TRUNC discards without copying.
+  char scratch[2048];
+  for (int i = 0; i < 4 && ::recv(fd, scratch, sizeof scratch, MSG_DONTWAIT | MSG_TRUNC) > 0; ++i) {
+  }
+  ::close(fd);
+}
+
+TcpServerSocket::TcpServerSocket(ServerKind kind, const Executors& executors, Reports reports)
+    : TimeServerSocket(kind, executors, std::move(reports)), acceptor_(executors.io), pauseTimer_(executors.io) {}
+
+std::error_code TcpServerSocket::Bind(const asio::ip::tcp::endpoint& endpoint) {
+  std::error_code ec;
+  acceptor_.open(endpoint.protocol(), ec);
+  // Without it a restart after a served request fails for a minute on the closed connections'
+  // TIME_WAIT. Linux still refuses a second listener on the same port.
+  if (!ec) acceptor_.set_option(asio::socket_base::reuse_address(true), ec);
+  if (!ec) acceptor_.bind(endpoint, ec);
+  if (!ec) acceptor_.non_blocking(true, ec);
+  if (!ec) localPort_ = acceptor_.local_endpoint(ec).port();
+  if (ec) {
+    std::error_code ignored;
+    acceptor_.close(ignored);
+  }
+  return ec;
+}
+
+std::error_code TcpServerSocket::Listen() {
+  std::error_code ec;
+  acceptor_.listen(asio::socket_base::max_listen_connections, ec);
+  listening_ = !ec;
+  return ec;
+}
+
+void TcpServerSocket::WaitReady() {
+  if (!listening_) return;
+  acceptor_.async_wait(asio::socket_base::wait_read, [self = std::static_pointer_cast<TcpServerSocket>(
+                                                          shared_from_this())](const std::error_code& ec) {
+    self->OnReadable(ec);
+  });
+}
+
+void TcpServerSocket::CloseHandle() {
+  std::error_code ignored;
+  acceptor_.close(ignored);
+  pauseTimer_.cancel();
+}
+
+void TcpServerSocket::OnReadable(const std::error_code& ec) {
+  std::lock_guard lock(mutex_);
+  if (closed_ || ec == asio::error::operation_aborted) return;
+  const BatchEnd end = ec ? BatchEnd::Failed : AcceptBatch();
+  if (ec) ReportAcceptFailure(ec.value());
+  ReportSoon();
+  if (end == BatchEnd::Failed) PauseAccepting();
+  else WaitReady();
+}
+
+TcpServerSocket::BatchEnd TcpServerSocket::AcceptBatch() {
+  const int listener = acceptor_.native_handle();
+  for (int i = 0; i < kBatch; ++i) {
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    const int fd = ::accept4(listener, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) {
+      if (errno == EAGAIN || errno == EWOULDBLOCK) return BatchEnd::Drained;
+      if (IsConnectionError(errno)) continue;
+      ReportAcceptFailure(errno);
+      return BatchEnd::Failed;
+    }
+    Answered(RequestTransport::Tcp, peer);
+    SendAnswerAndClose(fd, AnswerNow());
+  }
+  return BatchEnd::Full;
+}
+
+void TcpServerSocket::PauseAccepting() {
+  pauseTimer_.expires_after(kAcceptPause);
+  pauseTimer_.async_wait(
+      [self = std::static_pointer_cast<TcpServerSocket>(shared_from_this())](const std::error_code& ec) {
+        std::lock_guard lock(self->mutex_);
+        if (!self->closed_ && !ec) self->WaitReady();
+      });
+}
+
+}  // namespace horavex

@@ -1,0 +1,45 @@
+// A TCP time server: every accepted connection gets the answer at once and is closed; nothing
+// is read from it.
+#pragma once
+
+#include <asio/ip/tcp.hpp>
+#include <asio/steady_timer.hpp>
+
+#include "server/server_socket.h"
+
+namespace horavex {
+
+class TcpServerSocket final : public TimeServerSocket {
+ public:
+  // Accepting pauses this long when it fails for want of resources (descriptors, memory), since
+  // the connection then stays waiting and would make the next accept fail at once.
+  static constexpr std::chrono::milliseconds kAcceptPause{100};
+  // At most this many connections are taken per readiness, so that other work gets its turn.
+  static constexpr int kBatch = 64;
+
+  TcpServerSocket(ServerKind kind, const Executors& executors, Reports reports);
+  // Opens the socket and binds it to `endpoint`.
+  std::error_code Bind(const asio::ip::tcp::endpoint& endpoint);
+  // Starts listening.
+  std::error_code Listen();
+
+ private:
+  enum class BatchEnd { Drained, Full, Failed };
+
+  void WaitReady() override;
+  void CloseHandle() override;
+  void OnReadable(const std::error_code& ec);
+  BatchEnd AcceptBatch();
+  void PauseAccepting();
+
+  asio::ip::tcp::acceptor acceptor_;
+  asio::steady_timer pauseTimer_;
+  bool listening_ = false;
+};
+
+// Sends `answer` once on the accepted connection `fd` and closes it, never waiting; the send's
+// result is not looked at. What the client has sent is thrown away first, so that the close ends
+// the connection cleanly instead of resetting it.
+void SendAnswerAndClose(int fd, std::span<const std::uint8_t> answer);
+
+}  // namespace horavex

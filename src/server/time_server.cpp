@@ -1,0 +1,117 @@
+#include "server/time_server.h"
+
+#include <cerrno>
+#include <cstdio>
+
+namespace horavex {
+
+TimeServer::TimeServer(ServerKind kind, Profile& profile, Executors executors, ServerView& view,
+                       std::optional<asio::ip::address_v4> bindAddress)
+    : m_nKind(kind),
+      settings_(profile, kind),
+      executors_(std::move(executors)),
+      view_(view),
+      bindAddress_(bindAddress.value_or(asio::ip::address_v4::any())),
+      m_nPort(settings_.Port()),
+      m_bStartUp(settings_.StartUp()),
+      alive_(std::make_shared<TimeServer*>(this)) {}
+
+TimeServer::~TimeServer() {
+  if (m_pSocket) m_pSocket->Close();
+}
+
+void TimeServer::StartIfEnabled() {
+  if (m_bStartUp) StartServer();
+  ShowRequestText();
+}
+
+void TimeServer::StartServer() {
+  if (m_bRunning) return;
+  if (m_nPort > 65535) {
+    // Never bind some other port than the one the user typed.
+    ReportError(kCreateFailedText, EINVAL);
+    return;
+  }
+  TimeServerSocket::OpenErrors errors;
+  m_pSocket = TimeServerSocket::Open(m_nKind, executors_, bindAddress_, static_cast<std::uint16_t>(m_nPort),
+                                     MakeReports(), errors);
+  if (!m_pSocket) {
+    ReportError(kCreateFailedText, errors.create.value());
+    return;
+  }
+  // A socket that does not listen still counts as running, with a count of 0, until it is stopped.
+  if (errors.listen) ReportError(kListenFailedText, errors.listen.value());
+  m_pSocket->Start();
+  requestsShown_ = 0;
+  m_bRunning = true;
+  ShowRequestText();
+}
+
+void TimeServer::StopServer() {
+  if (!m_bRunning) return;
+  m_pSocket->Close();
+  m_pSocket.reset();
+  m_bRunning = false;
+  ShowRequestText();
+}
+
+void TimeServer::Save() {
+  const bool written = settings_.WritePort(m_nPort) && settings_.WriteStartUp(m_bStartUp);
+  // Unlike the profile functions it stands for, a failed write is not passed over: the user
+  // would find the old settings at the next start without knowing why.
+  if (!written) ReportError(kSaveFailedText, settings_.LastError());
+  StopServer();
+  if (m_bStartUp) StartServer();
+}
+
+void TimeServer::SetEnabled(bool enabled) {
+  m_bStartUp = enabled;
+  if (enabled) StartServer();
+  else StopServer();
+}
+
+void TimeServer::ReportError(std::string_view text, int errorCode) {
+  ++m_nMessageCount;
+  char head[64];
+  std::snprintf(head, sizeof head, "Melding: %d ERROR: %d\r\n", m_nMessageCount, errorCode);
+  view_.ShowError(head + std::string(text));
+}
+
+std::string TimeServer::GetStatusText() const {
+  if (!m_bRunning || !m_pSocket) return std::string(kDisabledText);
+  return std::to_string(requestsShown_);
+}
+
+TimeServerSocket::Reports TimeServer::MakeReports() {
+  const std::uint64_t generation = ++generation_;
+  std::weak_ptr<TimeServer*> alive = alive_;
+  return {
+      [alive, generation](std::uint32_t requests, const std::string& log) {
+        if (auto server = alive.lock()) (*server)->OnRequests(generation, requests, log);
+      },
+      [alive, generation](int errorCode) {
+        if (auto server = alive.lock()) (*server)->OnAcceptFailed(generation, errorCode);
+      },
+  };
+}
+
+void TimeServer::OnRequests(std::uint64_t generation, std::uint32_t requests, const std::string& log) {
+  if (generation != generation_ || !m_bRunning) return;
+  requestsShown_ = requests;
+  view_.ShowRequestLog(log);
+  ShowRequestText();
+}
+
+void TimeServer::OnAcceptFailed(std::uint64_t generation, int errorCode) {
+  if (generation != generation_ || !m_bRunning) return;
+  ReportError(kAcceptFailedText, errorCode);
+}
+
+void TimeServer::ShowRequestText() {
+  std::string text = GetStatusText();
+  if (requestText_ == text) return;
+  view_.SetRequestText(text);
+  requestText_ = std::move(text);
+}
+
+}  // namespace horavex

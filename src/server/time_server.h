@@ -1,0 +1,96 @@
+// One time server as logic: its settings, starting and stopping, its numbered error messages and
+// its status text. The server window (CTimeServerDlg) wraps it and implements ServerView; the
+// headless front end does the same without a window.
+//
+// Everything here runs on the logic executor; the socket answers on the io executor (see
+// TimeServerSocket). Both executors' contexts must outlive the server.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <asio/ip/address_v4.hpp>
+
+#include "common/executors.h"
+#include "protocol/kinds.h"
+#include "server/server_settings.h"
+#include "server/server_socket.h"
+#include "server/server_view.h"
+
+namespace horavex {
+
+class Profile;
+
+// Texts of the numbered error messages.
+inline constexpr std::string_view kCreateFailedText = "Creatie socket NIET mogelijk";
+inline constexpr std::string_view kListenFailedText = "Socket niet te maken, of niet te openen";
+inline constexpr std::string_view kAcceptFailedText = "Verbinding aannemen NIET mogelijk";
+inline constexpr std::string_view kSaveFailedText = "Instellingen NIET te bewaren";
+// The status text of a server that is not running.
+inline constexpr std::string_view kDisabledText = "disabled";
+
+class TimeServer {
+ public:
+  // Reads "Port" and "StartUp" of the kind's section. Without `bindAddress` the server binds all
+  // IPv4 addresses. Nothing starts yet: see StartIfEnabled.
+  TimeServer(ServerKind kind, Profile& profile, Executors executors, ServerView& view,
+             std::optional<asio::ip::address_v4> bindAddress = std::nullopt);
+  // Stops the server.
+  ~TimeServer();
+  TimeServer(const TimeServer&) = delete;
+  TimeServer& operator=(const TimeServer&) = delete;
+
+  // What opening the window does: start when enabled ("StartUp"), and show the status text.
+  void StartIfEnabled();
+  // Binds the port and starts answering with a new count and log; nothing while running. A port
+  // that cannot be bound, above 65535 included, gives message "Creatie socket NIET mogelijk".
+  void StartServer();
+  // Closes the socket, which frees the port at once; count and log are gone. Nothing unless running.
+  void StopServer();
+  // The save button: writes "Port" and "StartUp", stops, and starts again when enabled.
+  void Save();
+  // The Enabled button: starts or stops on the current port; nothing is written.
+  void SetEnabled(bool enabled);
+  // The port edit: the port the next start binds; a running server keeps its port until restarted.
+  void SetPort(unsigned port) { m_nPort = port; }
+
+  // Adds a numbered message "Melding: %d ERROR: %d\r\n%s" to the messages field.
+  void ReportError(std::string_view text, int errorCode);
+  // The request count of a running server (decimal), else "disabled"; at most 12 characters.
+  std::string GetStatusText() const;
+
+  ServerKind Kind() const { return m_nKind; }
+  std::string_view Title() const { return InfoOf(m_nKind).title; }
+  unsigned Port() const { return m_nPort; }
+  bool StartUp() const { return m_bStartUp; }
+  bool Running() const { return m_bRunning; }
+  int MessageCount() const { return m_nMessageCount; }
+  // The port the running server is bound to (useful after port 0); 0 when not running.
+  std::uint16_t LocalPort() const { return m_pSocket ? m_pSocket->LocalPort() : 0; }
+
+ private:
+  TimeServerSocket::Reports MakeReports();
+  void OnRequests(std::uint64_t generation, std::uint32_t requests, const std::string& log);
+  void OnAcceptFailed(std::uint64_t generation, int errorCode);
+  void ShowRequestText();
+
+  ServerKind m_nKind;
+  ServerSettings settings_;
+  Executors executors_;
+  ServerView& view_;
+  asio::ip::address_v4 bindAddress_;
+  unsigned m_nPort;
+  bool m_bStartUp;
+  int m_nMessageCount = 0;
+  std::shared_ptr<TimeServerSocket> m_pSocket;
+  bool m_bRunning = false;
+  std::uint32_t requestsShown_ = 0;  // the count of the latest report of the running socket
+  std::uint64_t generation_ = 0;     // tells a running socket's reports from older ones
+  std::optional<std::string> requestText_;
+  std::shared_ptr<TimeServer*> alive_;  // reports posted to the logic side find the server through it
+};
+
+}  // namespace horavex
