@@ -1,0 +1,85 @@
+#include "client/client_settings.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "common/profile.h"
+
+namespace horavex {
+namespace {
+
+constexpr std::array<ClientKindInfo, kClientKindCount> kKinds{{
+    {"TIME CLIENT TCP", "Client Time TCP", 37, "(Normaal 37)", "TmTcp"},
+    {"TIME CLIENT UDP", "Client Time UDP", 37, "(Normaal 37)", "TmUdp"},
+    {"DAYTIME CLIENT TCP", "Client DayTime TCP", 13, "(Normaal 13)", "DayTcp"},
+    {"DAYTIME CLIENT UDP", "Client DayTime UDP", 13, "(Normaal 13)", "DayUdp"},
+    {"SNTP CLIENT UDP", "Client SNTP UDP", 123, "(Normaal 123)", "SNTP"},
+}};
+
+constexpr std::array<int, 11> kIntervalMinutes{1, 5, 10, 15, 30, 60, 120, 240, 360, 720, 1440};
+constexpr std::array<std::int32_t, 12> kMaxOffsetSeconds{0,   5,    10,   30,   60,    300,
+                                                         900, 1800, 3600, 7200, 21600, 43200};
+
+}  // namespace
+
+const ClientKindInfo& InfoOf(ClientKind kind) { return kKinds[static_cast<std::size_t>(kind) % kKinds.size()]; }
+
+ClientSettings ClientSettings::Load(Profile& profile, ClientKind kind) {
+  const ClientKindInfo& info = InfoOf(kind);
+  const std::string_view s = info.section;
+  ClientSettings c;
+  c.m_nWarnLevel = profile.GetInt(s, "WarnLevel", 4);
+  c.m_nMaxOffsetIndex = profile.GetInt(s, "MaxOffset", 0);
+  c.m_nPort = static_cast<unsigned>(profile.GetInt(s, "Port", static_cast<int>(info.defaultPort)));
+  c.m_strServer = profile.GetString(s, "Server", kDefaultServer);
+  c.m_bStartUp = profile.GetInt(s, "StartUp", 0) != 0;
+  c.m_nIntervalIndex = IntervalIndexFromMinutes(profile.GetInt(s, "Interval", 60));
+  return c;
+}
+
+bool ClientSettings::Save(Profile& profile, ClientKind kind) const {
+  const std::string_view s = InfoOf(kind).section;
+  bool ok = profile.WriteString(s, "Server", m_strServer);
+  ok = profile.WriteInt(s, "Port", static_cast<int>(m_nPort)) && ok;
+  ok = profile.WriteInt(s, "Interval", IntervalMinutesFromIndex(m_nIntervalIndex)) && ok;
+  ok = profile.WriteInt(s, "WarnLevel", m_nWarnLevel) && ok;
+  ok = profile.WriteInt(s, "MaxOffset", m_nMaxOffsetIndex) && ok;
+  return profile.WriteInt(s, "StartUp", m_bStartUp ? 1 : 0) && ok;
+}
+
+int IntervalMinutesFromIndex(int index) {
+  return index >= 0 && index < static_cast<int>(kIntervalMinutes.size()) ? kIntervalMinutes[static_cast<std::size_t>(index)]
+                                                                          : 60;
+}
+
+int IntervalIndexFromMinutes(int minutes) {
+  const auto it = std::find(kIntervalMinutes.begin(), kIntervalMinutes.end(), minutes);
+  return it == kIntervalMinutes.end() ? 5 : static_cast<int>(it - kIntervalMinutes.begin());
+}
+
+bool ShouldWarn(int failures, int level) {
+  switch (level) {
+    case 1: return failures == 1;
+    case 2: return failures >= 2;
+    case 3: return failures >= 5;
+    case 4: return true;
+    default: return false;
+  }
+}
+
+std::int32_t MaxOffsetLimit(int index) {
+  return index >= 0 && index < static_cast<int>(kMaxOffsetSeconds.size()) ? kMaxOffsetSeconds[static_cast<std::size_t>(index)]
+                                                                          : 0;
+}
+
+std::int32_t CheckMaxOffset(std::int64_t now, std::int32_t received, int maxOffsetIndex) {
+  const std::int32_t limit = MaxOffsetLimit(maxOffsetIndex);
+  if (limit == 0) return 0;
+  // Both sides are 32-bit calendar seconds; their difference is taken without overflow and
+  // shown capped to the largest 32-bit number.
+  const std::int64_t d = std::min<std::int64_t>(
+      INT32_MAX, std::abs(static_cast<std::int64_t>(static_cast<std::int32_t>(now)) - received));
+  return d < limit ? 0 : static_cast<std::int32_t>(d);
+}
+
+}  // namespace horavex

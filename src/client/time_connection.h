@@ -1,0 +1,63 @@
+// One client's exchange with its server: look the name up, open a socket of the kind's
+// transport, connect, send the request, and receive the answer once. Every wait ends at the
+// request's deadline.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <system_error>
+
+#include <asio/any_io_executor.hpp>
+#include <asio/awaitable.hpp>
+#include <asio/ip/tcp.hpp>
+#include <asio/ip/udp.hpp>
+
+#include "protocol/kinds.h"
+#include "protocol/time_formats.h"
+
+namespace horavex {
+
+// How long one request may wait for the network, lookup, connect and answer together. Long
+// enough for a distant server on a slow line, short enough that a dead one is reported while
+// the user still looks.
+inline constexpr std::chrono::milliseconds kRequestTimeout{5000};
+
+struct ReceiveResult {
+  std::int64_t count = 0;  // bytes received, 0 for an orderly close, -1 for an error
+  std::error_code error;   // the error of the receive, if any
+};
+
+class TimeConnection {
+ public:
+  using Deadline = std::chrono::steady_clock::time_point;
+
+  // A connection of `kind`'s transport whose sockets and timers run on `io`.
+  TimeConnection(asio::any_io_executor io, ClientKind kind);
+
+  // Looks `host` up, makes the socket and connects it to `port` (for UDP this only fixes the
+  // peer). A port above 65535 is refused with EINVAL. An expired deadline is timed_out.
+  asio::awaitable<std::error_code> Connect(std::string host, unsigned port, Deadline deadline);
+
+  // Sends the request; its result is not looked at, as a lost request shows as a missing answer.
+  void Send(std::span<const std::uint8_t> request);
+
+  // One receive of up to `area.size()` bytes: a datagram longer than that arrives cut. Neither
+  // joins pieces nor waits for more. An expired deadline gives -1 with timed_out.
+  asio::awaitable<ReceiveResult> Receive(std::span<std::uint8_t> area, Deadline deadline);
+
+  void Close();
+
+ private:
+  asio::awaitable<std::error_code> ConnectTcp(const std::vector<asio::ip::address>& addresses,
+                                              std::uint16_t port, Deadline deadline);
+
+  asio::any_io_executor io_;
+  ClientKind kind_;
+  asio::ip::tcp::socket tcp_;
+  asio::ip::udp::socket udp_;
+};
+
+}  // namespace horavex

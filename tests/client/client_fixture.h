@@ -1,0 +1,79 @@
+// A time client wired to fakes: a clock that only moves when the test moves it, a scripted
+// dial-up port, a profile in a private folder and a view that records what it was shown.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include <asio/io_context.hpp>
+
+#include "client/time_client.h"
+#include "recording_view.h"
+#include "common/dialup.h"
+#include "common/profile.h"
+#include "platform/null/fake_dialup_port.h"
+#include "platform/simulated_clock.h"
+#include "support/temp_dir.h"
+
+namespace horavex::testing {
+
+// 2026-12-06 12:00:00.500 UTC, a Sunday.
+inline constexpr std::int64_t kNow = 1796558400;
+inline constexpr UnixMillis kNowMillis = kNow * 1000 + 500;
+
+class ClientTest : public ::testing::Test {
+ protected:
+  ClientTest() {
+    setenv("TZ", "UTC0", 1);
+    tzset();
+    auto fake = std::make_unique<FakeDialupPort>();
+    fake->SetConnected(true, 0);
+    port_ = fake.get();
+    dialup_ = std::make_unique<DialupService>(std::move(fake));
+  }
+
+  // A client of `kind` asking 127.0.0.1:`port`, quick to give up, showing no warning boxes.
+  std::unique_ptr<TimeClient> MakeClient(ClientKind kind, unsigned port, RecordingView& view) {
+    auto c = std::make_unique<TimeClient>(
+        kind, ClientServices{{io_.get_executor(), io_.get_executor()}, profile_, clock_, *dialup_}, view);
+    c->Settings().m_strServer = "127.0.0.1";
+    c->Settings().m_nPort = port;
+    c->Settings().m_nWarnLevel = 0;
+    c->SetTimeout(std::chrono::milliseconds(400));
+    c->SetLastSyncTexts(&texts_);
+    return c;
+  }
+
+  // Runs the logic until `done` holds; false when 10 seconds pass first.
+  template <typename Done>
+  bool RunUntil(Done done) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    io_.restart();
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > limit) return false;
+      io_.run_one_for(std::chrono::milliseconds(20));
+    }
+    return true;
+  }
+
+  // One whole request of `client`; fails the test when it does not finish.
+  void Synchro(TimeClient& client) {
+    client.DoSynchro();
+    ASSERT_TRUE(RunUntil([&] { return !client.IsRequestActive(); })) << "request did not finish";
+  }
+
+  TempDir dir_;
+  Profile profile_{dir_.File("horavex.ini")};
+  ManualTimeSource time_{kNowMillis};
+  SimulatedClock clock_{time_.Source()};
+  LastSyncTexts texts_;
+  asio::io_context io_;
+  FakeDialupPort* port_ = nullptr;
+  std::unique_ptr<DialupService> dialup_;
+};
+
+}  // namespace horavex::testing

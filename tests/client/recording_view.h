@@ -1,0 +1,50 @@
+// A client view that remembers what it was shown, for tests.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "client/client_view.h"
+
+namespace horavex::testing {
+
+class RecordingView : public ClientView {
+ public:
+  struct Warning {
+    std::string title, text;
+  };
+
+  void SetStatusLine(const std::string& t) override { statusLines.push_back(t); }
+  void SetMessages(const std::string& t) override { messages = t, ++messageCount; }
+  void SetLastAttempt(const std::string& t) override { lastAttempt = t; }
+  void SetLastSync(const std::string& t) override { lastSync = t; }
+  void EnableSynchro(bool enabled) override { synchroEnabled = enabled; }
+  void ShowWarning(const std::string& title, const std::string& text, std::function<void()> closed) override {
+    warnings.push_back({title, text});
+    if (holdWarnings) {
+      openWarnings.push_back(std::move(closed));
+    } else {
+      closed();
+    }
+  }
+
+  // Closes the oldest warning still open, as the user's OK would.
+  void CloseWarning() {
+    auto closed = std::move(openWarnings.front());
+    openWarnings.erase(openWarnings.begin());
+    closed();
+  }
+  std::string Status() const { return statusLines.empty() ? "" : statusLines.back(); }
+
+  std::vector<std::string> statusLines;
+  std::string messages = "<Meldingen>";
+  int messageCount = 0;
+  std::string lastAttempt, lastSync;
+  bool synchroEnabled = true;
+  std::vector<Warning> warnings;
+  bool holdWarnings = false;
+  std::vector<std::function<void()>> openWarnings;
+};
+
+}  // namespace horavex::testing
