@@ -42,7 +42,25 @@ bool IsModemConnected(DialupPort& port, const std::string& name);
 // failed.
 bool DialConnection(DialupPort& port, const std::string& name, DialHandle& handle);
 
+// The arguments of one ManageDialup call.
+//
+// Not an aggregate on purpose: g++ 12 miscompiles an aggregate temporary with a std::string in it
+// when it is passed by value inside a co_await expression (it is copied bitwise and destroyed
+// twice), which is how AsyncManage is called. Build one with the factories or field by field.
 struct DialupRequest {
+  DialupRequest() = default;
+  DialupRequest(bool connectArg, bool dialWhenNeededArg, bool testOnlyArg, std::string nameArg)
+      : connect(connectArg), dialWhenNeeded(dialWhenNeededArg), testOnly(testOnlyArg), name(std::move(nameArg)) {}
+
+  // The check before a synchronisation request, for "CheckConnect" and "Connection": mode 0 asks
+  // for a network of any kind, 2 dials when needed, any other mode needs the modem connection.
+  static DialupRequest BeforeRequest(int checkConnect, std::string connection) {
+    if (checkConnect == 0) return DialupRequest(true, false, true, std::string());
+    return DialupRequest(true, checkConnect == 2, false, std::move(connection));
+  }
+  // The hang-up at the end of every request that passed the check.
+  static DialupRequest AfterRequest() { return DialupRequest(false, false, false, std::string()); }
+
   bool connect = true;
   bool dialWhenNeeded = false;
   bool testOnly = false;
@@ -71,9 +89,15 @@ class DialupService {
         [this](auto handler, DialupRequest req) {
           auto ex = asio::prefer(asio::get_associated_executor(handler),
                                  asio::execution::outstanding_work.tracked);
+          // std::function needs a copyable callable; the handler itself may only be moved.
           auto shared = std::make_shared<decltype(handler)>(std::move(handler));
           Manage(std::move(req), [ex, shared](bool ok) {
-            asio::post(ex, [shared, ok]() mutable { (*shared)(ok); });
+            asio::post(ex, [shared, ok]() mutable {
+              // Invoked as an object of its own: an awaitable's handler must not outlive its call
+              // inside storage that is freed later.
+              auto h = std::move(*shared);
+              std::move(h)(ok);
+            });
           });
         },
         token, std::move(request));

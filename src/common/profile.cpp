@@ -11,6 +11,8 @@
 #include <mutex>
 #include <vector>
 
+// Debian's SimpleIni.h keeps its template bodies behind this switch; this file is the one user.
+#define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
 #include "common/profile_file.h"
@@ -19,7 +21,8 @@ namespace horavex {
 namespace {
 
 namespace fs = std::filesystem;
-using Ini = CSimpleIniCaseA;
+// CSimpleIniA compares names without regard to case (CSimpleIniCaseA is the case-sensitive one).
+using Ini = CSimpleIniA;
 
 // Far beyond any real profile; a larger file is not read (and never overwritten).
 constexpr std::size_t kMaxProfileBytes = std::size_t{64} << 20;
