@@ -1,0 +1,108 @@
+#include "platform/linux/run_program.h"
+
+#include <signal.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "fake_commands.h"
+
+namespace horavex {
+namespace {
+
+using namespace std::chrono_literals;
+using Outcome = ProgramResult::Outcome;
+using testing::FakeCommands;
+
+// Whether the process is gone (or only a zombie that nobody here has to reap).
+bool IsGone(int pid) {
+  for (int i = 0; i < 200; ++i) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string pidField, name, state;
+    if (!(stat >> pidField >> name >> state) || state == "Z") return true;
+    std::this_thread::sleep_for(10ms);
+  }
+  return false;
+}
+
+TEST(RunProgramTest, ReportsHowTheProgramEnded) {
+  FakeCommands commands;
+  commands.Add("ok");
+  commands.Add("fails", "exit 7");
+  commands.Add("killsitself", "kill -USR1 $$");
+  EXPECT_TRUE(RunProgram({"ok"}, 5s).Succeeded());
+  const ProgramResult failed = RunProgram({"fails"}, 5s);
+  EXPECT_EQ(failed.outcome, Outcome::kExited);
+  EXPECT_EQ(failed.code, 7);
+  const ProgramResult signalled = RunProgram({"killsitself"}, 5s);
+  EXPECT_EQ(signalled.outcome, Outcome::kSignalled);
+  EXPECT_EQ(signalled.code, SIGUSR1);
+  const ProgramResult missing = RunProgram({"nosuchprogram"}, 5s);
+  EXPECT_EQ(missing.outcome, Outcome::kNotStarted);
+  EXPECT_EQ(missing.code, ENOENT);
+  EXPECT_EQ(RunProgram({}, 5s).outcome, Outcome::kNotStarted);
+}
+
+TEST(RunProgramTest, AProgramPastItsBoundIsKilledWithWhatItStarted) {
+  FakeCommands commands;
+  const std::string pids = (commands.Dir() / "pids").string();
+  commands.Add("hangs", "/bin/sleep 30 & echo $! > '" + pids + "'; echo $$ >> '" + pids + "'; wait");
+  const auto start = std::chrono::steady_clock::now();
+  const ProgramResult r = RunProgram({"hangs"}, 300ms);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+  EXPECT_EQ(r.outcome, Outcome::kTimedOut);
+  std::ifstream in(pids);
+  int sleeper = 0, shell = 0;
+  ASSERT_TRUE(in >> sleeper >> shell);
+  EXPECT_TRUE(IsGone(sleeper));
+  EXPECT_TRUE(IsGone(shell));
+}
+
+TEST(RunProgramTest, TheCancelFlagEndsTheWait) {
+  FakeCommands commands;
+  commands.Add("hangs", "exec /bin/sleep 30");
+  std::atomic<bool> cancel{false};
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(100ms);
+    cancel = true;
+  });
+  const auto start = std::chrono::steady_clock::now();
+  const ProgramResult r = RunProgram({"hangs"}, 30s, &cancel);
+  canceller.join();
+  EXPECT_EQ(r.outcome, Outcome::kCancelled);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+}
+
+TEST(RunProgramTest, TheProgramDoesNotInheritBlockedSignals) {
+  FakeCommands commands;
+  commands.Add("terminates", "kill -TERM $$; exit 0");
+  ProgramResult r;
+  // As on an Asio thread, which blocks every signal.
+  std::thread blocked([&] {
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, nullptr);
+    r = RunProgram({"terminates"}, 5s);
+  });
+  blocked.join();
+  EXPECT_EQ(r.outcome, Outcome::kSignalled);
+  EXPECT_EQ(r.code, SIGTERM);
+}
+
+TEST(RunProgramTest, IsOnPathFindsOnlyExecutableFiles) {
+  FakeCommands commands;
+  commands.Add("present");
+  std::ofstream(commands.Dir() / "plain") << "not executable";
+  std::filesystem::create_directory(commands.Dir() / "folder");
+  EXPECT_TRUE(IsOnPath("present"));
+  EXPECT_FALSE(IsOnPath("plain"));
+  EXPECT_FALSE(IsOnPath("folder"));
+  EXPECT_FALSE(IsOnPath("absent"));
+  EXPECT_FALSE(IsOnPath("../present"));
+}
+
+}  // namespace
+}  // namespace horavex
