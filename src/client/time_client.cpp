@@ -56,8 +56,7 @@ void TimeClient::DoSynchro() {
 asio::awaitable<void> TimeClient::Synchro(std::shared_ptr<bool> alive) {
   const CommonSettings common(m_services.profile);
   const int mode = common.CheckConnect();
-  DialupRequest check{.connect = true, .dialWhenNeeded = mode == 2, .testOnly = mode == 0, .name = {}};
-  if (mode != 0) check.name = common.Connection();
+  DialupRequest check = DialupRequest::BeforeRequest(mode, mode != 0 ? common.Connection() : std::string());
   const bool mayConnect = co_await m_services.dialup.AsyncManage(std::move(check), asio::use_awaitable);
   if (!*alive) co_return;
   if (!mayConnect) {
@@ -169,7 +168,7 @@ asio::awaitable<void> TimeClient::Finish(std::shared_ptr<bool> alive) {
   }
   m_view.SetStatusLine("Aanvraag gereed");
   // A local, not a temporary in the co_await expression: g++ 12 may destroy such a temporary twice.
-  DialupRequest hangUp{.connect = false, .dialWhenNeeded = false, .testOnly = false, .name = {}};
+  DialupRequest hangUp = DialupRequest::AfterRequest();
   co_await m_services.dialup.AsyncManage(std::move(hangUp), asio::use_awaitable);
   if (!*alive) co_return;
   m_bBusy = false;

@@ -1,0 +1,183 @@
+#include "cli/query.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+
+#include <asio/io_context.hpp>
+
+#include "cli/connected_port.h"
+#include "client/time_connection.h"
+#include "common/dialup.h"
+#include "common/profile.h"
+#include "platform/clock.h"
+#include "platform/simulated_clock.h"
+#include "protocol/answer_dump.h"
+
+namespace horavex {
+namespace {
+
+constexpr std::pair<const char*, ClientKind> kKindNames[] = {
+    {"time-tcp", ClientKind::TimeTcp},       {"time-udp", ClientKind::TimeUdp}, {"daytime-tcp", ClientKind::DaytimeTcp},
+    {"daytime-udp", ClientKind::DaytimeUdp}, {"sntp", ClientKind::SntpUdp},
+};
+
+std::optional<std::chrono::milliseconds> ParseSeconds(const std::string& text) {
+  double seconds = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+  if (ec != std::errc() || end != text.data() + text.size() || !(seconds > 0) || seconds > 600) return std::nullopt;
+  return std::chrono::milliseconds(static_cast<long long>(std::ceil(seconds * 1000)));
+}
+
+std::optional<unsigned> ParsePort(const std::string& text) {
+  unsigned port = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), port);
+  if (ec != std::errc() || end != text.data() + text.size() || port == 0 || port > 65535) return std::nullopt;
+  return port;
+}
+
+ParsedQuery Fail(std::string message) { return {std::nullopt, std::move(message) + "\n" + QueryUsage()}; }
+
+// The local clock reading of `t` in milliseconds.
+std::int64_t Millis(const SystemTime& t) { return UnixFromSystemTime(t) * 1000 + t.wMilliseconds; }
+
+}  // namespace
+
+std::string QueryUsage() {
+  return "Gebruik: horavex-query [--timeout SECONDEN] [--set [--dry-run]] [--profile PAD] SOORT SERVER [POORT]\n"
+         "  SOORT: time-tcp, time-udp, daytime-tcp, daytime-udp of sntp\n"
+         "  --timeout   hoe lang het verzoek op het netwerk wacht (standaard 5)\n"
+         "  --set       zet de klok, met dezelfde controles als de client (maximale correctie)\n"
+         "  --dry-run   met --set: laat zien wat gezet zou worden, zet niets\n"
+         "  --profile   het profiel met de instellingen van de client (standaard dat van Horavex)\n";
+}
+
+std::optional<ClientKind> KindFromName(const std::string& name) {
+  for (const auto& [text, kind] : kKindNames)
+    if (name == text) return kind;
+  return std::nullopt;
+}
+
+ParsedQuery ParseQueryArgs(const std::vector<std::string>& args) {
+  QueryOptions o;
+  o.timeout = kRequestTimeout;
+  std::vector<std::string> positional;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const bool hasValue = i + 1 < args.size();
+    if (a == "--help" || a == "-h") return {std::nullopt, QueryUsage()};
+    if (a == "--set") {
+      o.set = true;
+    } else if (a == "--dry-run") {
+      o.dryRun = true;
+    } else if (a == "--timeout" && hasValue) {
+      const auto t = ParseSeconds(args[++i]);
+      if (!t) return Fail("Ongeldige wachttijd: " + args[i]);
+      o.timeout = *t;
+    } else if (a == "--profile" && hasValue) {
+      o.profile = args[++i];
+    } else if (a.starts_with("-")) {
+      return Fail("Onbekende optie: " + a);
+    } else {
+      positional.push_back(a);
+    }
+  }
+  if (positional.size() < 2 || positional.size() > 3) return Fail("Geef SOORT en SERVER op.");
+  const auto kind = KindFromName(positional[0]);
+  if (!kind) return Fail("Onbekende soort: " + positional[0]);
+  if (positional[1].empty()) return Fail("Geef een server op.");
+  o.kind = *kind;
+  o.server = positional[1];
+  o.port = InfoOf(o.kind).defaultPort;
+  if (positional.size() == 3) {
+    const auto port = ParsePort(positional[2]);
+    if (!port) return Fail("Ongeldige poort: " + positional[2]);
+    o.port = *port;
+  }
+  if (o.dryRun && !o.set) return Fail("--dry-run hoort bij --set.");
+  return {o, {}};
+}
+
+std::string PlainLines(std::string text) {
+  for (std::size_t pos; (pos = text.find("\r\n")) != std::string::npos;) text.erase(pos, 1);
+  return text;
+}
+
+std::string IsoUtc(const std::tm& utc, int milliseconds) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900, utc.tm_mon + 1,
+                utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, milliseconds < 0 ? 0 : milliseconds);
+  return buf;
+}
+
+std::string FormatAnswerReport(ClientKind kind, const AnswerArea& answer, const RequestOutcome& outcome,
+                               bool clockWasSet) {
+  std::string out = PlainLines(InfoText(static_cast<std::uint32_t>(kind), answer));
+  out += out.ends_with('\n') ? "\n" : "\n\n";
+  if (!outcome.utc) return out;
+  const std::tm& utc = *outcome.utc;
+  char line[128];
+  std::snprintf(line, sizeof line, "Tijd (UTC): %04d-%02d-%02d %02d:%02d:%02d", utc.tm_year + 1900, utc.tm_mon + 1,
+                utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
+  out += line;
+  const std::int64_t local = Millis(outcome.clockAtAnswer);
+  if (outcome.milliseconds >= 0) {
+    // The answer has a fraction: compare to the millisecond.
+    std::snprintf(line, sizeof line, ".%03d\nVerschil met lokale klok: %+.3f s\n", outcome.milliseconds,
+                  static_cast<double>(std::int64_t{outcome.calendarSeconds} * 1000 + outcome.milliseconds - local) /
+                      1000.0);
+  } else {
+    // Whole seconds only: a fraction of the local clock would be a difference nobody measured.
+    const std::int64_t localSeconds = local >= 0 ? local / 1000 : (local - 999) / 1000;
+    std::snprintf(line, sizeof line, "\nVerschil met lokale klok: %+lld s\n",
+                  static_cast<long long>(outcome.calendarSeconds - localSeconds));
+  }
+  out += line;
+  if (clockWasSet) out += "Klok ingesteld.\n";
+  return out + IsoUtc(utc, outcome.milliseconds) + "\n";
+}
+
+int RunQuery(const QueryOptions& options) {
+  asio::io_context io;
+  Profile profile(options.profile.value_or(Profile::DefaultPath("horavex")));
+  std::unique_ptr<Clock> clock;
+  if (options.set && !options.dryRun) {
+    clock = MakeSystemClock();
+  } else {
+    auto simulated = std::make_unique<SimulatedClock>();
+    if (options.dryRun) {
+      simulated->SetObserver([](const SystemTime& t) {
+        std::cerr << "Droogoefening: de klok zou gezet worden op "
+                  << IsoUtc(*UtcBreakdown(static_cast<std::int32_t>(UnixFromSystemTime(t))), t.wMilliseconds) << "\n";
+      });
+    }
+    clock = std::move(simulated);
+  }
+  DialupService dialup(std::make_unique<ConnectedPort>());
+  NullClientView view;
+  TimeClient client(options.kind, ClientServices{{io.get_executor(), io.get_executor()}, profile, *clock, dialup},
+                    view);
+  ClientSettings& settings = client.Settings();
+  settings.m_strServer = options.server;
+  settings.m_nPort = options.port;
+  settings.m_nWarnLevel = 0;
+  if (!options.set) settings.m_nMaxOffsetIndex = 0;  // nothing is set, so nothing is too far
+  client.SetTimeout(options.timeout);
+  client.SetFinishedObserver([&io] { io.stop(); });
+  client.DoSynchro();
+  io.run();
+
+  const RequestOutcome& outcome = client.LastOutcome();
+  if (outcome.received && HasAnswer(client.Answer())) {
+    const bool clockWasSet = options.set && !options.dryRun && outcome.clockSet;
+    std::cout << FormatAnswerReport(options.kind, client.Answer(), outcome, clockWasSet);
+  }
+  if (!outcome.failure.empty()) {
+    std::cerr << PlainLines(outcome.failure) << " [ERROR: " << outcome.number << "]\n";
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace horavex
