@@ -36,10 +36,13 @@ class ClientTest : public ::testing::Test {
     dialup_ = std::make_unique<DialupService>(std::move(fake));
   }
 
-  // A client of `kind` asking 127.0.0.1:`port`, quick to give up, showing no warning boxes.
-  std::unique_ptr<TimeClient> MakeClient(ClientKind kind, unsigned port, RecordingView& view) {
+  // A client of `kind` asking 127.0.0.1:`port`, quick to give up, showing no warning boxes; it
+  // sets the test's clock unless given another.
+  std::unique_ptr<TimeClient> MakeClient(ClientKind kind, unsigned port, RecordingView& view,
+                                         Clock* clock = nullptr) {
     auto c = std::make_unique<TimeClient>(
-        kind, ClientServices{{io_.get_executor(), io_.get_executor()}, profile_, clock_, *dialup_}, view);
+        kind, ClientServices{{io_.get_executor(), io_.get_executor()}, profile_, clock ? *clock : clock_, *dialup_},
+        view);
     c->Settings().m_strServer = "127.0.0.1";
     c->Settings().m_nPort = port;
     c->Settings().m_nWarnLevel = 0;
