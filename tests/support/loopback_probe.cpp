@@ -112,7 +112,7 @@ std::optional<Bytes> WaitForUdpAnswer(std::uint16_t port, std::span<const std::u
   do {
     const auto resend = Clock::now() + milliseconds{100};
     send(fd.Get(), request.data(), request.size(), MSG_NOSIGNAL);
-    while (PollFor(fd, POLLIN, std::min(Remaining(deadline, milliseconds{100}), Remaining(resend, milliseconds{100})))) {
+    while (PollFor(fd, POLLIN, Remaining(std::min(deadline, resend), milliseconds{100}))) {
       const ssize_t n = recv(fd.Get(), buffer.data(), buffer.size(), MSG_DONTWAIT);
       if (n >= 0) return Bytes(buffer.begin(), buffer.begin() + n);
     }

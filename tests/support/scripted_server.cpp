@@ -79,9 +79,10 @@ class TcpSession : public std::enable_shared_from_this<TcpSession> {
       if (!reply_.keepOpen) Close();
       return;
     }
-    asio::async_write(socket_, asio::buffer(reply_.sends[i]), [self = shared_from_this(), i](std::error_code ec, std::size_t) {
+    auto next = [self = shared_from_this(), i](std::error_code ec, std::size_t) {
       if (!ec) self->Send(i + 1);
-    });
+    };
+    asio::async_write(socket_, asio::buffer(reply_.sends[i]), next);
   }
 
   void Close() {
