@@ -5,7 +5,10 @@ find_package(Threads REQUIRED)
 find_path(ASIO_INCLUDE_DIR asio.hpp REQUIRED)
 add_library(asio INTERFACE)
 target_include_directories(asio SYSTEM INTERFACE ${ASIO_INCLUDE_DIR})
-target_compile_definitions(asio INTERFACE ASIO_STANDALONE ASIO_NO_DEPRECATED)
+# Asio picks aligned_alloc or operator new for its handler memory by whether a standard header came
+# before its own; files that include Asio first then free with the other function (ASan:
+# alloc-dealloc-mismatch). One choice for every file.
+target_compile_definitions(asio INTERFACE ASIO_STANDALONE ASIO_NO_DEPRECATED ASIO_DISABLE_STD_ALIGNED_ALLOC)
 target_link_libraries(asio INTERFACE Threads::Threads)
 
 # SimpleIni is header-only for narrow strings.
