@@ -1,0 +1,292 @@
+// The four servers on loopback: what they answer, to whom, what they log and count, in both
+// thread arrangements.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "protocol/time_formats.h"
+#include "server/request_log.h"
+#include "server_fixture.h"
+#include "support/loopback_probe.h"
+
+namespace horavex::testing {
+namespace {
+
+std::string Hex4(std::uint16_t port) {
+  char buffer[8];
+  std::snprintf(buffer, sizeof buffer, "%04X", port);
+  return buffer;
+}
+
+// True when `answer` is what a server of `kind` sends at some second of [from, to].
+bool IsAnswerBetween(ServerKind kind, const std::string& answer, std::time_t from, std::time_t to) {
+  for (std::time_t t = from; t <= to; ++t) {
+    const ServerAnswer expected = MakeServerAnswer(static_cast<std::uint32_t>(kind), t);
+    if (answer == std::string(expected.bytes.begin(), expected.bytes.begin() + expected.length)) return true;
+  }
+  return false;
+}
+
+class Answers : public ServerFixture, public ::testing::TestWithParam<std::tuple<Threads, ServerKind>> {
+ protected:
+  Answers() : ServerFixture(std::get<0>(GetParam())) {}
+  ServerKind Kind() const { return std::get<1>(GetParam()); }
+};
+
+TEST_P(Answers, OneExactAnswerPerRequest) {
+  auto server = Make(Kind());
+  server->StartServer();
+  ASSERT_TRUE(server->Running());
+  const std::uint16_t port = server->LocalPort();
+  ASSERT_NE(port, 0);
+  const std::time_t before = std::time(nullptr);
+  std::string answer;
+  if (IsDatagram(Kind())) {
+    // An empty datagram is a request like any other; exactly one answer comes back.
+    const auto datagrams = loop->Call([&] { return ExchangeUdp(port, {}, 300ms); });
+    ASSERT_EQ(datagrams.size(), 1u);
+    answer.assign(datagrams[0].begin(), datagrams[0].end());
+  } else {
+    const auto exchange = loop->Call([&] { return ExchangeTcp(port, {}, 3s); });
+    EXPECT_TRUE(exchange.closedByPeer);
+    answer.assign(exchange.received.begin(), exchange.received.end());
+  }
+  const bool isTime = Kind() == ServerKind::TimeTcp || Kind() == ServerKind::TimeUdp;
+  ASSERT_EQ(answer.size(), isTime ? 4u : 25u);
+  if (!isTime) {
+    EXPECT_EQ(answer.back(), '\n');
+  }
+  EXPECT_TRUE(IsAnswerBetween(Kind(), answer, before, std::time(nullptr)));
+  EXPECT_TRUE(StatusBecomes(*server, "1"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, Answers,
+                         ::testing::Combine(::testing::Values(Threads::Same, Threads::Split),
+                                            ::testing::Values(ServerKind::TimeTcp, ServerKind::TimeUdp,
+                                                              ServerKind::DaytimeTcp, ServerKind::DaytimeUdp)));
+
+class Sockets : public ServerFixture, public ::testing::TestWithParam<Threads> {
+ protected:
+  Sockets() : ServerFixture(GetParam()) {}
+};
+
+TEST_P(Sockets, EveryDatagramIsAnsweredToItsSenderAndLogged) {
+  auto server = Make(ServerKind::TimeUdp);
+  server->StartServer();
+  UdpPeer peer;
+  const std::string big(200, 'x');  // arrives cut to 80 bytes, with its sender
+  const auto answers = loop->Call([&] {
+    peer.Send(server->LocalPort(), "QZ");
+    peer.Send(server->LocalPort(), big);
+    return peer.Receive(300ms);
+  });
+  EXPECT_EQ(answers.size(), 2u);
+  ASSERT_TRUE(StatusBecomes(*server, "2"));
+  const std::string line = "UDP: 127.0.0.1 poort:" + Hex4(peer.Port()) + "\r\n";
+  EXPECT_EQ(view.messages, line + line);
+  EXPECT_EQ(view.RequestText(), "2");
+}
+
+TEST_P(Sockets, TcpRequestsAreLoggedWithTheirPeer) {
+  auto server = Make(ServerKind::DaytimeTcp);
+  server->StartServer();
+  TcpPeer first(server->LocalPort());
+  const auto one = loop->Call([&] { return first.ReadAll(); });
+  TcpPeer second(server->LocalPort());
+  const auto two = loop->Call([&] { return second.ReadAll(); });
+  EXPECT_EQ(one.received.size(), 25u);
+  EXPECT_TRUE(two.ended);
+  ASSERT_TRUE(StatusBecomes(*server, "2"));
+  EXPECT_EQ(view.messages, "Adres:127.0.0.1 poort:" + Hex4(second.LocalPort()) + "\r\n" +
+                               "Adres:127.0.0.1 poort:" + Hex4(first.LocalPort()) + "\r\n");
+}
+
+TEST_P(Sockets, DatagramsFromServicesThatAnswerBackAreNotAnswered) {
+  auto server = Make(ServerKind::TimeUdp);
+  auto other = Make(ServerKind::DaytimeUdp);
+  server->StartServer();
+  other->StartServer();
+  // From another loopback address, so that the ports are free even where such services run.
+  for (std::uint16_t source : {std::uint16_t{7}, std::uint16_t{37}, std::uint16_t{123}, server->LocalPort(),
+                               other->LocalPort()}) {
+    UdpPeer forged(source, "127.77.0.1");
+    if (!forged.Valid()) GTEST_SKIP() << "cannot bind 127.77.0.1:" << source;
+    const auto answers = loop->Call([&] {
+      forged.Send(server->LocalPort(), "x");
+      return forged.Receive(200ms);
+    });
+    EXPECT_TRUE(answers.empty()) << "answered port " << source;
+  }
+  UdpPeer normal;
+  const auto answers = loop->Call([&] {
+    normal.Send(server->LocalPort(), "x");
+    return normal.Receive(2s, 1);
+  });
+  EXPECT_EQ(answers.size(), 1u);
+  ASSERT_TRUE(StatusBecomes(*server, "1"));  // the refused ones were not counted
+  EXPECT_EQ(view.messages, "UDP: 127.0.0.1 poort:" + Hex4(normal.Port()) + "\r\n");
+}
+
+TEST_P(Sockets, AFloodReachesTheViewAFewTimesASecondWithTheTextOfEveryRequest) {
+  auto server = Make(ServerKind::TimeUdp);
+  server->StartServer();
+  std::vector<std::unique_ptr<UdpPeer>> peers;
+  for (int i = 0; i < 7; ++i) peers.push_back(std::make_unique<UdpPeer>());
+  constexpr int kRequests = 3000;
+  RequestLog expected;
+  const auto start = std::chrono::steady_clock::now();
+  const int answered = loop->Call([&] {
+    int n = 0;
+    for (int i = 0; i < kRequests; ++i) {
+      UdpPeer& peer = *peers[static_cast<std::size_t>(i) % peers.size()];
+      peer.Send(server->LocalPort(), "");
+      expected.Add(RequestTransport::Udp, "127.0.0.1", peer.Port());
+      n += static_cast<int>(peer.Receive(1s, 1).size());
+    }
+    return n;
+  });
+  EXPECT_EQ(answered, kRequests);
+  ASSERT_TRUE(StatusBecomes(*server, std::to_string(kRequests)));
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_LE(view.logs.size(), static_cast<std::size_t>(elapsed / TimeServerSocket::kReportInterval) + 2);
+  EXPECT_LE(view.requestTexts.size(), view.logs.size() + 2);
+  EXPECT_EQ(view.messages, expected.Text());
+}
+
+TEST_P(Sockets, StaleReportsOfAStoppedSocketAreDropped) {
+  auto server = Make(ServerKind::TimeUdp);
+  server->StartServer();
+  const std::uint16_t port = server->LocalPort();
+  std::atomic<bool> flooding = true;
+  std::thread flood([&] {
+    UdpPeer peer;
+    for (int i = 0; i < 200000 && flooding; ++i) peer.Send(port, "");
+  });
+  for (int cycle = 0; cycle < 20; ++cycle) {
+    loop->Run(10ms);
+    server->StopServer();
+    EXPECT_EQ(server->GetStatusText(), "disabled");
+    server->SetPort(port);
+    server->StartServer();
+    ASSERT_TRUE(server->Running()) << view.messages;
+  }
+  flooding = false;
+  flood.join();
+  server->StopServer();
+  server->StartServer();
+  loop->Run(2 * TimeServerSocket::kReportInterval);
+  EXPECT_EQ(server->GetStatusText(), "0");
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, Sockets, ::testing::Values(Threads::Same, Threads::Split));
+
+class SplitThreads : public ServerFixture, public ::testing::Test {
+ protected:
+  SplitThreads() : ServerFixture(Threads::Split) {}
+};
+
+TEST_F(SplitThreads, TheServerAnswersWhileTheLogicThreadIsBusy) {
+  auto udp = Make(ServerKind::TimeUdp);
+  auto tcp = Make(ServerKind::TimeTcp);
+  udp->StartServer();
+  tcp->StartServer();
+  // The logic side does not run here, as if the window were busy.
+  for (int i = 0; i < 20; ++i) {
+    EXPECT_EQ(ExchangeUdp(udp->LocalPort(), {}, 1s).size(), 1u);
+    EXPECT_EQ(ExchangeTcp(tcp->LocalPort(), {}, 1s).received.size(), 4u);
+  }
+  EXPECT_EQ(udp->GetStatusText(), "0");
+  EXPECT_TRUE(StatusBecomes(*udp, "20"));
+  EXPECT_TRUE(StatusBecomes(*tcp, "20"));
+}
+
+class SameThread : public ServerFixture, public ::testing::Test {
+ protected:
+  SameThread() : ServerFixture(Threads::Same) {}
+};
+
+TEST_F(SameThread, ATcpClientThatSendsStillGetsTheAnswerAndACleanEnd) {
+  auto server = Make(ServerKind::TimeTcp);
+  server->StartServer();
+  // The request bytes are waiting before the server accepts: a close with unread data would reset
+  // the connection instead of ending it.
+  TcpPeer peer(server->LocalPort());
+  ASSERT_TRUE(peer.Connected());
+  peer.Send("QZ" + std::string(3000, 'x'));
+  const auto outcome = loop->Call([&] { return peer.ReadAll(); });
+  EXPECT_EQ(outcome.received.size(), 4u);
+  EXPECT_TRUE(outcome.ended);
+  EXPECT_EQ(outcome.error, 0);
+}
+
+// Descriptors in use, so that the next one the process opens fails with EMFILE.
+class DescriptorsExhausted {
+ public:
+  DescriptorsExhausted() {
+    getrlimit(RLIMIT_NOFILE, &saved_);
+    int highest = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+      highest = std::max(highest, std::stoi(entry.path().filename().string()));
+    rlimit low = saved_;
+    low.rlim_cur = static_cast<rlim_t>(highest) + 32;
+    setrlimit(RLIMIT_NOFILE, &low);
+    for (int fd; (fd = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) fillers_.push_back(fd);
+  }
+  ~DescriptorsExhausted() { Release(); }
+  // Gives one descriptor back (for the client's socket).
+  void Spare() {
+    close(fillers_.back());
+    fillers_.pop_back();
+  }
+  void Release() {
+    for (int fd : fillers_) close(fd);
+    fillers_.clear();
+    setrlimit(RLIMIT_NOFILE, &saved_);
+  }
+
+ private:
+  rlimit saved_{};
+  std::vector<int> fillers_;
+};
+
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+TEST_F(SameThread, AFailingAcceptIsShownOnceASecondWithoutSpinningAndTheClientIsServedLater) {
+  auto server = Make(ServerKind::TimeTcp);
+  server->StartServer();
+  std::optional<TcpPeer> peer;
+  {
+    DescriptorsExhausted exhausted;
+    exhausted.Spare();
+    peer.emplace(server->LocalPort());
+    ASSERT_TRUE(peer->Connected());
+    const double cpuBefore = CpuSeconds();
+    loop->Run(700ms);
+    EXPECT_LT(CpuSeconds() - cpuBefore, 0.3);  // paused, not spinning on the waiting connection
+    ASSERT_EQ(view.errors.size(), 1u);
+    EXPECT_EQ(view.errors[0], "Melding: 1 ERROR: " + std::to_string(EMFILE) + "\r\nVerbinding aannemen NIET mogelijk");
+    EXPECT_EQ(server->GetStatusText(), "0");
+  }
+  const auto outcome = loop->Call([&] { return peer->ReadAll(); });
+  EXPECT_EQ(outcome.received.size(), 4u);
+  EXPECT_TRUE(outcome.ended);
+  ASSERT_TRUE(StatusBecomes(*server, "1"));
+  EXPECT_EQ(view.messages, "Adres:127.0.0.1 poort:" + Hex4(peer->LocalPort()) + "\r\n");
+}
+
+}  // namespace
+}  // namespace horavex::testing
