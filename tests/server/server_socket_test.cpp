@@ -115,16 +115,18 @@ TEST_P(Sockets, DatagramsFromServicesThatAnswerBackAreNotAnswered) {
   auto other = Make(ServerKind::DaytimeUdp);
   server->StartServer();
   other->StartServer();
-  // From another loopback address, so that the ports are free even where such services run.
-  for (std::uint16_t source : {std::uint16_t{7}, std::uint16_t{37}, std::uint16_t{123}, server->LocalPort(),
+  // From another loopback address, so that the ports are free even where such services run; one
+  // per arrangement, as the two may run at the same time.
+  const char* source = GetParam() == Threads::Same ? "127.77.0.1" : "127.77.0.2";
+  for (std::uint16_t port : {std::uint16_t{7}, std::uint16_t{37}, std::uint16_t{123}, server->LocalPort(),
                                other->LocalPort()}) {
-    UdpPeer forged(source, "127.77.0.1");
-    if (!forged.Valid()) GTEST_SKIP() << "cannot bind 127.77.0.1:" << source;
+    UdpPeer forged(port, source);
+    if (!forged.Valid()) GTEST_SKIP() << "cannot bind " << source << ":" << port;
     const auto answers = loop->Call([&] {
       forged.Send(server->LocalPort(), "x");
       return forged.Receive(200ms);
     });
-    EXPECT_TRUE(answers.empty()) << "answered port " << source;
+    EXPECT_TRUE(answers.empty()) << "answered port " << port;
   }
   UdpPeer normal;
   const auto answers = loop->Call([&] {
@@ -266,6 +268,9 @@ double CpuSeconds() {
 }
 
 TEST_F(SameThread, AFailingAcceptIsShownOnceASecondWithoutSpinningAndTheClientIsServedLater) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer runtime needs descriptors of its own for its checks";
+#endif
   auto server = Make(ServerKind::TimeTcp);
   server->StartServer();
   std::optional<TcpPeer> peer;

@@ -37,7 +37,8 @@ TEST_P(Lifecycle, APortInUseGivesMessageOneAndStaysDisabled) {
   EXPECT_EQ(second->GetStatusText(), "disabled");
   EXPECT_EQ(second->LocalPort(), 0);
   ASSERT_EQ(otherView.errors.size(), 1u);
-  EXPECT_EQ(otherView.errors[0], "Melding: 1 ERROR: " + std::to_string(EADDRINUSE) + "\r\nCreatie socket NIET mogelijk");
+  EXPECT_EQ(otherView.errors[0],
+            "Melding: 1 ERROR: " + std::to_string(EADDRINUSE) + "\r\nCreatie socket NIET mogelijk");
 }
 
 TEST_P(Lifecycle, StopAndStartBeginTheCountAgainAndMessageNumbersGoOn) {
