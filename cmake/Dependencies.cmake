@@ -10,6 +10,11 @@ target_include_directories(asio SYSTEM INTERFACE ${ASIO_INCLUDE_DIR})
 # alloc-dealloc-mismatch). One choice for every file.
 target_compile_definitions(asio INTERFACE ASIO_STANDALONE ASIO_NO_DEPRECATED ASIO_DISABLE_STD_ALIGNED_ALLOC)
 target_link_libraries(asio INTERFACE Threads::Threads)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  # Asio 1.22 enables its C++20 coroutines under clang only with libc++; clang 14 has them with
+  # libstdc++ as well.
+  target_compile_definitions(asio INTERFACE ASIO_HAS_CO_AWAIT=1 ASIO_HAS_STD_COROUTINE=1)
+endif()
 
 # SimpleIni is header-only for narrow strings.
 find_path(SIMPLEINI_INCLUDE_DIR SimpleIni.h REQUIRED)

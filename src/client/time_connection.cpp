@@ -31,6 +31,7 @@ asio::awaitable<std::error_code> TimeConnection::Connect(std::string host, unsig
   const asio::ip::udp::endpoint peer(found.addresses.front(), p);
   std::error_code ec;
   udp_.open(peer.protocol(), ec);
+  if (!ec) udp_.non_blocking(true, ec);  // a receive must never wait on the logic thread
   if (!ec) udp_.connect(peer, ec);
   co_return ec;
 }
@@ -46,7 +47,9 @@ asio::awaitable<std::error_code> TimeConnection::ConnectTcp(const std::vector<as
           .async_wait(wait_for_one(), asio::use_awaitable);
   (void)endpoint;
   (void)timerError;
-  co_return order[0] == 1 ? kTimedOut : ec;
+  if (order[0] == 1) co_return kTimedOut;
+  if (!ec) tcp_.non_blocking(true, ec);  // a receive must never wait on the logic thread
+  co_return ec;
 }
 
 void TimeConnection::Send(std::span<const std::uint8_t> request) {
@@ -61,22 +64,30 @@ void TimeConnection::Send(std::span<const std::uint8_t> request) {
 asio::awaitable<ReceiveResult> TimeConnection::Receive(std::span<std::uint8_t> area, Deadline deadline) {
   asio::steady_timer timer(io_, deadline);
   const auto buffer = asio::buffer(area.data(), area.size());
-  std::array<std::size_t, 2> order{};
-  std::error_code ec;
-  std::size_t n = 0;
-  if (IsDatagram(kind_)) {
-    std::tie(order, ec, n, std::ignore) =
-        co_await make_parallel_group(udp_.async_receive(buffer, asio::experimental::deferred), timer.async_wait(asio::experimental::deferred))
-            .async_wait(wait_for_one(), asio::use_awaitable);
-  } else {
-    std::tie(order, ec, n, std::ignore) =
-        co_await make_parallel_group(tcp_.async_receive(buffer, asio::experimental::deferred), timer.async_wait(asio::experimental::deferred))
-            .async_wait(wait_for_one(), asio::use_awaitable);
+  // Wait until something is there, then take it without blocking: one receive call per answer,
+  // where receiving at once would mostly find nothing yet and have to be tried again.
+  for (;;) {
+    std::array<std::size_t, 2> order{};
+    std::error_code ec;
+    if (IsDatagram(kind_)) {
+      std::tie(order, ec, std::ignore) =
+          co_await make_parallel_group(udp_.async_wait(asio::socket_base::wait_read, asio::experimental::deferred),
+                                       timer.async_wait(asio::experimental::deferred))
+              .async_wait(wait_for_one(), asio::use_awaitable);
+    } else {
+      std::tie(order, ec, std::ignore) =
+          co_await make_parallel_group(tcp_.async_wait(asio::socket_base::wait_read, asio::experimental::deferred),
+                                       timer.async_wait(asio::experimental::deferred))
+              .async_wait(wait_for_one(), asio::use_awaitable);
+    }
+    if (order[0] == 1) co_return ReceiveResult{-1, kTimedOut};
+    if (ec) co_return ReceiveResult{-1, ec};
+    const std::size_t n = IsDatagram(kind_) ? udp_.receive(buffer, 0, ec) : tcp_.receive(buffer, 0, ec);
+    if (ec == asio::error::would_block || ec == asio::error::try_again) continue;  // woken for nothing
+    if (ec == asio::error::eof) co_return ReceiveResult{0, {}};
+    if (ec) co_return ReceiveResult{-1, ec};
+    co_return ReceiveResult{static_cast<std::int64_t>(n), {}};
   }
-  if (order[0] == 1) co_return ReceiveResult{-1, kTimedOut};
-  if (ec == asio::error::eof) co_return ReceiveResult{0, {}};
-  if (ec) co_return ReceiveResult{-1, ec};
-  co_return ReceiveResult{static_cast<std::int64_t>(n), {}};
 }
 
 void TimeConnection::Close() {

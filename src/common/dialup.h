@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <asio/any_io_executor.hpp>
@@ -79,7 +80,12 @@ class DialupService {
   DialupService(const DialupService&) = delete;
   DialupService& operator=(const DialupService&) = delete;
 
-  // Calls `done` with the result, on the dialup thread.
+  // The result, when the call can be answered at once on the calling thread: a network test or
+  // a hang-up with nothing held, while nothing is queued before it. Nothing otherwise.
+  std::optional<bool> TryManageHere(const DialupRequest& request);
+
+  // Calls `done` with the result: at once on the calling thread when TryManageHere can answer,
+  // otherwise on the dial-up thread.
   void Manage(DialupRequest request, std::function<void(bool)> done);
 
   // Asio form: completes with void(bool) on the caller's associated executor.

@@ -14,7 +14,8 @@ using DialHandle = std::uint64_t;  // 0: no connection held
 inline constexpr unsigned kConnectionModem = 1;   // flag: the connection goes over a modem
 inline constexpr int kErrorNoConnection = 668;    // Dial result: the connection is busy; try again
 
-// Calls other than Cancel come from one thread at a time.
+// Calls other than Cancel and GetConnectedState come from one thread at a time; those two may
+// come from any thread at any time.
 class DialupPort {
  public:
   virtual ~DialupPort() = default;

@@ -123,6 +123,8 @@ std::optional<std::tm> UtcBreakdown(std::int32_t calendarSeconds) {
 
 DaytimeFields ScanDaytime(std::span<const std::uint8_t> text) {
   DaytimeFields f;
+  if (const auto* zero = static_cast<const std::uint8_t*>(std::memchr(text.data(), 0, text.size())))
+    text = text.first(static_cast<std::size_t>(zero - text.data()));
   Scanner s(text);
   if (!s.Word(f.weekday)) return f;
   f.items = 1;

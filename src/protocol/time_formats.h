@@ -60,7 +60,7 @@ struct DaytimeFields {
   std::string weekday, month;
   int day = 0, hour = 0, minute = 0, second = 0, year = 0;
 };
-// Converts `text` up to its first zero byte. A word longer than 11 characters, or a number outside
+// Converts `text` up to its first zero byte, if any. A word longer than 11 characters, or a number outside
 // the 32-bit range, ends the conversion there.
 DaytimeFields ScanDaytime(std::span<const std::uint8_t> text);
 

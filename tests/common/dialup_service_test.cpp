@@ -94,6 +94,22 @@ TEST(DialupServiceTest, RequestsRunInOrderOnTheServiceThread) {
   }
 }
 
+TEST(DialupServiceTest, LanChecksAreAnsweredWithoutTheThreadWhenNothingIsQueued) {
+  FakeDialupPort fake;
+  fake.SetConnected(true, 0);
+  DialupService service(std::make_unique<SharedPort>(fake));
+  std::vector<std::thread::id> threads;
+  const auto record = [&](bool ok) {
+    EXPECT_TRUE(ok);
+    threads.push_back(std::this_thread::get_id());
+  };
+  service.Manage(DialupRequest::BeforeRequest(0, ""), record);
+  service.Manage(kHangUp, record);
+  ASSERT_EQ(threads.size(), 2u) << "both answered before Manage returned";
+  for (auto id : threads) EXPECT_EQ(id, std::this_thread::get_id());
+  EXPECT_EQ(fake.CountOf(FakeDialupPort::Kind::kHangUp), 0) << "nothing was held, so nothing to hang up";
+}
+
 TEST(DialupServiceTest, DestructionHangsUpAConnectionStillHeld) {
   FakeDialupPort fake;
   std::promise<bool> dialled;

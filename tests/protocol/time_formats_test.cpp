@@ -218,6 +218,10 @@ TEST(Daytime, TextEndsAtTheFirstZeroOrTheEndOfTheArea) {
   EXPECT_TRUE(d.valid);
   EXPECT_EQ(DaytimeText(TextArea(full)).size(), kAnswerSize);
 
+  const std::uint8_t embedded[] = {'T', 'h', 'u', 0, 'J', 'a', 'n', ' ', '2', '3'};
+  EXPECT_EQ(ScanDaytime(embedded).items, 1) << "a zero ends the text";
+  EXPECT_EQ(ScanDaytime(embedded).weekday, "Thu");
+
   std::string digits(kAnswerSize, '1');
   EXPECT_FALSE(Decode(ClientKind::DaytimeTcp, TextArea(digits)).valid);
 }
