@@ -54,16 +54,19 @@ class FakeDialupPort final : public DialupPort {
     blockBound_ = bound;
   }
 
+  // Every call so far, in order.
   std::vector<Call> Calls() const {
     std::lock_guard lock(mutex_);
     return calls_;
   }
+  // How many calls of one kind were made.
   int CountOf(Kind kind) const {
     std::lock_guard lock(mutex_);
     int n = 0;
     for (const Call& c : calls_) n += c.kind == kind ? 1 : 0;
     return n;
   }
+  // The handles hung up, in order.
   std::vector<DialHandle> HungUp() const {
     std::lock_guard lock(mutex_);
     std::vector<DialHandle> handles;
@@ -71,6 +74,7 @@ class FakeDialupPort final : public DialupPort {
       if (c.kind == Kind::kHangUp) handles.push_back(c.handle);
     return handles;
   }
+  // Whether Cancel was called.
   bool Cancelled() const {
     std::lock_guard lock(mutex_);
     return cancelled_;
@@ -125,6 +129,7 @@ class FakeDialupPort final : public DialupPort {
     wake_.notify_all();
   }
 
+  // Fake time: moved only by pauses and by the dial duration.
   std::chrono::steady_clock::time_point Now() override {
     std::lock_guard lock(mutex_);
     return now_;
