@@ -85,7 +85,8 @@ class DialupService {
   std::optional<bool> TryManageHere(const DialupRequest& request);
 
   // Calls `done` with the result: at once on the calling thread when TryManageHere can answer,
-  // otherwise on the dial-up thread.
+  // otherwise on the dial-up thread; completions come in the order asked. Call it (and
+  // TryManageHere) from one thread, the logic thread.
   void Manage(DialupRequest request, std::function<void(bool)> done);
 
   // Asio form: completes with void(bool) on the caller's associated executor.

@@ -50,8 +50,9 @@ void DialupService::Manage(DialupRequest request, std::function<void(bool)> done
     const bool ok = ManageDialup(*impl->port, impl->state, request.connect, request.dialWhenNeeded,
                                  request.testOnly, request.name);
     impl->holding = impl->state.g_hDialConnection != 0;
-    --impl->queued;
     if (done) done(ok);
+    // Only now: a later call answered on its caller's thread must not overtake this completion.
+    --impl->queued;
   });
 }
 

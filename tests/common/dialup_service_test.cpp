@@ -110,6 +110,34 @@ TEST(DialupServiceTest, LanChecksAreAnsweredWithoutTheThreadWhenNothingIsQueued)
   EXPECT_EQ(fake.CountOf(FakeDialupPort::Kind::kHangUp), 0) << "nothing was held, so nothing to hang up";
 }
 
+TEST(DialupServiceTest, ACallAnsweredHereNeverOvertakesAnEarlierCompletion) {
+  FakeDialupPort fake;
+  fake.SetConnected(true, 0);
+  DialupService service(std::make_unique<SharedPort>(fake));
+  std::mutex mutex;
+  std::vector<std::string> order;
+  std::promise<void> inFirstDone, releaseFirst;
+  auto release = releaseFirst.get_future();
+  service.Manage(kDial, [&](bool) {
+    inFirstDone.set_value();
+    release.wait_for(5s);
+    std::lock_guard lock(mutex);
+    order.push_back("dial");
+  });
+  ASSERT_EQ(inFirstDone.get_future().wait_for(5s), std::future_status::ready);
+  std::promise<void> secondDone;
+  service.Manage(DialupRequest::BeforeRequest(0, ""), [&](bool) {
+    {
+      std::lock_guard lock(mutex);
+      order.push_back("test");
+    }
+    secondDone.set_value();
+  });
+  releaseFirst.set_value();
+  ASSERT_EQ(secondDone.get_future().wait_for(5s), std::future_status::ready);
+  EXPECT_EQ(order, (std::vector<std::string>{"dial", "test"}));
+}
+
 TEST(DialupServiceTest, DestructionHangsUpAConnectionStillHeld) {
   FakeDialupPort fake;
   std::promise<bool> dialled;
