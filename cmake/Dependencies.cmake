@@ -16,7 +16,8 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   target_compile_definitions(asio INTERFACE ASIO_HAS_CO_AWAIT=1 ASIO_HAS_STD_COROUTINE=1)
 endif()
 
-# SimpleIni is header-only for narrow strings.
+# SimpleIni: the template bodies come from the header with SI_IMPLEMENTATION defined in exactly
+# one file (src/common/profile.cpp); nothing to link.
 find_path(SIMPLEINI_INCLUDE_DIR SimpleIni.h REQUIRED)
 add_library(simpleini INTERFACE)
 target_include_directories(simpleini SYSTEM INTERFACE ${SIMPLEINI_INCLUDE_DIR})
