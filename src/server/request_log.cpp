@@ -1,13 +1,33 @@
 #include "server/request_log.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <array>
 
 namespace horavex {
 namespace {
 
-// The longest line plus room: "Adres:" + 15 address characters + " poort:" + 4 digits + CR LF.
-constexpr std::size_t kLineMax = 64;
+// The longest line: "Adres:" + 15 address characters + " poort:" + 4 digits + CR LF.
+constexpr std::size_t kLineMax = 6 + 15 + 7 + 4 + 2;
+
+// Builds one line without printf: the log is updated for every request of a flood.
+class Line {
+ public:
+  void Put(std::string_view s) {
+    const std::size_t n = std::min(s.size(), text_.size() - size_);
+    std::copy_n(s.data(), n, text_.data() + size_);
+    size_ += n;
+  }
+  // "%04X" of a 16-bit number: always exactly four digits.
+  void PutHex4(std::uint16_t value) {
+    constexpr std::string_view kDigits = "0123456789ABCDEF";
+    for (int shift = 12; shift >= 0; shift -= 4) Put(kDigits.substr((value >> shift) & 0xF, 1));
+  }
+  std::string_view View() const { return {text_.data(), size_}; }
+
+ private:
+  std::array<char, kLineMax> text_{};
+  std::size_t size_ = 0;
+};
 
 }  // namespace
 
@@ -17,11 +37,13 @@ RequestLog::RequestLog() {
 }
 
 void RequestLog::Add(RequestTransport transport, std::string_view address, std::uint16_t port) {
-  char line[kLineMax];
-  const char* format = transport == RequestTransport::Tcp ? "Adres:%.*s poort:%04X\r\n" : "UDP: %.*s poort:%04X\r\n";
-  const int n = std::snprintf(line, sizeof line, format, static_cast<int>(std::min<std::size_t>(address.size(), 15)),
-                              address.data(), static_cast<unsigned>(port));
-  text_.insert(0, line, std::clamp<std::size_t>(static_cast<std::size_t>(std::max(n, 0)), 0, sizeof line - 1));
+  Line line;
+  line.Put(transport == RequestTransport::Tcp ? "Adres:" : "UDP: ");
+  line.Put(address.substr(0, 15));
+  line.Put(" poort:");
+  line.PutHex4(port);
+  line.Put("\r\n");
+  text_.insert(0, line.View());
   if (text_.size() > kCutAbove) text_.resize(kCutTo);
 }
 

@@ -91,21 +91,31 @@ void TcpServerSocket::OnReadable(const std::error_code& ec) {
 }
 
 TcpServerSocket::BatchEnd TcpServerSocket::AcceptBatch() {
-  const int listener = acceptor_.native_handle();
-  for (int i = 0; i < kBatch; ++i) {
+  // While connections come one at a time, one is taken and the wait re-armed at once, which
+  // reports a connection still waiting: that saves an accept per connection that would only say
+  // "nothing more". Once in a while, and while several are found waiting, the queue is emptied.
+  const bool drain = backlogged_ || ++readinessCount_ % kDrainEvery == 0;
+  const int limit = drain ? kBatch : 1;
+  int accepted = 0;
+  BatchEnd end = BatchEnd::Full;
+  for (int i = 0; i < limit && end == BatchEnd::Full; ++i) {
     sockaddr_in peer{};
     socklen_t length = sizeof peer;
-    const int fd = ::accept4(listener, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
-    if (fd < 0) {
-      if (errno == EAGAIN || errno == EWOULDBLOCK) return BatchEnd::Drained;
-      if (IsConnectionError(errno)) continue;
+    const int fd = ::accept4(acceptor_.native_handle(), reinterpret_cast<sockaddr*>(&peer), &length,
+                             SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd >= 0) {
+      ++accepted;
+      Answered(RequestTransport::Tcp, peer);
+      SendAnswerAndClose(fd, AnswerNow());
+    } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      end = BatchEnd::Drained;
+    } else if (!IsConnectionError(errno)) {
       ReportAcceptFailure(errno);
-      return BatchEnd::Failed;
+      end = BatchEnd::Failed;
     }
-    Answered(RequestTransport::Tcp, peer);
-    SendAnswerAndClose(fd, AnswerNow());
   }
-  return BatchEnd::Full;
+  if (drain) backlogged_ = accepted > 1;
+  return end;
 }
 
 void TcpServerSocket::PauseAccepting() {

@@ -16,6 +16,8 @@ class TcpServerSocket final : public TimeServerSocket {
   static constexpr std::chrono::milliseconds kAcceptPause{100};
   // At most this many connections are taken per readiness, so that other work gets its turn.
   static constexpr int kBatch = 64;
+  // While connections come one at a time, every this many readinesses the queue is still emptied.
+  static constexpr unsigned kDrainEvery = 8;
 
   TcpServerSocket(ServerKind kind, const Executors& executors, Reports reports);
   // Opens the socket and binds it to `endpoint`.
@@ -35,6 +37,8 @@ class TcpServerSocket final : public TimeServerSocket {
   asio::ip::tcp::acceptor acceptor_;
   asio::steady_timer pauseTimer_;
   bool listening_ = false;
+  bool backlogged_ = true;        // the last emptying found more than one connection waiting
+  unsigned readinessCount_ = 0;
 };
 
 // Sends `answer` once on the accepted connection `fd` and closes it, never waiting; the send's
