@@ -81,14 +81,15 @@ class TimeServerSocket : public std::enable_shared_from_this<TimeServerSocket> {
   void ReportAcceptFailure(int errorCode);
   // The answer to send now.
   std::span<const std::uint8_t> AnswerNow();
-  const asio::any_io_executor& Io() const { return io_; }
 
   std::mutex mutex_;
   bool closed_ = false;
   std::uint16_t localPort_ = 0;
 
  private:
+  // The report interval has passed: hand on what came since the last report.
   void OnReportTimer(const std::error_code& ec);
+  // Posts count and log to the logic side now (mutex held).
   void PostRequests();
 
   asio::any_io_executor io_;

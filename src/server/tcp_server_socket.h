@@ -30,8 +30,11 @@ class TcpServerSocket final : public TimeServerSocket {
 
   void WaitReady() override;
   void CloseHandle() override;
+  // A connection is waiting (or the wait failed): take, answer and close connections.
   void OnReadable(const std::error_code& ec);
+  // Takes waiting connections, answers and closes each; how the batch ended.
   BatchEnd AcceptBatch();
+  // Waits kAcceptPause before waiting for connections again.
   void PauseAccepting();
 
   asio::ip::tcp::acceptor acceptor_;

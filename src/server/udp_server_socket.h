@@ -29,11 +29,13 @@ class UdpServerSocket final : public TimeServerSocket {
  private:
   void WaitReady() override;
   void CloseHandle() override;
+  // Datagrams are waiting: take and answer them in a few batches, then wait again.
   void OnReadable(const std::error_code& ec);
   // Takes and answers one batch; false when the socket holds nothing more for now.
   bool AnswerBatch();
-  // Fills outMsg_ for the received datagrams that get an answer; returns how many.
+  // Fills outMsg_ for the received datagrams that get an answer, counts and logs them; how many.
   unsigned PrepareAnswers(unsigned received, std::span<const std::uint8_t> answer);
+  // Sends the first `count` answers of outMsg_.
   void SendAnswers(unsigned count);
 
   asio::ip::udp::socket socket_;
