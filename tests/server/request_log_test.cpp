@@ -6,7 +6,6 @@
 
 #include "server/answer_cache.h"
 #include "server/reflection_guard.h"
-#include "server/server_settings.h"
 #include "server_test_util.h"
 
 namespace horavex {
@@ -49,17 +48,6 @@ TEST(ReflectionGuard, RefusesPortZeroAndServicesThatAnswerThemselves) {
   for (std::uint16_t port : {1, 53, 1024, 1025, 50000, 65535}) EXPECT_FALSE(MustNotAnswer(port)) << port;
 }
 
-TEST(ReflectionGuard, RefusesThePortsOfOurOwnServersWhileTheyAreRegistered) {
-  EXPECT_FALSE(MustNotAnswer(40001));
-  ASSERT_TRUE(OwnUdpPorts::Add(40001));
-  ASSERT_TRUE(OwnUdpPorts::Add(40001));  // two servers may share a port number on other addresses
-  EXPECT_TRUE(MustNotAnswer(40001));
-  OwnUdpPorts::Remove(40001);
-  EXPECT_TRUE(MustNotAnswer(40001));
-  OwnUdpPorts::Remove(40001);
-  EXPECT_FALSE(MustNotAnswer(40001));
-}
-
 TEST(AnswerCache, GivesTheAnswerOfTheSecondAskedFor) {
   testing::UseTestZone();
   AnswerCache time(ServerKind::TimeUdp);
@@ -77,15 +65,6 @@ TEST(AnswerCache, GivesTheAnswerOfTheSecondAskedFor) {
   // Local time (CET, one hour ahead), the day with its leading zero.
   EXPECT_EQ(text(1041375600), "Wed Jan 01 00:00:00 2003\n");
   EXPECT_EQ(text(1041375600 + 86400 * 31), "Sat Feb 01 00:00:00 2003\n");
-}
-
-TEST(ServerKinds, SectionsTitlesAndDefaultPorts) {
-  EXPECT_EQ(InfoOf(ServerKind::TimeTcp).section, "TIME SERVER TCP");
-  EXPECT_EQ(InfoOf(ServerKind::TimeUdp).title, "Server Time UDP");
-  EXPECT_EQ(InfoOf(ServerKind::DaytimeTcp).title, "Server DayTime TCP");
-  EXPECT_EQ(InfoOf(ServerKind::DaytimeUdp).section, "DAYTIME SERVER UDP");
-  EXPECT_EQ(InfoOf(ServerKind::TimeUdp).defaultPort, 37u);
-  EXPECT_EQ(InfoOf(ServerKind::DaytimeUdp).defaultPort, 13u);
 }
 
 }  // namespace

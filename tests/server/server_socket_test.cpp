@@ -96,20 +96,6 @@ TEST_P(Sockets, EveryDatagramIsAnsweredToItsSenderAndLogged) {
   EXPECT_EQ(view.RequestText(), "2");
 }
 
-TEST_P(Sockets, TcpRequestsAreLoggedWithTheirPeer) {
-  auto server = Make(ServerKind::DaytimeTcp);
-  server->StartServer();
-  TcpPeer first(server->LocalPort());
-  const auto one = loop->Call([&] { return first.ReadAll(); });
-  TcpPeer second(server->LocalPort());
-  const auto two = loop->Call([&] { return second.ReadAll(); });
-  EXPECT_EQ(one.received.size(), 25u);
-  EXPECT_TRUE(two.ended);
-  ASSERT_TRUE(StatusBecomes(*server, "2"));
-  EXPECT_EQ(view.messages, "Adres:127.0.0.1 poort:" + Hex4(second.LocalPort()) + "\r\n" +
-                               "Adres:127.0.0.1 poort:" + Hex4(first.LocalPort()) + "\r\n");
-}
-
 TEST_P(Sockets, DatagramsFromServicesThatAnswerBackAreNotAnswered) {
   auto server = Make(ServerKind::TimeUdp);
   auto other = Make(ServerKind::DaytimeUdp);

@@ -26,27 +26,17 @@ class Lifecycle : public ServerFixture, public ::testing::TestWithParam<ServerKi
   }
 };
 
-TEST_P(Lifecycle, APortInUseGivesMessageOneAndStaysDisabled) {
-  auto first = Make(Kind());
-  first->StartServer();
-  ASSERT_TRUE(first->Running());
-  RecordingServerView otherView;
-  auto second = Make(Kind(), first->LocalPort(), &otherView);
-  second->StartServer();
-  EXPECT_FALSE(second->Running());
-  EXPECT_EQ(second->GetStatusText(), "disabled");
-  EXPECT_EQ(second->LocalPort(), 0);
-  ASSERT_EQ(otherView.errors.size(), 1u);
-  EXPECT_EQ(otherView.errors[0],
-            "Melding: 1 ERROR: " + std::to_string(EADDRINUSE) + "\r\nCreatie socket NIET mogelijk");
-}
-
-TEST_P(Lifecycle, StopAndStartBeginTheCountAgainAndMessageNumbersGoOn) {
+TEST_P(Lifecycle, APortInUseAndStopAndStartKeepNumberingMessagesAndBeginTheCountAgain) {
   RecordingServerView blockerView;
   auto blocker = Make(Kind(), 0, &blockerView);
   blocker->StartServer();
   auto server = Make(Kind(), blocker->LocalPort());
-  server->StartServer();  // message 1: in use
+  server->StartServer();
+  EXPECT_FALSE(server->Running());
+  EXPECT_EQ(server->GetStatusText(), "disabled");
+  EXPECT_EQ(server->LocalPort(), 0);
+  EXPECT_EQ(view.errors, std::vector<std::string>{"Melding: 1 ERROR: " + std::to_string(EADDRINUSE) +
+                                                  "\r\nCreatie socket NIET mogelijk"});
   blocker->StopServer();
   server->StartServer();
   ASSERT_TRUE(server->Running());
@@ -98,10 +88,12 @@ class Settings : public ServerFixture, public ::testing::Test {
 
 TEST_F(Settings, WithoutAProfileTheServersUseTheirDefaultPortsAndStayOff) {
   const unsigned ports[] = {37, 37, 13, 13};
+  const char* titles[] = {"Server Time TCP", "Server Time UDP", "Server DayTime TCP", "Server DayTime UDP"};
   for (int k = 0; k < kServerKindCount; ++k) {
     RecordingServerView own;
     TimeServer server(static_cast<ServerKind>(k), profile, loop->Get(), own);
     EXPECT_EQ(server.Port(), ports[k]);
+    EXPECT_EQ(server.Title(), titles[k]);
     EXPECT_FALSE(server.StartUp());
     server.StartIfEnabled();
     EXPECT_FALSE(server.Running());
