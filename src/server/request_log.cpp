@@ -1,7 +1,7 @@
 #include "server/request_log.h"
 
 #include <algorithm>
-#include <array>
+#include <string_view>
 
 namespace horavex {
 namespace {
@@ -17,6 +17,12 @@ class Line {
     std::copy_n(s.data(), n, text_.data() + size_);
     size_ += n;
   }
+  // A number 0-255 in decimal, without leading zeros.
+  void PutByte(std::uint8_t value) {
+    if (value >= 100) PutDigit(value / 100);
+    if (value >= 10) PutDigit(value / 10 % 10);
+    PutDigit(value % 10);
+  }
   // "%04X" of a 16-bit number: always exactly four digits.
   void PutHex4(std::uint16_t value) {
     constexpr std::string_view kDigits = "0123456789ABCDEF";
@@ -25,6 +31,8 @@ class Line {
   std::string_view View() const { return {text_.data(), size_}; }
 
  private:
+  void PutDigit(int digit) { Put(std::string_view("0123456789").substr(static_cast<std::size_t>(digit), 1)); }
+
   std::array<char, kLineMax> text_{};
   std::size_t size_ = 0;
 };
@@ -36,10 +44,13 @@ RequestLog::RequestLog() {
   text_.reserve(kCutAbove + kLineMax);
 }
 
-void RequestLog::Add(RequestTransport transport, std::string_view address, std::uint16_t port) {
+void RequestLog::Add(RequestTransport transport, const std::array<std::uint8_t, 4>& address, std::uint16_t port) {
   Line line;
   line.Put(transport == RequestTransport::Tcp ? "Adres:" : "UDP: ");
-  line.Put(address.substr(0, 15));
+  for (std::size_t i = 0; i < address.size(); ++i) {
+    if (i > 0) line.Put(".");
+    line.PutByte(address[i]);
+  }
   line.Put(" poort:");
   line.PutHex4(port);
   line.Put("\r\n");

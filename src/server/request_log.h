@@ -2,10 +2,10 @@
 // enough for the messages field of the server's window.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 namespace horavex {
 
@@ -21,8 +21,8 @@ class RequestLog {
   RequestLog();
 
   // Puts the line of one request in front: "Adres:%s poort:%04X\r\n" for TCP, "UDP: %s poort:%04X\r\n"
-  // for UDP, with the requester's dotted IPv4 address and its port in host order.
-  void Add(RequestTransport transport, std::string_view address, std::uint16_t port);
+  // for UDP, with the requester's IPv4 address (its four bytes as sent) dotted and its port.
+  void Add(RequestTransport transport, const std::array<std::uint8_t, 4>& address, std::uint16_t port);
   // The whole log.
   const std::string& Text() const { return text_; }
 

@@ -2,6 +2,8 @@
 
 #include <arpa/inet.h>
 
+#include <array>
+#include <cstring>
 #include <ctime>
 
 #include <asio/post.hpp>
@@ -52,8 +54,8 @@ void TimeServerSocket::Close() {
 }
 
 void TimeServerSocket::Answered(RequestTransport transport, const sockaddr_in& peer) {
-  char address[INET_ADDRSTRLEN] = "";
-  inet_ntop(AF_INET, &peer.sin_addr, address, sizeof address);
+  std::array<std::uint8_t, 4> address;
+  std::memcpy(address.data(), &peer.sin_addr, address.size());
   m_strLog.Add(transport, address, ntohs(peer.sin_port));
   ++m_nRequests;
   unreported_ = true;

@@ -13,9 +13,9 @@ namespace {
 
 TEST(RequestLog, LinesAreNewestFirstWithTheirPortInFourHexDigits) {
   RequestLog log;
-  log.Add(RequestTransport::Tcp, "10.0.0.1", 80);
-  log.Add(RequestTransport::Udp, "127.0.0.1", 1025);
-  log.Add(RequestTransport::Tcp, "1.2.3.4", 50000);
+  log.Add(RequestTransport::Tcp, {10, 0, 0, 1}, 80);
+  log.Add(RequestTransport::Udp, {127, 0, 0, 1}, 1025);
+  log.Add(RequestTransport::Tcp, {1, 2, 3, 4}, 50000);
   EXPECT_EQ(log.Text(),
             "Adres:1.2.3.4 poort:C350\r\n"
             "UDP: 127.0.0.1 poort:0401\r\n"
@@ -26,20 +26,20 @@ TEST(RequestLog, IsCutTo150WhenItGrowsBeyond200EvenInsideALine) {
   RequestLog log;
   const std::string line = "Adres:192.168.100.200 poort:FFFF\r\n";  // the longest: 34 characters
   ASSERT_EQ(line.size(), 34u);
-  for (int i = 0; i < 5; ++i) log.Add(RequestTransport::Tcp, "192.168.100.200", 0xFFFF);
+  for (int i = 0; i < 5; ++i) log.Add(RequestTransport::Tcp, {192, 168, 100, 200}, 0xFFFF);
   EXPECT_EQ(log.Text().size(), 170u);
-  log.Add(RequestTransport::Tcp, "192.168.100.200", 0xFFFF);  // 204: cut
+  log.Add(RequestTransport::Tcp, {192, 168, 100, 200}, 0xFFFF);  // 204: cut
   EXPECT_EQ(log.Text(), line + line + line + line + line.substr(0, 14));
-  log.Add(RequestTransport::Tcp, "192.168.100.200", 0xFFFF);  // 184: whole
+  log.Add(RequestTransport::Tcp, {192, 168, 100, 200}, 0xFFFF);  // 184: whole
   EXPECT_EQ(log.Text(), line + line + line + line + line + line.substr(0, 14));
 }
 
 TEST(RequestLog, ALogOfExactly200IsKept) {
   RequestLog log;
   // Lines of 25 characters ("UDP: 1.2.3.4 poort:0001\r\n"): eight of them are 200.
-  for (int i = 0; i < 8; ++i) log.Add(RequestTransport::Udp, "1.2.3.4", 1);
+  for (int i = 0; i < 8; ++i) log.Add(RequestTransport::Udp, {1, 2, 3, 4}, 1);
   EXPECT_EQ(log.Text().size(), 200u);
-  log.Add(RequestTransport::Udp, "1.2.3.4", 1);
+  log.Add(RequestTransport::Udp, {1, 2, 3, 4}, 1);
   EXPECT_EQ(log.Text().size(), 150u);
 }
 

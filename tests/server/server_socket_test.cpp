@@ -137,7 +137,7 @@ TEST_P(Sockets, AFloodReachesTheViewAFewTimesASecondWithTheTextOfEveryRequest) {
     for (int i = 0; i < kRequests; ++i) {
       UdpPeer& peer = *peers[static_cast<std::size_t>(i) % peers.size()];
       peer.Send(server->LocalPort(), "");
-      expected.Add(RequestTransport::Udp, "127.0.0.1", peer.Port());
+      expected.Add(RequestTransport::Udp, {127, 0, 0, 1}, peer.Port());
       n += static_cast<int>(peer.Receive(1s, 1).size());
     }
     return n;
