@@ -117,13 +117,5 @@ TEST(MaxOffset, TheLimitItselfIsRefused) {
   EXPECT_EQ(CheckMaxOffset(INT32_MAX, 0, 1), INT32_MAX);
 }
 
-TEST(KindInfo, LabelsFitTheDashboard) {
-  for (int k = 0; k < kClientKindCount; ++k) {
-    const ClientKindInfo& info = InfoOf(static_cast<ClientKind>(k));
-    EXPECT_LE(info.lastSyncLabel.size(), 12u) << "the dashboard's status fields hold 12 characters";
-  }
-  EXPECT_EQ(InfoOf(ClientKind::DaytimeUdp).lastSyncLabel, "DayUdp");
-}
-
 }  // namespace
 }  // namespace horavex
