@@ -7,12 +7,14 @@
 namespace horavex {
 namespace {
 
+using namespace std::chrono_literals;
 using Kind = FakeDialupPort::Kind;
 
 class ManageDialupTest : public ::testing::Test {
  protected:
-  // The calls a synchronisation request makes before and after its exchange.
-  bool Run(const DialupRequest& r) { return ManageDialup(port, state, r.connect, r.dialWhenNeeded, r.testOnly, r.name); }
+  bool Run(const DialupRequest& r) {
+    return ManageDialup(port, state, r.connect, r.dialWhenNeeded, r.testOnly, r.name);
+  }
   bool Before(int mode, const std::string& name = "Provider") { return Run(DialupRequest::BeforeRequest(mode, name)); }
   bool After() { return Run(DialupRequest::AfterRequest()); }
 
@@ -20,32 +22,25 @@ class ManageDialupTest : public ::testing::Test {
   DialupState state;
 };
 
-TEST_F(ManageDialupTest, ModeZeroOnlyAsksForAnyConnection) {
-  port.SetConnected(true, 0);
-  EXPECT_TRUE(Before(0));
-  EXPECT_TRUE(After());
-  port.SetConnected(false, kConnectionModem);  // the flags do not count here
-  EXPECT_FALSE(Before(0));
-  EXPECT_EQ(port.CountOf(Kind::kDial), 0);
-  EXPECT_EQ(port.CountOf(Kind::kHangUp), 0);
-}
-
-TEST_F(ManageDialupTest, ModesOtherThanZeroAndTwoNeedTheModemFlag) {
-  for (int mode : {1, 3, -1}) {
-    port.SetConnected(true, 0);  // a LAN does not satisfy them
-    EXPECT_FALSE(Before(mode)) << mode;
-    port.SetConnected(false, kConnectionModem);  // the flag counts even without a connection
-    EXPECT_TRUE(Before(mode)) << mode;
+TEST_F(ManageDialupTest, EachModeAsksForItsKindOfConnectionWithoutDialling) {
+  const struct {
+    int mode;
+    bool connected;
+    unsigned flags;
+    bool expected;
+  } cases[] = {
+      {0, true, 0, true},  {0, false, kConnectionModem, false},  // mode 0: any network; flags do not count
+      {1, true, 0, false}, {1, false, kConnectionModem, true},   // others: the modem flag, even without a network
+      {3, true, 0, false}, {-1, false, kConnectionModem, true},
+      {2, true, kConnectionModem, true},  // a modem connection that was up before is used
+  };
+  for (const auto& c : cases) {
+    port.SetConnected(c.connected, c.flags);
+    EXPECT_EQ(Before(c.mode), c.expected) << "mode " << c.mode << " flags " << c.flags;
+    EXPECT_TRUE(After());
   }
   EXPECT_EQ(port.CountOf(Kind::kDial), 0);
-}
-
-TEST_F(ManageDialupTest, AModemConnectionUpBeforeIsUsedAndNeverHungUp) {
-  port.SetConnected(true, kConnectionModem);
-  EXPECT_TRUE(Before(2));
-  EXPECT_TRUE(After());
-  EXPECT_EQ(port.CountOf(Kind::kDial), 0);
-  EXPECT_EQ(port.CountOf(Kind::kHangUp), 0);
+  EXPECT_EQ(port.CountOf(Kind::kHangUp), 0) << "a connection this program did not dial is never hung up";
 }
 
 TEST_F(ManageDialupTest, ModeTwoDialsAndHangsUpOncePerRequest) {
@@ -55,52 +50,41 @@ TEST_F(ManageDialupTest, ModeTwoDialsAndHangsUpOncePerRequest) {
     EXPECT_NE(state.g_hDialConnection, 0u);
     EXPECT_TRUE(After());
     EXPECT_EQ(state.g_hDialConnection, 0u);
-    EXPECT_EQ(port.CountOf(Kind::kDial), request);
-    EXPECT_EQ(port.CountOf(Kind::kHangUp), request);
   }
+  EXPECT_EQ(port.CountOf(Kind::kDial), 3);
   EXPECT_EQ(port.HungUp(), (std::vector<DialHandle>{1, 2, 3}));
 }
 
-TEST_F(ManageDialupTest, AFailedDialEndsAtOnceWithoutAHandle) {
-  port.ScriptDials({5});
-  state.g_hDialConnection = 0;
-  EXPECT_FALSE(Before(2, ""));  // an empty name is dialled too; the result decides
+TEST_F(ManageDialupTest, OnlyABusyConnectionIsRetriedAndTheRetriesAreBounded) {
+  port.ScriptDials({5});  // any other failure ends at once
+  EXPECT_FALSE(Before(2, ""));
   EXPECT_EQ(state.g_hDialConnection, 0u);
-  const auto calls = port.Calls();
-  ASSERT_EQ(port.CountOf(Kind::kDial), 1);
-  EXPECT_EQ(calls.back().name, "");
-  EXPECT_EQ(port.CountOf(Kind::kPause), 0);
+  EXPECT_EQ(port.CountOf(Kind::kDial), 1);
   EXPECT_TRUE(After());
   EXPECT_EQ(port.CountOf(Kind::kHangUp), 0);
-}
 
-TEST_F(ManageDialupTest, ABusyConnectionIsRetriedAfterAPause) {
-  port.ScriptDials({kErrorNoConnection, kErrorNoConnection, 0});
-  EXPECT_TRUE(Before(2));
-  EXPECT_EQ(port.CountOf(Kind::kDial), 3);
-  for (const auto& call : port.Calls()) {
-    if (call.kind == Kind::kPause) {
-      EXPECT_EQ(call.pause, kDialRetryPause);
-    }
+  const struct {
+    std::vector<int> results;  // then busy for good
+    std::chrono::seconds dialTakes;
+    bool ok;
+    int dials;
+  } cases[] = {
+      {{kErrorNoConnection, kErrorNoConnection, 0}, 0s, true, 3},
+      {{}, 0s, false, kMaxDialAttempts},
+      {{}, 25s, false, 3},  // the third attempt ends past kMaxDialTime
+  };
+  for (const auto& c : cases) {
+    FakeDialupPort busy;
+    busy.ScriptDials(c.results, kErrorNoConnection);
+    busy.SetDialDuration(c.dialTakes);
+    DialHandle handle = 77;
+    EXPECT_EQ(DialConnection(busy, "Provider", handle), c.ok) << c.dials;
+    EXPECT_EQ(handle != 0, c.ok) << c.dials;
+    EXPECT_EQ(busy.CountOf(Kind::kDial), c.dials);
+    EXPECT_EQ(busy.CountOf(Kind::kPause), c.dials - 1);
+    for (const auto& call : busy.Calls())
+      if (call.kind == Kind::kPause) { EXPECT_EQ(call.pause, kDialRetryPause); }
   }
-  EXPECT_EQ(port.CountOf(Kind::kPause), 2);
-}
-
-TEST_F(ManageDialupTest, RetriesOfABusyConnectionAreBoundedInCountAndTime) {
-  port.ScriptDials({}, kErrorNoConnection);
-  state.g_hDialConnection = 0;
-  EXPECT_FALSE(Before(2));
-  EXPECT_EQ(port.CountOf(Kind::kDial), kMaxDialAttempts);
-  EXPECT_EQ(port.CountOf(Kind::kPause), kMaxDialAttempts - 1);
-  EXPECT_EQ(state.g_hDialConnection, 0u);
-
-  FakeDialupPort slow;
-  slow.ScriptDials({}, kErrorNoConnection);
-  slow.SetDialDuration(std::chrono::seconds(25));  // the third attempt ends past kMaxDialTime
-  DialHandle handle = 77;
-  EXPECT_FALSE(DialConnection(slow, "Provider", handle));
-  EXPECT_EQ(slow.CountOf(Kind::kDial), 3);
-  EXPECT_EQ(handle, 0u);
 }
 
 TEST_F(ManageDialupTest, TheHandleIsSharedBetweenInterleavedRequests) {
@@ -116,7 +100,7 @@ TEST_F(ManageDialupTest, TheHandleIsSharedBetweenInterleavedRequests) {
 TEST_F(ManageDialupTest, AHeldConnectionThatDroppedIsHungUpBeforeDiallingAgain) {
   port.SetModemFollowsDial(true);
   EXPECT_TRUE(Before(2));
-  port.SetConnected(false, 0);  // the line drops while the handle is held
+  port.SetConnected(false, 0);
   EXPECT_TRUE(Before(2));
   EXPECT_EQ(port.HungUp(), (std::vector<DialHandle>{1}));
   EXPECT_EQ(state.g_hDialConnection, 2u);

@@ -44,28 +44,8 @@ TEST(ConnectedStateTest, OnlyARunningInterfaceOtherThanLoopbackConnects) {
   }
 }
 
-TEST(ConnectedStateTest, ThisMachineIsOnItsLan) {
-  bool eth0Up = false;
-  bool modem = false;
-  for (const InterfaceState& i : ListInterfaces()) {
-    if (i.name == "eth0" && (i.flags & kUpRunning) == kUpRunning) eth0Up = true;
-    if ((i.name.rfind("ppp", 0) == 0 || i.name.rfind("wwan", 0) == 0) && (i.flags & IFF_UP)) modem = true;
-  }
-  if (!eth0Up) GTEST_SKIP() << "no running eth0 here";
-  unsigned flags = 99;
-  EXPECT_TRUE(MakeSystemDialupPort()->GetConnectedState(flags));
-  EXPECT_EQ(flags, modem ? kConnectionModem : 0u);
-}
-
-LinuxDialupOptions QuickOptions() {
-  LinuxDialupOptions o;
-  o.nmcliWait = 1s;
-  o.commandSlack = 300ms;
-  o.pppUpWait = 300ms;
-  o.commandLimit = 2s;
-  o.pollStep = 20ms;
-  return o;
-}
+const LinuxDialupOptions kQuick{
+    .nmcliWait = 1s, .commandSlack = 300ms, .pppUpWait = 300ms, .commandLimit = 2s, .pollStep = 20ms};
 
 TEST(LinuxDialTest, ANameReachesNmcliAsOneArgumentAndIsNeverRunByAShell) {
   FakeCommands commands;
@@ -73,7 +53,7 @@ TEST(LinuxDialTest, ANameReachesNmcliAsOneArgumentAndIsNeverRunByAShell) {
   const std::string canary = (commands.Dir() / "injected").string();
   const std::string names[] = {"x; touch " + canary, "$(touch " + canary + ")", "`touch " + canary + "`",
                                "two words", "-h", "'quoted' \"twice\"", ""};
-  auto port = MakeLinuxDialupPort(QuickOptions());
+  auto port = MakeLinuxDialupPort(kQuick);
   Lines expected;
   for (const std::string& name : names) {
     DialHandle handle = 0;
@@ -102,7 +82,7 @@ TEST(LinuxDialTest, NmcliFailuresMapToDialResults) {
   for (const auto& c : cases) {
     FakeCommands commands;
     commands.Add("nmcli", c.script);
-    auto port = MakeLinuxDialupPort(QuickOptions());
+    auto port = MakeLinuxDialupPort(kQuick);
     DialHandle handle = 0;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(port->Dial("Provider", handle), c.expected) << c.script;
@@ -112,38 +92,34 @@ TEST(LinuxDialTest, NmcliFailuresMapToDialResults) {
 }
 
 TEST(LinuxDialTest, WithoutNmcliPonIsUsedAndAPppLinkThatNeverComesUpIsStopped) {
-  FakeCommands commands;
-  commands.Add("pon");
-  commands.Add("poff");
-  auto port = MakeLinuxDialupPort(QuickOptions());
-  DialHandle handle = 0;
-  EXPECT_EQ(port->Dial("x; y", handle), kErrorNoConnection);  // no ppp interface here
-  EXPECT_EQ(commands.Calls(), (Lines{"pon", "x; y", "poff", "x; y"}));
-}
-
-TEST(LinuxDialTest, APonThatFailsGivesItsExitCode) {
-  FakeCommands commands;
-  commands.Add("pon", "exit 2");
-  commands.Add("poff");
-  auto port = MakeLinuxDialupPort(QuickOptions());
-  DialHandle handle = 0;
-  EXPECT_EQ(port->Dial("Provider", handle), 2);
-  EXPECT_EQ(commands.Calls(), (Lines{"pon", "Provider"}));
-}
-
-TEST(LinuxDialTest, WithNeitherProgramTheDialFailsForGood) {
-  FakeCommands commands;  // an empty PATH
-  auto port = MakeLinuxDialupPort(QuickOptions());
-  DialHandle handle = 0;
-  EXPECT_EQ(port->Dial("Provider", handle), ENOENT);
-  port->HangUp(12345);  // unknown: nothing to run
-  EXPECT_TRUE(commands.Calls().empty());
+  const struct {
+    const char* pon;  // nullptr: neither pon nor poff is there
+    int expected;
+    Lines calls;
+  } cases[] = {
+      {"exit 0", kErrorNoConnection, {"pon", "x; y", "poff", "x; y"}},  // no ppp interface comes up here
+      {"exit 2", 2, {"pon", "x; y"}},
+      {nullptr, ENOENT, {}},
+  };
+  for (const auto& c : cases) {
+    FakeCommands commands;
+    std::ofstream(commands.Dir() / "nmcli") << "not executable, so not there";
+    if (c.pon) {
+      commands.Add("pon", c.pon);
+      commands.Add("poff");
+    }
+    auto port = MakeLinuxDialupPort(kQuick);
+    DialHandle handle = 0;
+    EXPECT_EQ(port->Dial("x; y", handle), c.expected) << c.expected;
+    port->HangUp(12345);  // never dialled: nothing to run
+    EXPECT_EQ(commands.Calls(), c.calls) << c.expected;
+  }
 }
 
 TEST(LinuxDialTest, CancelEndsADialAndAPauseAtOnce) {
   FakeCommands commands;
   commands.Add("nmcli", "exec /bin/sleep 30");
-  LinuxDialupOptions options = QuickOptions();
+  LinuxDialupOptions options = kQuick;
   options.nmcliWait = 30s;
   auto port = MakeLinuxDialupPort(options);
   std::thread canceller([&] {
