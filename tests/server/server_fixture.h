@@ -1,23 +1,93 @@
-// A profile in a fresh directory, a recording view and the executors, for tests that make servers
-// bound to 127.0.0.1.
+// What the server tests share: the executors in both arrangements, a view that remembers, and a
+// profile in a fresh directory for servers bound to 127.0.0.1.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <memory>
 #include <optional>
+#include <string>
+#include <thread>
+#include <vector>
 
+#include <asio/executor_work_guard.hpp>
+#include <asio/io_context.hpp>
+
+#include "common/executors.h"
 #include "common/profile.h"
+#include "server/server_view.h"
 #include "server/time_server.h"
-#include "server_test_util.h"
+#include "support/loopback_probe.h"
 #include "support/temp_dir.h"
 
 namespace horavex::testing {
 
+using namespace std::chrono_literals;
+
+// Same: one io_context runs sockets and logic, on the test thread (the headless front end).
+// Split: the sockets run on a thread of their own, the logic on the test thread (the window).
+enum class Threads { Same, Split };
+
+class ServerLoop {
+ public:
+  explicit ServerLoop(Threads threads) {
+    if (threads == Threads::Same) return;
+    io_.emplace();
+    ioWork_.emplace(io_->get_executor());
+    ioThread_ = std::thread([this] { io_->run(); });
+  }
+  ~ServerLoop() {
+    if (!io_) return;
+    ioWork_.reset();
+    io_->stop();
+    ioThread_.join();
+  }
+  Executors Get() { return {io_ ? io_->get_executor() : logic_.get_executor(), logic_.get_executor()}; }
+  // Runs the logic side for `duration`.
+  void Run(std::chrono::milliseconds duration) { logic_.run_for(duration); }
+  // Runs the logic side until `done` holds or `bound` passes; the final `done`.
+  template <class Pred>
+  bool RunUntil(Pred done, std::chrono::milliseconds bound = 3s) {
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    while (!done() && std::chrono::steady_clock::now() < deadline) Run(5ms);
+    return done();
+  }
+  // Runs the blocking `client` on a thread of its own while the logic side runs; its result.
+  template <class F>
+  auto Call(F client) -> decltype(client()) {
+    auto result = std::async(std::launch::async, std::move(client));
+    while (result.wait_for(0s) != std::future_status::ready) Run(2ms);
+    return result.get();
+  }
+
+ private:
+  asio::io_context logic_;
+  asio::executor_work_guard<asio::io_context::executor_type> logicWork_{logic_.get_executor()};
+  std::optional<asio::io_context> io_;
+  std::optional<asio::executor_work_guard<asio::io_context::executor_type>> ioWork_;
+  std::thread ioThread_;
+};
+
+// A server view that remembers what it was shown.
+class RecordingServerView : public ServerView {
+ public:
+  void ShowRequestLog(const std::string& text) override { logs.push_back(text), messages = text; }
+  void ShowError(const std::string& text) override { errors.push_back(text), messages = text; }
+  void SetRequestText(const std::string& text) override { requestTexts.push_back(text); }
+  std::string RequestText() const { return requestTexts.empty() ? "" : requestTexts.back(); }
+
+  std::vector<std::string> logs, errors, requestTexts;
+  std::string messages;  // the messages field: the latest log or error
+};
+
 class ServerFixture {
  protected:
   explicit ServerFixture(Threads threads) {
-    UseTestZone();  // before the io thread starts
+    // Set before the io thread starts, never changed.
+    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+    tzset();
     loop.emplace(threads);
   }
 

@@ -16,7 +16,6 @@
 #include "protocol/time_formats.h"
 #include "server/request_log.h"
 #include "server_fixture.h"
-#include "support/loopback_probe.h"
 
 namespace horavex::testing {
 namespace {
@@ -60,11 +59,6 @@ TEST_P(Answers, OneExactAnswerPerRequest) {
     EXPECT_TRUE(exchange.closedByPeer);
     answer.assign(exchange.received.begin(), exchange.received.end());
   }
-  const bool isTime = Kind() == ServerKind::TimeTcp || Kind() == ServerKind::TimeUdp;
-  ASSERT_EQ(answer.size(), isTime ? 4u : 25u);
-  if (!isTime) {
-    EXPECT_EQ(answer.back(), '\n');
-  }
   EXPECT_TRUE(IsAnswerBetween(Kind(), answer, before, std::time(nullptr)));
   EXPECT_TRUE(StatusBecomes(*server, "1"));
 }
@@ -78,23 +72,6 @@ class Sockets : public ServerFixture, public ::testing::TestWithParam<Threads> {
  protected:
   Sockets() : ServerFixture(GetParam()) {}
 };
-
-TEST_P(Sockets, EveryDatagramIsAnsweredToItsSenderAndLogged) {
-  auto server = Make(ServerKind::TimeUdp);
-  server->StartServer();
-  UdpPeer peer;
-  const std::string big(200, 'x');  // arrives cut to 80 bytes, with its sender
-  const auto answers = loop->Call([&] {
-    peer.Send(server->LocalPort(), "QZ");
-    peer.Send(server->LocalPort(), big);
-    return peer.Receive(300ms);
-  });
-  EXPECT_EQ(answers.size(), 2u);
-  ASSERT_TRUE(StatusBecomes(*server, "2"));
-  const std::string line = "UDP: 127.0.0.1 poort:" + Hex4(peer.Port()) + "\r\n";
-  EXPECT_EQ(view.messages, line + line);
-  EXPECT_EQ(view.RequestText(), "2");
-}
 
 TEST_P(Sockets, DatagramsFromServicesThatAnswerBackAreNotAnswered) {
   auto server = Make(ServerKind::TimeUdp);
@@ -129,6 +106,8 @@ TEST_P(Sockets, AFloodReachesTheViewAFewTimesASecondWithTheTextOfEveryRequest) {
   server->StartServer();
   std::vector<std::unique_ptr<UdpPeer>> peers;
   for (int i = 0; i < 7; ++i) peers.push_back(std::make_unique<UdpPeer>());
+  // Any payload is a request; one longer than the server reads arrives cut, still with its sender.
+  const std::string payloads[] = {"", "QZ", std::string(200, 'x')};
   constexpr int kRequests = 3000;
   RequestLog expected;
   const auto start = std::chrono::steady_clock::now();
@@ -136,7 +115,7 @@ TEST_P(Sockets, AFloodReachesTheViewAFewTimesASecondWithTheTextOfEveryRequest) {
     int n = 0;
     for (int i = 0; i < kRequests; ++i) {
       UdpPeer& peer = *peers[static_cast<std::size_t>(i) % peers.size()];
-      peer.Send(server->LocalPort(), "");
+      peer.Send(server->LocalPort(), payloads[i % 3]);
       expected.Add(RequestTransport::Udp, {127, 0, 0, 1}, peer.Port());
       n += static_cast<int>(peer.Receive(1s, 1).size());
     }
@@ -188,8 +167,10 @@ TEST_F(SplitThreads, TheServerAnswersWhileTheLogicThreadIsBusy) {
   udp->StartServer();
   tcp->StartServer();
   // The logic side does not run here, as if the window were busy.
+  UdpPeer peer;
   for (int i = 0; i < 20; ++i) {
-    EXPECT_EQ(ExchangeUdp(udp->LocalPort(), {}, 1s).size(), 1u);
+    peer.Send(udp->LocalPort(), "");
+    EXPECT_EQ(peer.Receive(1s, 1).size(), 1u);
     EXPECT_EQ(ExchangeTcp(tcp->LocalPort(), {}, 1s).received.size(), 4u);
   }
   EXPECT_EQ(udp->GetStatusText(), "0");
@@ -210,13 +191,14 @@ TEST_F(SameThread, ATcpClientThatSendsStillGetsTheAnswerAndACleanEnd) {
   TcpPeer peer(server->LocalPort());
   ASSERT_TRUE(peer.Connected());
   peer.Send("QZ" + std::string(3000, 'x'));
-  const auto outcome = loop->Call([&] { return peer.ReadAll(); });
+  const auto outcome = loop->Call([&] { return peer.ReadAll(3s); });
   EXPECT_EQ(outcome.received.size(), 4u);
-  EXPECT_TRUE(outcome.ended);
+  EXPECT_TRUE(outcome.closedByPeer);
   EXPECT_EQ(outcome.error, 0);
 }
 
-// Descriptors in use, so that the next one the process opens fails with EMFILE.
+// Every descriptor below a low limit in use but one, left for a client's socket, so that the one
+// after it fails with EMFILE.
 class DescriptorsExhausted {
  public:
   DescriptorsExhausted() {
@@ -228,16 +210,11 @@ class DescriptorsExhausted {
     low.rlim_cur = static_cast<rlim_t>(highest) + 32;
     setrlimit(RLIMIT_NOFILE, &low);
     for (int fd; (fd = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) fillers_.push_back(fd);
-  }
-  ~DescriptorsExhausted() { Release(); }
-  // Gives one descriptor back (for the client's socket).
-  void Spare() {
     close(fillers_.back());
     fillers_.pop_back();
   }
-  void Release() {
+  ~DescriptorsExhausted() {
     for (int fd : fillers_) close(fd);
-    fillers_.clear();
     setrlimit(RLIMIT_NOFILE, &saved_);
   }
 
@@ -262,7 +239,6 @@ TEST_F(SameThread, AFailingAcceptIsShownOnceASecondWithoutSpinningAndTheClientIs
   std::optional<TcpPeer> peer;
   {
     DescriptorsExhausted exhausted;
-    exhausted.Spare();
     peer.emplace(server->LocalPort());
     ASSERT_TRUE(peer->Connected());
     const double cpuBefore = CpuSeconds();
@@ -272,9 +248,9 @@ TEST_F(SameThread, AFailingAcceptIsShownOnceASecondWithoutSpinningAndTheClientIs
     EXPECT_EQ(view.errors[0], "Melding: 1 ERROR: " + std::to_string(EMFILE) + "\r\nVerbinding aannemen NIET mogelijk");
     EXPECT_EQ(server->GetStatusText(), "0");
   }
-  const auto outcome = loop->Call([&] { return peer->ReadAll(); });
+  const auto outcome = loop->Call([&] { return peer->ReadAll(3s); });
   EXPECT_EQ(outcome.received.size(), 4u);
-  EXPECT_TRUE(outcome.ended);
+  EXPECT_TRUE(outcome.closedByPeer);
   ASSERT_TRUE(StatusBecomes(*server, "1"));
   EXPECT_EQ(view.messages, "Adres:127.0.0.1 poort:" + Hex4(peer->LocalPort()) + "\r\n");
 }

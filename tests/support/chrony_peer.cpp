@@ -42,9 +42,9 @@ std::vector<std::string> UserArguments(const std::filesystem::path& dir) {
   return {"-u", "root"};
 }
 
-}  // namespace
-
-std::string ChronyPeer::ClockSteeringChronyd() {
+// A running chronyd started without -x (so it may set the clock), as "PID n: command line";
+// empty when there is none.
+std::string ClockSteeringChronyd() {
   std::error_code ec;
   for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
     const std::string name = entry.path().filename().string();
@@ -58,6 +58,8 @@ std::string ChronyPeer::ClockSteeringChronyd() {
   }
   return {};
 }
+
+}  // namespace
 
 std::unique_ptr<ChronyPeer> ChronyPeer::Start(std::string& error, milliseconds bound) {
   if (!FindProgram("chronyd")) {
@@ -99,6 +101,12 @@ bool ChronyPeer::TryStart(milliseconds bound, std::string& error) {
   argv.insert(argv.begin() + 1, user.begin(), user.end());
   process_ = PeerProcess::Start(argv, dir_.File("chronyd.log"), error);
   if (!process_) return false;
+  // A tripwire should -x ever leave argv: the chronyd just started must leave the clock alone.
+  if (const std::string steering = ClockSteeringChronyd(); !steering.empty()) {
+    process_->Stop();
+    error = "de gestarte chronyd kan de systeemklok bijsturen: " + steering;
+    return false;
+  }
   NtpPacket request{};
   request[0] = kSntpRequestByte0;
   const bool ready = process_->AwaitReady(

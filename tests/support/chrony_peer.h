@@ -1,8 +1,6 @@
 // chronyd as an SNTP server on 127.0.0.1, started for one test and never steering the clock.
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -23,14 +21,6 @@ class ChronyPeer {
 
   // The UDP port it answers SNTP on.
   std::uint16_t Port() const { return port_; }
-  // Its process id.
-  pid_t Pid() const { return process_->Pid(); }
-  // What chronyd logged so far.
-  std::string Log() const { return process_->Log(); }
-
-  // A running chronyd started without -x (so it may set the clock), as "PID n: command line";
-  // empty when there is none.
-  static std::string ClockSteeringChronyd();
 
  private:
   ChronyPeer() = default;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <thread>
+#include <utility>
 
 namespace horavex::testing {
 namespace {
@@ -17,39 +18,28 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Fd(Fd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  Fd& operator=(Fd&&) = delete;
-  int Get() const { return fd_; }
-  bool Valid() const { return fd_ >= 0; }
-
- private:
-  int fd_;
-};
-
-sockaddr_in Loopback(std::uint16_t port) {
+sockaddr_in Address(std::uint16_t port, const char* ip = "127.0.0.1") {
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_port = htons(port);
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  inet_pton(AF_INET, ip, &a.sin_addr);
   return a;
 }
 
-bool Bind(const Fd& fd, std::uint16_t port) {
-  const sockaddr_in a = Loopback(port);
-  return fd.Valid() && bind(fd.Get(), reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
+bool Bind(int fd, std::uint16_t port, const char* ip = "127.0.0.1") {
+  const sockaddr_in a = Address(port, ip);
+  return fd >= 0 && bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
 }
 
-bool Connect(const Fd& fd, std::uint16_t port) {
-  const sockaddr_in a = Loopback(port);
-  return fd.Valid() && connect(fd.Get(), reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
+bool Connect(int fd, std::uint16_t port) {
+  const sockaddr_in a = Address(port);
+  return fd >= 0 && connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
+}
+
+std::uint16_t LocalPortOf(int fd) {
+  sockaddr_in a{};
+  socklen_t len = sizeof a;
+  return getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0 ? ntohs(a.sin_port) : 0;
 }
 
 // Milliseconds left until `deadline`, at most `cap`, never negative.
@@ -58,37 +48,20 @@ int Remaining(Clock::time_point deadline, milliseconds cap) {
   return static_cast<int>(std::clamp(left, milliseconds{0}, cap).count());
 }
 
-bool PollFor(const Fd& fd, short events, int timeoutMs) {
-  pollfd p{fd.Get(), events, 0};
+bool PollFor(int fd, short events, int timeoutMs) {
+  pollfd p{fd, events, 0};
   return poll(&p, 1, timeoutMs) == 1;
-}
-
-// A TCP connection to the port, or an invalid Fd when it was refused or took longer than `timeoutMs`.
-Fd ConnectTcp(std::uint16_t port, int timeoutMs) {
-  Fd fd(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-  if (!fd.Valid()) return fd;
-  if (!Connect(fd, port)) {
-    if (errno != EINPROGRESS || !PollFor(fd, POLLOUT, timeoutMs)) return Fd(-1);
-    int error = 0;
-    socklen_t len = sizeof error;
-    if (getsockopt(fd.Get(), SOL_SOCKET, SO_ERROR, &error, &len) != 0 || error != 0) return Fd(-1);
-  }
-  fcntl(fd.Get(), F_SETFL, 0);  // blocking again: later reads wait in poll
-  return fd;
 }
 
 }  // namespace
 
 std::uint16_t FreePort() {
   for (int attempt = 0; attempt < 64; ++attempt) {
-    Fd tcp(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (!Bind(tcp, 0)) return 0;
-    sockaddr_in a{};
-    socklen_t len = sizeof a;
-    if (getsockname(tcp.Get(), reinterpret_cast<sockaddr*>(&a), &len) != 0) return 0;
-    const std::uint16_t port = ntohs(a.sin_port);
-    Fd udp(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
-    if (Bind(udp, port)) return port;
+    const int tcp = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const std::uint16_t port = Bind(tcp, 0) ? LocalPortOf(tcp) : 0;
+    const bool udpFree = port != 0 && UdpPeer(port).Valid();
+    if (tcp >= 0) close(tcp);
+    if (udpFree) return port;
   }
   return 0;
 }
@@ -96,7 +69,7 @@ std::uint16_t FreePort() {
 bool WaitForTcp(std::uint16_t port, milliseconds bound) {
   const auto deadline = Clock::now() + bound;
   do {
-    if (ConnectTcp(port, Remaining(deadline, milliseconds{200})).Valid()) return true;
+    if (TcpPeer(port, milliseconds{Remaining(deadline, milliseconds{200})}).Connected()) return true;
     std::this_thread::sleep_for(milliseconds{20});
   } while (Clock::now() < deadline);
   return false;
@@ -104,49 +77,84 @@ bool WaitForTcp(std::uint16_t port, milliseconds bound) {
 
 std::optional<Bytes> WaitForUdpAnswer(std::uint16_t port, std::span<const std::uint8_t> request,
                                       milliseconds bound) {
-  // Connected, so that only this port's datagrams arrive and a closed port reports itself.
-  Fd fd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
-  if (!Connect(fd, port)) return std::nullopt;
+  const std::string_view payload(reinterpret_cast<const char*>(request.data()), request.size());
   const auto deadline = Clock::now() + bound;
-  Bytes buffer(65536);
+  UdpPeer peer;
   do {
-    const auto resend = Clock::now() + milliseconds{100};
-    send(fd.Get(), request.data(), request.size(), MSG_NOSIGNAL);
-    while (PollFor(fd, POLLIN, Remaining(std::min(deadline, resend), milliseconds{100}))) {
-      const ssize_t n = recv(fd.Get(), buffer.data(), buffer.size(), MSG_DONTWAIT);
-      if (n >= 0) return Bytes(buffer.begin(), buffer.begin() + n);
-    }
-    std::this_thread::sleep_until(std::min(resend, deadline));
+    peer.Send(port, payload);
+    if (auto answers = peer.Receive(milliseconds{Remaining(deadline, milliseconds{100})}, 1); !answers.empty())
+      return answers[0];
   } while (Clock::now() < deadline);
   return std::nullopt;
 }
 
 std::vector<Bytes> ExchangeUdp(std::uint16_t port, std::span<const std::uint8_t> request, milliseconds bound) {
-  Fd fd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
-  std::vector<Bytes> datagrams;
-  if (!Connect(fd, port)) return datagrams;
+  UdpPeer peer;
+  peer.Send(port, {reinterpret_cast<const char*>(request.data()), request.size()});
+  return peer.Receive(bound);
+}
+
+TcpExchange ExchangeTcp(std::uint16_t port, std::span<const std::uint8_t> request, milliseconds bound) {
   const auto deadline = Clock::now() + bound;
-  send(fd.Get(), request.data(), request.size(), MSG_NOSIGNAL);
+  TcpPeer peer(port, bound);
+  if (!request.empty()) peer.Send({reinterpret_cast<const char*>(request.data()), request.size()});
+  return peer.ReadAll(milliseconds{Remaining(deadline, bound)});
+}
+
+UdpPeer::UdpPeer(std::uint16_t sourcePort, const char* source) : fd_(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+  if (Bind(fd_, sourcePort, source)) port_ = LocalPortOf(fd_);
+  else if (fd_ >= 0) close(std::exchange(fd_, -1));
+}
+
+UdpPeer::~UdpPeer() {
+  if (fd_ >= 0) close(fd_);
+}
+
+void UdpPeer::Send(std::uint16_t port, std::string_view payload) {
+  const sockaddr_in to = Address(port);
+  sendto(fd_, payload.data(), payload.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+}
+
+std::vector<Bytes> UdpPeer::Receive(milliseconds bound, std::size_t stopAfter) {
+  const auto deadline = Clock::now() + bound;
+  std::vector<Bytes> datagrams;
   Bytes buffer(65536);
-  while (PollFor(fd, POLLIN, Remaining(deadline, bound))) {
-    const ssize_t n = recv(fd.Get(), buffer.data(), buffer.size(), MSG_DONTWAIT);
+  while (datagrams.size() < stopAfter && PollFor(fd_, POLLIN, Remaining(deadline, bound))) {
+    const ssize_t n = recv(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT);
     if (n >= 0) datagrams.emplace_back(buffer.begin(), buffer.begin() + n);
   }
   return datagrams;
 }
 
-TcpExchange ExchangeTcp(std::uint16_t port, std::span<const std::uint8_t> request, milliseconds bound) {
-  const auto deadline = Clock::now() + bound;
+TcpPeer::TcpPeer(std::uint16_t port, milliseconds bound)
+    : fd_(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0)) {
+  int error = 0;
+  socklen_t len = sizeof error;
+  const bool connected = Connect(fd_, port) || (fd_ >= 0 && errno == EINPROGRESS &&
+                                                PollFor(fd_, POLLOUT, static_cast<int>(bound.count())) &&
+                                                getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0);
+  if (connected) fcntl(fd_, F_SETFL, 0);  // blocking again: reads wait in poll
+  else if (fd_ >= 0) close(std::exchange(fd_, -1));
+}
+
+TcpPeer::~TcpPeer() {
+  if (fd_ >= 0) close(fd_);
+}
+
+std::uint16_t TcpPeer::LocalPort() const { return LocalPortOf(fd_); }
+
+void TcpPeer::Send(std::string_view bytes) { send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
+
+TcpExchange TcpPeer::ReadAll(milliseconds bound) {
   TcpExchange result;
-  Fd fd = ConnectTcp(port, Remaining(deadline, bound));
-  if (!fd.Valid()) return result;
-  result.connected = true;
-  if (!request.empty()) send(fd.Get(), request.data(), request.size(), MSG_NOSIGNAL);
+  result.connected = Connected();
+  const auto deadline = Clock::now() + bound;
   std::uint8_t buffer[4096];
-  while (PollFor(fd, POLLIN, Remaining(deadline, bound))) {
-    const ssize_t n = recv(fd.Get(), buffer, sizeof buffer, 0);
+  while (result.connected && PollFor(fd_, POLLIN, Remaining(deadline, bound))) {
+    const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
     if (n <= 0) {
       result.closedByPeer = true;
+      result.error = n < 0 ? errno : 0;
       break;
     }
     result.received.insert(result.received.end(), buffer, buffer + n);

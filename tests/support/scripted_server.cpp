@@ -45,24 +45,21 @@ class Record {
   std::vector<Bytes> requests_;
 };
 
-const Reply& ReplyFor(const Script& script, std::size_t index) {
-  static const Reply kSilent{{}, {}, true};
-  if (script.replies.empty()) return kSilent;
-  return script.replies[std::min(index, script.replies.size() - 1)];
-}
-
-// One accepted connection: it records what the client sends, and answers after the delay.
+// One accepted connection: it records what the client sends and answers at once.
 class TcpSession : public std::enable_shared_from_this<TcpSession> {
  public:
-  TcpSession(tcp::socket socket, const Reply& reply, Record& record, std::size_t index)
-      : socket_(std::move(socket)), timer_(socket_.get_executor()), reply_(reply), record_(record), index_(index) {}
+  TcpSession(tcp::socket socket, const Script& script, Record& record)
+      : socket_(std::move(socket)), script_(script), record_(record), index_(record.Add(nullptr, 0)) {}
 
   void Start() {
     Read();
-    timer_.expires_after(reply_.delay);
-    timer_.async_wait([self = shared_from_this()](std::error_code ec) {
-      if (!ec) self->Send(0);
-    });
+    if (!script_.answer) return;
+    auto close = [self = shared_from_this()](std::error_code, std::size_t) {
+      std::error_code ignored;
+      self->socket_.shutdown(tcp::socket::shutdown_both, ignored);
+      self->socket_.close(ignored);
+    };
+    asio::async_write(socket_, asio::buffer(*script_.answer), close);
   }
 
  private:
@@ -74,26 +71,8 @@ class TcpSession : public std::enable_shared_from_this<TcpSession> {
     });
   }
 
-  void Send(std::size_t i) {
-    if (i == reply_.sends.size()) {
-      if (!reply_.keepOpen) Close();
-      return;
-    }
-    auto next = [self = shared_from_this(), i](std::error_code ec, std::size_t) {
-      if (!ec) self->Send(i + 1);
-    };
-    asio::async_write(socket_, asio::buffer(reply_.sends[i]), next);
-  }
-
-  void Close() {
-    std::error_code ignored;
-    socket_.shutdown(tcp::socket::shutdown_both, ignored);
-    socket_.close(ignored);
-  }
-
   tcp::socket socket_;
-  asio::steady_timer timer_;
-  const Reply& reply_;  // owned by the server's script, which outlives every session
+  const Script& script_;  // the server's, which outlives every session
   Record& record_;
   std::size_t index_;
   std::array<std::uint8_t, 4096> buffer_{};
@@ -105,7 +84,6 @@ struct ScriptedServer::Impl {
   explicit Impl(Script s) : script(std::move(s)) {}
   void Accept();
   void Receive();
-  void Answer(const Reply& reply, const udp::endpoint& to);
 
   const Script script;
   Record record;
@@ -121,10 +99,7 @@ struct ScriptedServer::Impl {
 void ScriptedServer::Impl::Accept() {
   acceptor.async_accept([this](std::error_code ec, tcp::socket socket) {
     if (ec == asio::error::operation_aborted) return;
-    if (!ec) {
-      const std::size_t index = record.Add(nullptr, 0);
-      std::make_shared<TcpSession>(std::move(socket), ReplyFor(script, index), record, index)->Start();
-    }
+    if (!ec) std::make_shared<TcpSession>(std::move(socket), script, record)->Start();
     Accept();
   });
 }
@@ -132,17 +107,11 @@ void ScriptedServer::Impl::Accept() {
 void ScriptedServer::Impl::Receive() {
   datagramSocket.async_receive_from(asio::buffer(datagram), sender, [this](std::error_code ec, std::size_t n) {
     if (ec == asio::error::operation_aborted) return;
-    if (!ec) Answer(ReplyFor(script, record.Add(datagram.data(), n)), sender);
+    if (!ec) {
+      record.Add(datagram.data(), n);
+      if (script.answer) datagramSocket.send_to(asio::buffer(*script.answer), sender, 0, ec);
+    }
     Receive();
-  });
-}
-
-void ScriptedServer::Impl::Answer(const Reply& reply, const udp::endpoint& to) {
-  if (reply.sends.empty()) return;
-  auto timer = std::make_shared<asio::steady_timer>(io, reply.delay);
-  timer->async_wait([this, timer, &reply, to](std::error_code ec) {
-    if (ec) return;
-    for (const Bytes& d : reply.sends) datagramSocket.send_to(asio::buffer(d), to, 0, ec);
   });
 }
 

@@ -16,7 +16,7 @@ class ScriptedServer {
  public:
   // Binds 127.0.0.1, port 0, for the script's transport and serves until destroyed.
   explicit ScriptedServer(Script script);
-  // Stops serving and joins the thread; open connections and replies not yet sent are dropped.
+  // Stops serving and joins the thread; open connections are dropped.
   ~ScriptedServer();
   ScriptedServer(const ScriptedServer&) = delete;
   ScriptedServer& operator=(const ScriptedServer&) = delete;

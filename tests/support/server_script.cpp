@@ -9,21 +9,15 @@
 namespace horavex::testing {
 namespace {
 
-Script Once(Transport t, Reply reply) { return Script{t, {std::move(reply)}}; }
-
 void PutU32(Bytes& b, std::size_t offset, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) b[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
 }
 
 }  // namespace
 
-Script Script::Answer(Transport t, Bytes answer) { return Once(t, Reply{{}, {std::move(answer)}, false}); }
+Script Script::Answer(Transport t, Bytes answer) { return {t, std::move(answer)}; }
 
-Script Script::Silent(Transport t) { return Once(t, Reply{{}, {}, true}); }
-
-Script Script::Slow(Transport t, std::chrono::milliseconds delay, Bytes answer) {
-  return Once(t, Reply{delay, {std::move(answer)}, false});
-}
+Script Script::Silent(Transport t) { return {t, std::nullopt}; }
 
 Script Script::TooShort(Transport t) { return Answer(t, {0xBC, 0x17, 0xC2}); }
 
@@ -55,10 +49,6 @@ Script Script::Garbage(Transport t, std::size_t length) {
   for (auto& b : answer) b = static_cast<std::uint8_t>(random());
   if (!answer.empty() && answer[0] == 0) answer[0] = 0xA5;
   return Answer(t, std::move(answer));
-}
-
-Script Script::Datagrams(std::vector<Bytes> datagrams) {
-  return Once(Transport::Udp, Reply{{}, std::move(datagrams), false});
 }
 
 Bytes TimeAnswer(std::int64_t unixSeconds) {
