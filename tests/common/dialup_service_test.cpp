@@ -37,45 +37,19 @@ class SharedPort final : public DialupPort {
 
 const DialupRequest kDial = DialupRequest::BeforeRequest(2, "Provider");
 const DialupRequest kLanCheck = DialupRequest::BeforeRequest(0, "");
-const DialupRequest kHangUp = DialupRequest::AfterRequest();
 
-struct Completion {
-  bool ok = false;
-  std::thread::id thread;
-};
-
-// Asks once, as the logic thread does, and waits for the answer.
-Completion ManageAndWait(DialupService& service, const DialupRequest& request) {
-  std::promise<Completion> done;
-  service.Manage(request, [&](bool ok) { done.set_value({ok, std::this_thread::get_id()}); });
-  auto result = done.get_future();
-  EXPECT_EQ(result.wait_for(5s), std::future_status::ready);
-  return result.get();
-}
-
-TEST(DialupServiceTest, LanChecksStayHereDialsRunOnTheServiceThreadAndNothingStaysHeld) {
+// A client's mode-2 request covers dialling and hanging up through the service; here what it cannot.
+TEST(DialupServiceTest, DestructionHangsUpAConnectionStillHeld) {
   FakeDialupPort fake;
-  fake.SetConnected(true, 0);
-  fake.SetModemFollowsDial(true);
-  const auto here = std::this_thread::get_id();
   {
     DialupService service(std::make_unique<SharedPort>(fake));
-    for (const DialupRequest& r : {kLanCheck, kHangUp}) {
-      const Completion c = ManageAndWait(service, r);
-      EXPECT_TRUE(c.ok);
-      EXPECT_EQ(c.thread, here);
-    }
-    EXPECT_EQ(fake.CountOf(Kind::kHangUp), 0);
-    const Completion dial = ManageAndWait(service, kDial);
-    EXPECT_TRUE(dial.ok);
-    EXPECT_NE(dial.thread, here);
-    // With nothing queued any more, only the connection held sends the hang-up to the thread.
-    for (int i = 0; i < 500 && !service.TryManageHere(kLanCheck); ++i) std::this_thread::sleep_for(1ms);
-    EXPECT_NE(ManageAndWait(service, kHangUp).thread, here);
-    EXPECT_EQ(fake.HungUp(), (std::vector<DialHandle>{1}));
-    ASSERT_TRUE(ManageAndWait(service, kDial).ok);  // still held when the service goes
+    std::promise<bool> dialled;
+    service.Manage(kDial, [&](bool ok) { dialled.set_value(ok); });
+    auto result = dialled.get_future();
+    ASSERT_EQ(result.wait_for(5s), std::future_status::ready);
+    ASSERT_TRUE(result.get());
   }
-  EXPECT_EQ(fake.HungUp(), (std::vector<DialHandle>{1, 2}));
+  EXPECT_EQ(fake.HungUp(), (std::vector<DialHandle>{1}));
 }
 
 TEST(DialupServiceTest, AsyncManageCompletesOnTheCallersExecutor) {

@@ -43,18 +43,6 @@ TEST_F(ManageDialupTest, EachModeAsksForItsKindOfConnectionWithoutDialling) {
   EXPECT_EQ(port.CountOf(Kind::kHangUp), 0) << "a connection this program did not dial is never hung up";
 }
 
-TEST_F(ManageDialupTest, ModeTwoDialsAndHangsUpOncePerRequest) {
-  port.SetModemFollowsDial(true);
-  for (int request = 1; request <= 3; ++request) {
-    EXPECT_TRUE(Before(2));
-    EXPECT_NE(state.g_hDialConnection, 0u);
-    EXPECT_TRUE(After());
-    EXPECT_EQ(state.g_hDialConnection, 0u);
-  }
-  EXPECT_EQ(port.CountOf(Kind::kDial), 3);
-  EXPECT_EQ(port.HungUp(), (std::vector<DialHandle>{1, 2, 3}));
-}
-
 TEST_F(ManageDialupTest, OnlyABusyConnectionIsRetriedAndTheRetriesAreBounded) {
   port.ScriptDials({5});  // any other failure ends at once
   EXPECT_FALSE(Before(2, ""));

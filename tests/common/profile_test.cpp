@@ -13,7 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include "common/common_settings.h"
 #include "support/temp_dir.h"
 
 namespace horavex {
@@ -53,19 +52,13 @@ TEST_F(ProfileTest, IntegersReadLikeTheWindowsProfileButSaturate) {
         << "stored: " << (cases[i].stored ? cases[i].stored : "(absent)");
 }
 
-// The key names are shared with the windowed program's files, written there in any case.
 TEST_F(ProfileTest, NamesCompareWithoutRegardToCaseAndKeepTheirSpelling) {
-  const std::string rest = "connection=Provider\nPLAYSOUND_15=/s/15.wav\n";
-  Write(file, "[Common]\ncheckCONNECT=2\n" + rest);
+  Write(file, "[Common]\ncheckCONNECT=2\n");
   Profile profile(file);
-  const CommonSettings common(profile);
-  EXPECT_EQ(common.CheckConnect(), 2);
-  EXPECT_EQ(common.Connection(), "Provider");
-  EXPECT_EQ(common.PlaySoundAtMinute(15), "/s/15.wav");
-  EXPECT_EQ(common.PlaySoundAtMinute(20), "");
-  ASSERT_TRUE(common.SetCheckConnect(1));
-  EXPECT_EQ(profile.GetInt("common", "checkconnect", 0), 1);
-  EXPECT_EQ(ReadFile(file), "[Common]\ncheckCONNECT=1\n" + rest);
+  EXPECT_EQ(profile.GetInt("COMMON", "CheckConnect", 0), 2);
+  ASSERT_TRUE(profile.WriteInt("common", "CHECKCONNECT", 1));
+  EXPECT_EQ(profile.GetInt("Common", "checkconnect", 0), 1);
+  EXPECT_EQ(ReadFile(file), "[Common]\ncheckCONNECT=1\n");
 }
 
 TEST_F(ProfileTest, AHandEditBetweenTwoReadsIsSeen) {
