@@ -38,7 +38,7 @@ struct ScriptedServer::Impl {
   std::thread thread;
 };
 
-// One accepted connection: it records what the client sends and answers at once.
+// One accepted connection: it records what the client sends and answers after the script's delay.
 class ScriptedServer::Impl::TcpSession : public std::enable_shared_from_this<TcpSession> {
  public:
   TcpSession(tcp::socket socket, Impl& server)
@@ -52,7 +52,10 @@ class ScriptedServer::Impl::TcpSession : public std::enable_shared_from_this<Tcp
       self->socket_.shutdown(tcp::socket::shutdown_both, ignored);
       self->socket_.close(ignored);
     };
-    asio::async_write(socket_, asio::buffer(*server_.script.answer), close);
+    auto timer = std::make_shared<asio::steady_timer>(server_.io, server_.script.delay);
+    timer->async_wait([self = shared_from_this(), timer, close](std::error_code) {
+      asio::async_write(self->socket_, asio::buffer(*self->server_.script.answer), close);
+    });
   }
 
  private:
@@ -87,7 +90,13 @@ void ScriptedServer::Impl::Receive() {
     if (ec == asio::error::operation_aborted) return;
     if (!ec) {
       Add(datagram.data(), n);
-      if (script.answer) datagramSocket.send_to(asio::buffer(*script.answer), sender, 0, ec);
+      if (script.answer) {
+        auto timer = std::make_shared<asio::steady_timer>(io, script.delay);
+        timer->async_wait([this, timer, to = sender](std::error_code) {
+          std::error_code ignored;
+          datagramSocket.send_to(asio::buffer(*script.answer), to, 0, ignored);
+        });
+      }
     }
     Receive();
   });

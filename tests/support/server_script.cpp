@@ -19,6 +19,8 @@ Script Script::Answer(Transport t, Bytes answer) { return {t, std::move(answer)}
 
 Script Script::Silent(Transport t) { return {t, std::nullopt}; }
 
+Script Script::Slow(Transport t, std::chrono::milliseconds delay, Bytes answer) { return {t, std::move(answer), delay}; }
+
 Script Script::TooShort(Transport t) { return Answer(t, {0xBC, 0x17, 0xC2}); }
 
 Script Script::FirstByteZero(Transport t, Bytes answer) {

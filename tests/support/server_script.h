@@ -1,6 +1,7 @@
 // What a scripted test server answers: named scripts for the misbehaviours the clients must survive.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -16,11 +17,14 @@ enum class Transport { Tcp, Udp };
 // What the server does with every request (a TCP connection or a UDP datagram).
 struct Script {
   Transport transport = Transport::Udp;
-  // Sent at once, TCP then closing; none: silent, TCP holding the connection until the server stops.
+  // Sent after `delay`, TCP then closing; none: silent, TCP holding the connection until the server stops.
   std::optional<Bytes> answer;
+  std::chrono::milliseconds delay{0};
 
   static Script Answer(Transport t, Bytes answer);
   static Script Silent(Transport t);
+  // `answer` after `delay`: a slow server.
+  static Script Slow(Transport t, std::chrono::milliseconds delay, Bytes answer);
   // 3 bytes, fewer than any valid answer.
   static Script TooShort(Transport t);
   // `answer` with its first byte made 0.
