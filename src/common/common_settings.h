@@ -27,17 +27,6 @@ class CommonSettings {
   std::string PlaySound30() const { return profile_.GetString(kSection, "PlaySound_30", ""); }
   std::string PlaySound45() const { return profile_.GetString(kSection, "PlaySound_45", ""); }
 
-  // The chime file of minute 0, 15, 30 or 45; empty for any other minute.
-  std::string PlaySoundAtMinute(int minute) const {
-    switch (minute) {
-      case 0: return PlaySound00();
-      case 15: return PlaySound15();
-      case 30: return PlaySound30();
-      case 45: return PlaySound45();
-      default: return {};
-    }
-  }
-
   // Each writes one key; false when the profile could not be written (Profile::LastError).
   bool SetCheckConnect(int mode) const { return profile_.WriteInt(kSection, "CheckConnect", mode); }
   bool SetConnection(std::string_view name) const { return profile_.WriteString(kSection, "Connection", name); }
