@@ -19,4 +19,5 @@ CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWit
   -DHORAVEX_FUZZ=ON -DHORAVEX_TESTS=OFF -DHORAVEX_BENCH=OFF >/dev/null
 cmake --build build/fuzz -j "$jobs" --target fuzz_answer fuzz_daytime_scan
 fuzz/run.sh build/fuzz "${FUZZ_SECONDS:-20}"
+scripts/test-share.sh
 echo "All tests passed."
