@@ -18,7 +18,7 @@
 #include "client/time_client.h"
 #include "common/dialup.h"
 #include "common/profile.h"
-#include "platform/null/fake_dialup_port.h"
+#include "support/fake_dialup_port.h"
 #include "platform/simulated_clock.h"
 #include "support/chrony_peer.h"
 #include "support/temp_dir.h"
@@ -71,10 +71,8 @@ std::vector<double> ClientRequests(std::uint16_t port, int count, int& failures)
   testing::TempDir dir;
   Profile profile(dir.File("horavex.ini"));
   SimulatedClock clock;
-  auto fake = std::make_unique<FakeDialupPort>();
-  fake->SetConnected(true, 0);
-  DialupService dialup(std::move(fake));
   asio::io_context io;
+  DialupService dialup(std::make_unique<testing::FakeDialupPort>(), io.get_executor());
   NullClientView view;
   TimeClient client(ClientKind::SntpUdp, ClientServices{{io.get_executor(), io.get_executor()}, profile, clock, dialup},
                     view);

@@ -57,7 +57,7 @@ Daemon::Daemon(const DaemonOptions& options, std::ostream& out)
     : printer_(out),
       profile_(options.profile.value_or(Profile::DefaultPath("horavex"))),
       clock_(MakeClock(options.dryRun)),
-      dialup_(MakeSystemDialupPort()) {
+      dialup_(MakeSystemDialupPort(), io_.get_executor()) {
   const Executors executors{io_.get_executor(), io_.get_executor()};
   for (int k = 0; k < kServerKindCount; ++k) {
     const auto kind = static_cast<ServerKind>(k);

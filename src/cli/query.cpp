@@ -154,7 +154,7 @@ int RunQuery(const QueryOptions& options) {
     }
     clock = std::move(simulated);
   }
-  DialupService dialup(std::make_unique<ConnectedPort>());
+  DialupService dialup(std::make_unique<ConnectedPort>(), io.get_executor());
   NullClientView view;
   TimeClient client(options.kind, ClientServices{{io.get_executor(), io.get_executor()}, profile, *clock, dialup},
                     view);

@@ -57,12 +57,9 @@ asio::awaitable<void> TimeClient::Synchro(std::shared_ptr<bool> alive) {
   const CommonSettings common(m_services.profile);
   const int mode = common.CheckConnect();
   DialupRequest check = DialupRequest::BeforeRequest(mode, mode != 0 ? common.Connection() : std::string());
-  std::optional<bool> mayConnect = m_services.dialup.TryManageHere(check);
+  const bool mayConnect = co_await m_services.dialup.Manage(std::move(check), asio::use_awaitable);
+  if (!*alive) co_return;
   if (!mayConnect) {
-    mayConnect = co_await m_services.dialup.AsyncManage(std::move(check), asio::use_awaitable);
-    if (!*alive) co_return;
-  }
-  if (!*mayConnect) {
     // Without a network nothing is shown; a modem that is not there is.
     if (mode != 0) m_view.SetStatusLine("Geen MODEM verbinding");
     m_bActive = false;
@@ -172,10 +169,8 @@ asio::awaitable<void> TimeClient::Finish(std::shared_ptr<bool> alive) {
   m_view.SetStatusLine("Aanvraag gereed");
   // A local, not a temporary in the co_await expression: g++ 12 may destroy such a temporary twice.
   DialupRequest hangUp = DialupRequest::AfterRequest();
-  if (!m_services.dialup.TryManageHere(hangUp)) {
-    co_await m_services.dialup.AsyncManage(std::move(hangUp), asio::use_awaitable);
-    if (!*alive) co_return;
-  }
+  co_await m_services.dialup.Manage(std::move(hangUp), asio::use_awaitable);
+  if (!*alive) co_return;
   m_bBusy = false;
   m_bActive = false;
   m_view.EnableSynchro(true);

@@ -15,7 +15,7 @@
 #include "recording_view.h"
 #include "common/dialup.h"
 #include "common/profile.h"
-#include "platform/null/fake_dialup_port.h"
+#include "support/fake_dialup_port.h"
 #include "platform/simulated_clock.h"
 #include "support/temp_dir.h"
 
@@ -31,9 +31,8 @@ class ClientTest : public ::testing::Test {
     setenv("TZ", "UTC0", 1);
     tzset();
     auto fake = std::make_unique<FakeDialupPort>();
-    fake->SetConnected(true, 0);
     port_ = fake.get();
-    dialup_ = std::make_unique<DialupService>(std::move(fake));
+    dialup_ = std::make_unique<DialupService>(std::move(fake), io_.get_executor());
   }
 
   // A client of `kind` asking 127.0.0.1:`port`, quick to give up, showing no warning boxes; it

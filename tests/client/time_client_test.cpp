@@ -311,15 +311,15 @@ TEST_F(ClientTest, ConnectionModesDecideWhetherARequestIsMade) {
   auto client = MakeClient(ClientKind::TimeUdp, server.Port(), view);
 
   // Mode 0 without any network: nothing visible at all.
-  port_->SetConnected(false, 0);
+  port_->connected = false;
   Synchro(*client);
   EXPECT_TRUE(view.statusLines.empty());
   EXPECT_TRUE(view.synchroEnabled);
   EXPECT_EQ(view.messageCount, 0);
-  EXPECT_EQ(port_->CountOf(FakeDialupPort::Kind::kDial), 0);
+  EXPECT_TRUE(port_->Log().empty());
 
   // Mode 1 on a LAN only: "Geen MODEM verbinding", no failure counted.
-  port_->SetConnected(true, 0);
+  port_->connected = true;
   ASSERT_TRUE(profile_.WriteInt("COMMON", "CheckConnect", 1));
   Synchro(*client);
   EXPECT_EQ(view.statusLines, std::vector<std::string>{"Geen MODEM verbinding"});
@@ -330,12 +330,10 @@ TEST_F(ClientTest, ConnectionModesDecideWhetherARequestIsMade) {
   // Mode 2: one dial before, one hang-up after.
   ASSERT_TRUE(profile_.WriteInt("COMMON", "CheckConnect", 2));
   ASSERT_TRUE(profile_.WriteString("COMMON", "Connection", "provider"));
-  port_->SetModemFollowsDial(true);
+  port_->modemFollowsDial = true;
   Synchro(*client);
   EXPECT_EQ(view.messages, "Oke\r\nTijd is ingesteld...");
-  EXPECT_EQ(port_->CountOf(FakeDialupPort::Kind::kDial), 1);
-  EXPECT_EQ(port_->HungUp().size(), 1u);
-  EXPECT_EQ(port_->Calls()[port_->Calls().size() - 1].kind, FakeDialupPort::Kind::kHangUp);
+  EXPECT_EQ(port_->Log(), (std::vector<std::string>{"dial provider", "hangup 1"}));
 }
 
 TEST_F(ClientTest, FailingClientRewritesItsOwnEarlierSuccessIntoTheSharedTexts) {

@@ -2,21 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/null/fake_dialup_port.h"
+#include "support/fake_dialup_port.h"
 
-namespace horavex {
+namespace horavex::testing {
 namespace {
 
 using namespace std::chrono_literals;
-using Kind = FakeDialupPort::Kind;
+using Log = std::vector<std::string>;
 
 class ManageDialupTest : public ::testing::Test {
  protected:
-  bool Run(const DialupRequest& r) {
-    return ManageDialup(port, state, r.connect, r.dialWhenNeeded, r.testOnly, r.name);
+  bool Before(int mode, const std::string& name = "Provider") {
+    return ManageDialup(port, state, DialupRequest::BeforeRequest(mode, name));
   }
-  bool Before(int mode, const std::string& name = "Provider") { return Run(DialupRequest::BeforeRequest(mode, name)); }
-  bool After() { return Run(DialupRequest::AfterRequest()); }
+  bool After() { return ManageDialup(port, state, DialupRequest::AfterRequest()); }
 
   FakeDialupPort port;
   DialupState state;
@@ -35,64 +34,51 @@ TEST_F(ManageDialupTest, EachModeAsksForItsKindOfConnectionWithoutDialling) {
       {2, true, kConnectionModem, true},  // a modem connection that was up before is used
   };
   for (const auto& c : cases) {
-    port.SetConnected(c.connected, c.flags);
+    port.connected = c.connected, port.flags = c.flags;
     EXPECT_EQ(Before(c.mode), c.expected) << "mode " << c.mode << " flags " << c.flags;
     EXPECT_TRUE(After());
   }
-  EXPECT_EQ(port.CountOf(Kind::kDial), 0);
-  EXPECT_EQ(port.CountOf(Kind::kHangUp), 0) << "a connection this program did not dial is never hung up";
+  EXPECT_EQ(port.Log(), Log{}) << "no dial, and a connection this program did not dial is never hung up";
 }
 
 TEST_F(ManageDialupTest, OnlyABusyConnectionIsRetriedAndTheRetriesAreBounded) {
-  port.ScriptDials({5});  // any other failure ends at once
-  EXPECT_FALSE(Before(2, ""));
-  EXPECT_EQ(state.g_hDialConnection, 0u);
-  EXPECT_EQ(port.CountOf(Kind::kDial), 1);
-  EXPECT_TRUE(After());
-  EXPECT_EQ(port.CountOf(Kind::kHangUp), 0);
-
   const struct {
-    std::vector<int> results;  // then busy for good
-    std::chrono::seconds dialTakes;
+    std::deque<int> results;  // then busy for good
+    std::chrono::milliseconds dialTakes;
     bool ok;
-    int dials;
+    std::size_t dials;
   } cases[] = {
+      {{5}, 0s, false, 1},  // any other failure ends at once
       {{kErrorNoConnection, kErrorNoConnection, 0}, 0s, true, 3},
       {{}, 0s, false, kMaxDialAttempts},
       {{}, 25s, false, 3},  // the third attempt ends past kMaxDialTime
   };
   for (const auto& c : cases) {
     FakeDialupPort busy;
-    busy.ScriptDials(c.results, kErrorNoConnection);
-    busy.SetDialDuration(c.dialTakes);
+    busy.dials = c.results, busy.otherDials = kErrorNoConnection, busy.dialTakes = c.dialTakes;
     DialHandle handle = 77;
     EXPECT_EQ(DialConnection(busy, "Provider", handle), c.ok) << c.dials;
     EXPECT_EQ(handle != 0, c.ok) << c.dials;
-    EXPECT_EQ(busy.CountOf(Kind::kDial), c.dials);
-    EXPECT_EQ(busy.CountOf(Kind::kPause), c.dials - 1);
-    for (const auto& call : busy.Calls())
-      if (call.kind == Kind::kPause) { EXPECT_EQ(call.pause, kDialRetryPause); }
+    Log expected{"dial Provider"};
+    for (std::size_t i = 1; i < c.dials; ++i) expected.insert(expected.end(), {"pause 100", "dial Provider"});
+    EXPECT_EQ(busy.Log(), expected);
   }
 }
 
-TEST_F(ManageDialupTest, TheHandleIsSharedBetweenInterleavedRequests) {
-  port.SetModemFollowsDial(true);
+TEST_F(ManageDialupTest, TheHandleIsSharedAndADroppedOneIsHungUpBeforeDiallingAgain) {
+  port.modemFollowsDial = true;
   EXPECT_TRUE(Before(2));  // request A dials
   EXPECT_TRUE(Before(2));  // request B, while A waits: the modem is up, no dial
   EXPECT_TRUE(After());    // B ends and hangs up what A dialled
   EXPECT_TRUE(After());    // A ends: nothing is left to hang up
-  EXPECT_EQ(port.CountOf(Kind::kDial), 1);
-  EXPECT_EQ(port.HungUp(), (std::vector<DialHandle>{1}));
-}
+  EXPECT_EQ(port.Log(), (Log{"dial Provider", "hangup 1"}));
 
-TEST_F(ManageDialupTest, AHeldConnectionThatDroppedIsHungUpBeforeDiallingAgain) {
-  port.SetModemFollowsDial(true);
   EXPECT_TRUE(Before(2));
-  port.SetConnected(false, 0);
+  port.connected = false, port.flags = 0;  // the line drops while held
   EXPECT_TRUE(Before(2));
-  EXPECT_EQ(port.HungUp(), (std::vector<DialHandle>{1}));
-  EXPECT_EQ(state.g_hDialConnection, 2u);
+  EXPECT_EQ(port.Log(), (Log{"dial Provider", "hangup 1", "dial Provider", "hangup 2", "dial Provider"}));
+  EXPECT_EQ(state.g_hDialConnection, 3u);
 }
 
 }  // namespace
-}  // namespace horavex
+}  // namespace horavex::testing

@@ -9,7 +9,7 @@
 #include "client/time_client.h"
 #include "common/dialup.h"
 #include "common/profile.h"
-#include "platform/null/fake_dialup_port.h"
+#include "support/fake_dialup_port.h"
 #include "platform/simulated_clock.h"
 #include "support/chrony_peer.h"
 #include "support/require_peer.h"
@@ -22,9 +22,7 @@ namespace {
 class RealPeers : public ::testing::Test {
  protected:
   RealPeers() {
-    auto port = std::make_unique<FakeDialupPort>();
-    port->SetConnected(true, 0);
-    dialup_ = std::make_unique<DialupService>(std::move(port));
+    dialup_ = std::make_unique<DialupService>(std::make_unique<FakeDialupPort>(), io_.get_executor());
   }
 
   struct Result {
