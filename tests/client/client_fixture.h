@@ -46,7 +46,7 @@ class ClientTest : public ::testing::Test {
     c->Settings().m_nPort = port;
     c->Settings().m_nWarnLevel = 0;
     c->SetTimeout(std::chrono::milliseconds(400));
-    c->SetLastSyncTexts(&texts_);
+    c->SetLastSyncObserver([this](ClientKind by, std::int64_t at) { lastSyncs_.emplace_back(by, at); });
     return c;
   }
 
@@ -72,7 +72,7 @@ class ClientTest : public ::testing::Test {
   Profile profile_{dir_.File("horavex.ini")};
   ManualTimeSource time_{kNowMillis};
   SimulatedClock clock_{time_.Source()};
-  LastSyncTexts texts_;
+  std::vector<std::pair<ClientKind, std::int64_t>> lastSyncs_;  // what the observers were told
   asio::io_context io_;
   FakeDialupPort* port_ = nullptr;
   std::unique_ptr<DialupService> dialup_;

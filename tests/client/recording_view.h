@@ -1,7 +1,10 @@
 // A client view that remembers what it was shown, for tests.
 #pragma once
 
+#include <cerrno>
 #include <functional>
+#include <system_error>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -15,7 +18,10 @@ class RecordingView : public ClientView {
     std::string title, text;
   };
 
-  void SetStatusLine(const std::string& t) override { statusLines.push_back(t); }
+  void SetStatusLine(const std::string& t) override {
+    if (!throwAt.empty() && t == std::exchange(throwAt, "")) throw std::system_error(EAGAIN, std::generic_category());
+    statusLines.push_back(t);
+  }
   void SetMessages(const std::string& t) override { messages = t, ++messageCount; }
   void SetLastAttempt(const std::string& t) override { lastAttempt = t; }
   void SetLastSync(const std::string& t) override { lastSync = t; }
@@ -44,6 +50,7 @@ class RecordingView : public ClientView {
   bool synchroEnabled = true;
   std::vector<Warning> warnings;
   bool holdWarnings = false;
+  std::string throwAt;  // the status text whose showing throws, once
   std::vector<std::function<void()>> openWarnings;
 };
 

@@ -53,8 +53,7 @@ TEST_P(EveryKind, GoodAnswerSetsTheClockAndReportsSuccess) {
   EXPECT_EQ(client->SyncCount(), 1);
   EXPECT_EQ(view.lastSync, "06 Dec 12:01:40");
   EXPECT_EQ(view.lastAttempt, "06 Dec 12:01:40");
-  EXPECT_EQ(texts_.m_szLastSyncAt, "12:01:40");
-  EXPECT_EQ(texts_.m_szLastSyncBy, InfoOf(kind).lastSyncLabel);
+  EXPECT_EQ(lastSyncs_, (std::vector<std::pair<ClientKind, std::int64_t>>{{kind, kNow + 100}}));
 
   // What the server received: nothing over TCP, "QZ" over UDP, the 48-byte request for SNTP.
   ASSERT_TRUE(server.WaitForRequests(1, 1s));
@@ -305,6 +304,63 @@ TEST_F(ClientTest, SecondRequestWhileTheWarningIsOpenIsRefusedAndOthersGoOn) {
   EXPECT_EQ(refusing.RequestCount(), 1u);
 }
 
+// A clock whose next readings of the full time throw, as an allocation that fails would.
+class ThrowingClock final : public Clock {
+ public:
+  explicit ThrowingClock(Clock& inner) : inner_(inner) {}
+  std::int64_t Time() override { return inner_.Time(); }
+  SystemTime GetSystemTime() override {
+    if (throws > 0 && throws--) throw std::bad_alloc();
+    return inner_.GetSystemTime();
+  }
+  int SetSystemTime(const SystemTime& t) override { return inner_.SetSystemTime(t); }
+  int throws = 1;
+
+ private:
+  Clock& inner_;
+};
+
+TEST_F(ClientTest, WhatIsThrownInsideARequestEndsItAsACountedFailure) {
+  ScriptedServer server(Script::Answer(Transport::Udp, TimeAnswer(kNow)));
+  const struct {
+    const char* name;
+    const char* viewThrowsAt;
+    int clockThrows;
+    const char* message;
+  } cases[] = {
+      {"clock", "", 1, "Melding: 1 ERROR: -12 \r\nVerkeerd of geen resultaat ontvangen"},
+      {"view", "Start aanvraag", 0, "Melding: 1 ERROR: -11 \r\nVerkeerd of geen resultaat ontvangen"},
+  };
+  for (const auto& c : cases) {
+    ThrowingClock clock(clock_);
+    clock.throws = c.clockThrows;
+    RecordingView view;
+    view.throwAt = c.viewThrowsAt;
+    auto client = MakeClient(ClientKind::TimeUdp, server.Port(), view, &clock);
+    Synchro(*client);
+    EXPECT_EQ(view.messages, c.message) << c.name;
+    EXPECT_EQ(view.Status(), "Aanvraag gereed") << c.name;
+    EXPECT_TRUE(view.synchroEnabled) << c.name;
+    Synchro(*client);
+    EXPECT_EQ(view.messages, "Oke\r\nTijd is ingesteld...") << c.name << ": the next request runs";
+  }
+}
+
+TEST_F(ClientTest, ATickWhileTheRequestWaitsIsHeldUntilItEnds) {
+  ScriptedServer server(Script::Slow(Transport::Udp, 150ms, TimeAnswer(kNow)));
+  RecordingView view;
+  auto client = MakeClient(ClientKind::TimeUdp, server.Port(), view);
+  client->StartClient();
+  client->DoSynchro();
+  ASSERT_TRUE(RunUntil([&] { return server.RequestCount() == 1; }));
+  client->OnTimer();
+  client->OnTimer();  // missed ticks do not pile up
+  ASSERT_TRUE(RunUntil([&] { return client->SyncCount() == 2 && !client->IsRequestActive(); }));
+  EXPECT_EQ(std::count(view.statusLines.begin(), view.statusLines.end(), "Aanvraag loopt reeds"), 0);
+  io_.run_for(300ms);
+  EXPECT_EQ(server.RequestCount(), 2u);
+}
+
 TEST_F(ClientTest, ConnectionModesDecideWhetherARequestIsMade) {
   ScriptedServer server(Script::Answer(Transport::Udp, TimeAnswer(kNow)));
   RecordingView view;
@@ -344,16 +400,15 @@ TEST_F(ClientTest, FailingClientRewritesItsOwnEarlierSuccessIntoTheSharedTexts) 
   auto once = MakeClient(ClientKind::TimeTcp, good.Port(), onceView);
 
   Synchro(*never);
-  EXPECT_TRUE(texts_.m_szLastSyncBy.empty()) << "a client that never succeeded writes nothing";
+  EXPECT_TRUE(lastSyncs_.empty()) << "a client that never succeeded tells nothing";
   EXPECT_TRUE(neverView.lastSync.empty());
 
   Synchro(*once);  // sets the clock to kNow: 12:00:00
-  texts_ = {"SNTP", "11:11:11"};
   time_.Advance(90s);
   once->Settings().m_nPort = bad.Port();
   Synchro(*once);
-  EXPECT_EQ(texts_.m_szLastSyncBy, "TmTcp");
-  EXPECT_EQ(texts_.m_szLastSyncAt, "12:00:00");
+  EXPECT_EQ(lastSyncs_, (std::vector<std::pair<ClientKind, std::int64_t>>{{ClientKind::TimeTcp, kNow},
+                                                                          {ClientKind::TimeTcp, kNow}}));
   EXPECT_EQ(onceView.lastAttempt, "06 Dec 12:01:30");
 }
 
