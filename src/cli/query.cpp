@@ -113,7 +113,7 @@ std::string IsoUtc(const std::tm& utc, int milliseconds) {
 
 std::string FormatAnswerReport(ClientKind kind, const AnswerArea& answer, const RequestOutcome& outcome,
                                bool clockWasSet) {
-  std::string out = PlainLines(InfoText(static_cast<std::uint32_t>(kind), answer));
+  std::string out = PlainLines(InfoText(kind, answer));
   out += out.ends_with('\n') ? "\n" : "\n\n";
   if (!outcome.utc) return out;
   const std::tm& utc = *outcome.utc;

@@ -16,6 +16,8 @@
 #include "common/dialup.h"
 #include "common/profile.h"
 #include "platform/clock.h"
+#include "protocol/calendar.h"
+#include "protocol/window_texts.h"
 
 namespace horavex {
 namespace {
@@ -141,17 +143,15 @@ asio::awaitable<std::optional<TimeClient::Failure>> TimeClient::Exchange(std::sh
     const std::int32_t number = r.error ? -r.error.value() : static_cast<std::int32_t>(r.count);
     co_return Failure{kBadAnswer, number};
   }
-  std::int32_t calendarSeconds = 0;
-  std::int32_t milliseconds = -1;
-  const std::optional<std::tm> utc =
-      DecodeAnswer(static_cast<std::uint32_t>(m_nKind), m_abAnswer, calendarSeconds, milliseconds);
-  if (!utc) co_return Failure{kInvalidTime, 0};
-  m_outcome.utc = utc;
-  m_outcome.calendarSeconds = calendarSeconds;
-  m_outcome.milliseconds = milliseconds;
-  if (const std::int32_t d = CheckMaxOffset(m_services.clock.Time(), calendarSeconds, m_settings.m_nMaxOffsetIndex))
+  const std::optional<DecodedTime> decoded = DecodeAnswer(m_nKind, m_abAnswer);
+  if (!decoded) co_return Failure{kInvalidTime, 0};
+  m_outcome.utc = decoded->utc;
+  m_outcome.calendarSeconds = decoded->calendarSeconds;
+  m_outcome.milliseconds = decoded->milliseconds;
+  if (const std::int32_t d =
+          CheckMaxOffset(m_services.clock.Time(), decoded->calendarSeconds, m_settings.m_nMaxOffsetIndex))
     co_return Failure{kTooFar, d};
-  co_return SetClock(*utc, milliseconds);
+  co_return SetClock(decoded->utc, decoded->milliseconds);
 }
 
 std::optional<TimeClient::Failure> TimeClient::SetClock(const std::tm& utc, std::int32_t milliseconds) {

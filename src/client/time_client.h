@@ -17,7 +17,8 @@
 #include "client/client_view.h"
 #include "common/executors.h"
 #include "protocol/kinds.h"
-#include "protocol/time_formats.h"
+#include "protocol/calendar.h"
+#include "protocol/wire_formats.h"
 
 namespace horavex {
 

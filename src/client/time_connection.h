@@ -16,7 +16,6 @@
 #include <asio/ip/udp.hpp>
 
 #include "protocol/kinds.h"
-#include "protocol/time_formats.h"
 
 namespace horavex {
 

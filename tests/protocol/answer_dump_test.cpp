@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <sstream>
 #include <string>
-#include <vector>
 
 namespace horavex {
 namespace {
@@ -16,105 +14,73 @@ AnswerArea Area(std::initializer_list<std::uint8_t> bytes) {
   return a;
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  for (std::size_t pos; (pos = text.find("\r\n", start)) != std::string::npos; start = pos + 2)
-    lines.push_back(text.substr(start, pos - start));
-  lines.push_back(text.substr(start));
-  return lines;
-}
+struct DumpCase {
+  const char* name;
+  ClientKind kind;
+  AnswerArea area;
+  std::string expected;  // the whole dump, or the text after the byte line for SNTP
+};
+void PrintTo(const DumpCase& c, std::ostream* os) { *os << c.name; }
+class Dump : public ::testing::TestWithParam<DumpCase> {};
 
-TEST(Dump, TimeAnswerShowsTheSubtraction) {
-  EXPECT_EQ(BuildDump(0, Area({0xC1, 0xBC, 0xAE, 0x00})),
-            "Type client: Time via TCP\r\nDUMP:\r\nC1 BC AE 00 \r\n"
-            "Berekening: 3250368000 - 2208988800=1041379200\r\nis aantal sec vanaf 1 jan 1970 0:00 uur");
-  // Below the offset the difference wraps modulo 2^32, as unsigned arithmetic does.
-  EXPECT_NE(BuildDump(1, Area({0x00, 0x00, 0x00, 0x01})).find("Time via UDP"), std::string::npos);
-  EXPECT_NE(BuildDump(1, Area({0x00, 0x00, 0x00, 0x01})).find("Berekening: 1 - 2208988800=2085978497\r\n"),
-            std::string::npos);
-}
-
-TEST(Dump, DaytimeShowsTheTextInBrackets) {
-  AnswerArea a{};
-  const char* text = "Thu Jan 23 20:23:03 2003\n";
-  std::memcpy(a.data(), text, 25);
-  const std::string dump = BuildDump(2, a);
-  const auto lines = Lines(dump);
-  ASSERT_EQ(lines.size(), 5u);
-  EXPECT_EQ(lines[0], "Type client: DayTime via TCP");
-  EXPECT_EQ(lines[2].size(), 25u * 3);
-  EXPECT_EQ(lines[2].substr(lines[2].size() - 3), "0A ");
-  EXPECT_EQ(lines[3], "String ontvangen:");
-  EXPECT_EQ(lines[4], "[Thu Jan 23 20:23:03 2003\n]");
-  EXPECT_EQ(Lines(BuildDump(3, a))[0], "Type client: DayTime via UDP");
-
-  // A text filling the whole area has no zero: the dump stops at the 62nd byte.
-  AnswerArea full;
-  full.fill('x');
-  EXPECT_EQ(Lines(BuildDump(3, full))[2].size(), 62u * 3);
-}
-
-TEST(Dump, SntpNamesEveryHeaderField) {
-  AnswerArea a{};
-  const std::uint8_t head[] = {0x1C, 0x02, 0x06, 0xEC, 0x00, 0x00, 0x80, 0x00, 0x00, 0x00, 0x00, 0x01,
-                               'G',  'P',  'S',  0x00};
-  std::memcpy(a.data(), head, sizeof head);
-  for (int i = 16; i < 48; ++i) a[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
-  a[16] = 0xEE, a[20] = 0x80, a[21] = 0, a[22] = 0, a[23] = 0;  // ref fraction = half a second
-  a[28] = 0, a[29] = 0, a[30] = 0, a[31] = 1;                      // originate fraction 1
-  const auto lines = Lines(BuildDump(4, a));
-  ASSERT_EQ(lines.size(), 17u);
-  EXPECT_EQ(lines[0], "Type client: SNTP via UDP");
-  EXPECT_EQ(lines[2].size(), 144u);
-  EXPECT_EQ(lines[3], "LI Leap Indicator (XX------): 00, Geen waarschuwing");
-  EXPECT_EQ(lines[4], "Versie (--XXX---): 3");
-  EXPECT_EQ(lines[5], "Mode (-----XXX)(4): server");
-  EXPECT_EQ(lines[6], "Stratum : 2 (2-15=secondary reference (via NTP or SNTP))");
-  EXPECT_EQ(lines[7], "Poll Interval: 6");
-  EXPECT_EQ(lines[8], "Preciesie: 236");
-  EXPECT_EQ(lines[9], "Root Delay: 32768");
-  EXPECT_EQ(lines[10], "Root Dispersion: 1");
-  EXPECT_EQ(lines[11], "Reference Identifier: 1196446464");
-  EXPECT_EQ(lines[12], "Reference Timestamp: 3994096147.2147483648");
-  EXPECT_EQ(lines[13].substr(0, 22), "Originate Timestamp : ");
-  EXPECT_EQ(lines[13].substr(lines[13].size() - 11), ".0000000001");
-  EXPECT_EQ(lines[14].substr(0, 20), "Receive Timestamp : ");
-  EXPECT_EQ(lines[15].substr(0, 21), "Transmit Timestamp : ");
-  EXPECT_EQ(lines[16], "");
-}
-
-TEST(Dump, SntpTablesCoverEveryValue) {
-  struct {
-    std::uint8_t b0, stratum;
-    const char* leap;
-    const char* mode;
-    const char* stratumText;
-  } cases[] = {
-      {0xDC, 200, "11, ALARM geen synchronisatie", "Mode (-----XXX)(4): server", "Stratum : 200 (16-255 reserved)"},
-      {0x9C, 0, "10, Laatste minuut 59 seconden", "Mode (-----XXX)(4): server",
-       "Stratum : 0 (0=unspecified or unavailable)"},
-      {0x5D, 1, "01, Laatste minuut 61 seconden", "Mode (-----XXX)(5): broadcast",
-       "Stratum : 1 (1=primary reference (e.g., radio clock))"},
-      {0x26, 15, "00, Geen waarschuwing", "Mode (-----XXX)(6): reserved for NTP control message",
-       "Stratum : 15 (2-15=secondary reference (via NTP or SNTP))"},
-      {0x1F, 16, "00, Geen waarschuwing", "Mode (-----XXX)(7): reserved for private use",
-       "Stratum : 16 (16-255 reserved)"},
-  };
-  for (const auto& c : cases) {
-    const auto lines = Lines(BuildDump(4, Area({c.b0, c.stratum, 0xFA})));
-    EXPECT_EQ(lines[3], std::string("LI Leap Indicator (XX------): ") + c.leap);
-    EXPECT_EQ(lines[5], c.mode);
-    EXPECT_EQ(lines[6], c.stratumText);
-    EXPECT_EQ(lines[7], "Poll Interval: 250");
+TEST_P(Dump, ShowsTheKindsBytesAndFields) {
+  const std::string dump = BuildDump(GetParam().kind, GetParam().area);
+  if (GetParam().kind != ClientKind::SntpUdp) {
+    EXPECT_EQ(dump, GetParam().expected);
+  } else {
+    ASSERT_TRUE(dump.starts_with("Type client: SNTP via UDP\r\nDUMP:\r\n")) << dump;
+    EXPECT_EQ(dump.find("\r\n", 34), 34 + 48 * 3u) << "48 bytes in hex";
+    EXPECT_EQ(dump.substr(34 + 48 * 3 + 2, GetParam().expected.size()), GetParam().expected);
   }
 }
 
-TEST(Dump, UnknownKindAndEmptyArea) {
-  EXPECT_EQ(BuildDump(9, Area({1, 2, 3, 4})), "Type client: ONBEKEND\r\nDUMP:\r\n\r\n");
-  EXPECT_EQ(InfoText(0, AnswerArea{}), "Geen informatie aanwezig");
-  EXPECT_EQ(InfoText(0, Area({0, 0, 0, 9, 0})), "Geen informatie aanwezig") << "byte 3 is not looked at";
-  EXPECT_NE(InfoText(0, Area({0, 0, 0, 0, 9})), "Geen informatie aanwezig");
+AnswerArea Text(const char* text) {
+  AnswerArea a{};
+  std::memcpy(a.data(), text, std::min(std::strlen(text), a.size()));
+  return a;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, Dump,
+    ::testing::Values(
+        DumpCase{"TimeTcp", ClientKind::TimeTcp, Area({0xC1, 0xBC, 0xAE, 0x00, 0x77}),
+                 "Type client: Time via TCP\r\nDUMP:\r\nC1 BC AE 00 \r\nBerekening: 3250368000 - 2208988800=1041379200"
+                 "\r\nis aantal sec vanaf 1 jan 1970 0:00 uur"},
+        DumpCase{"TimeUdpWraps", ClientKind::TimeUdp, Area({0, 0, 0, 1}),
+                 "Type client: Time via UDP\r\nDUMP:\r\n00 00 00 01 \r\nBerekening: 1 - 2208988800=2085978497"
+                 "\r\nis aantal sec vanaf 1 jan 1970 0:00 uur"},
+        DumpCase{"DaytimeTcp", ClientKind::DaytimeTcp, Text("Thu Jan\n"),
+                 "Type client: DayTime via TCP\r\nDUMP:\r\n54 68 75 20 4A 61 6E 0A \r\nString ontvangen:\r\n[Thu Jan\n]"},
+        DumpCase{"DaytimeUdpFillsTheArea", ClientKind::DaytimeUdp,
+                 Text("xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"),
+                 "Type client: DayTime via UDP\r\nDUMP:\r\n" + [] {
+                   std::string hex;
+                   for (int i = 0; i < 62; ++i) hex += "78 ";
+                   return hex;
+                 }() + "\r\nString ontvangen:\r\n[" + std::string(62, 'x') + "]"},
+        DumpCase{"SntpFields", ClientKind::SntpUdp,
+                 Area({0x1C, 0x02, 0x06, 0xEC, 0, 0, 0x80, 0, 0, 0, 0, 1, 'G', 'P', 'S', 0, 0xEE, 0, 0, 0, 0x80}),
+                 "LI Leap Indicator (XX------): 00, Geen waarschuwing\r\nVersie (--XXX---): 3\r\n"
+                 "Mode (-----XXX)(4): server\r\nStratum : 2 (2-15=secondary reference (via NTP or SNTP))\r\n"
+                 "Poll Interval: 6\r\nPreciesie: 236\r\nRoot Delay: 32768\r\nRoot Dispersion: 1\r\n"
+                 "Reference Identifier: 1196446464\r\nReference Timestamp: 3992977408.2147483648\r\n"
+                 "Originate Timestamp : 0.0000000000\r\nReceive Timestamp : 0.0000000000\r\n"
+                 "Transmit Timestamp : 0.0000000000\r\n"},
+        DumpCase{"SntpAlarmStratum0", ClientKind::SntpUdp, Area({0xDC, 0, 0xFA}),
+                 "LI Leap Indicator (XX------): 11, ALARM geen synchronisatie\r\nVersie (--XXX---): 3\r\n"
+                 "Mode (-----XXX)(4): server\r\nStratum : 0 (0=unspecified or unavailable)\r\nPoll Interval: 250\r\n"},
+        DumpCase{"SntpLeap61Primary", ClientKind::SntpUdp, Area({0x5D, 1}),
+                 "LI Leap Indicator (XX------): 01, Laatste minuut 61 seconden\r\nVersie (--XXX---): 3\r\n"
+                 "Mode (-----XXX)(5): broadcast\r\nStratum : 1 (1=primary reference (e.g., radio clock))\r\n"},
+        DumpCase{"SntpLeap59Reserved", ClientKind::SntpUdp, Area({0x9F, 16}),
+                 "LI Leap Indicator (XX------): 10, Laatste minuut 59 seconden\r\nVersie (--XXX---): 3\r\n"
+                 "Mode (-----XXX)(7): reserved for private use\r\nStratum : 16 (16-255 reserved)\r\n"}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST(InfoText, NoAnswerWhenBytes0To2And4AreZero) {
+  EXPECT_EQ(InfoText(ClientKind::TimeTcp, AnswerArea{}), "Geen informatie aanwezig");
+  EXPECT_EQ(InfoText(ClientKind::TimeTcp, Area({0, 0, 0, 9, 0})), "Geen informatie aanwezig") << "byte 3 is not looked at";
+  EXPECT_EQ(InfoText(ClientKind::TimeTcp, Area({0, 0, 0, 0, 9})), BuildDump(ClientKind::TimeTcp, Area({0, 0, 0, 0, 9})));
 }
 
 }  // namespace

@@ -54,7 +54,7 @@ Script Script::Garbage(Transport t, std::size_t length) {
 }
 
 Bytes TimeAnswer(std::int64_t unixSeconds) {
-  const auto answer = MakeServerAnswer(static_cast<std::uint32_t>(ServerKind::TimeTcp), unixSeconds);
+  const auto answer = MakeServerAnswer(ServerKind::TimeTcp, unixSeconds);
   return Bytes(answer.Span().begin(), answer.Span().end());
 }
 
