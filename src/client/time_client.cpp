@@ -1,5 +1,6 @@
 #include "client/time_client.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <new>
@@ -126,7 +127,8 @@ asio::awaitable<std::optional<TimeClient::Failure>> TimeClient::Exchange(std::sh
   if (!*alive) co_return std::nullopt;
   if (connectError) co_return Failure{kNoConnection, connectError.value()};
 
-  connection.Send(Request());
+  const std::vector<std::uint8_t> request = Request();
+  connection.Send(request);
   m_abAnswer.fill(0);
   // The socket fills a buffer of the request's own; the client's area changes only here, on
   // the logic thread, so a window reading it never sees half an answer.
@@ -142,6 +144,12 @@ asio::awaitable<std::optional<TimeClient::Failure>> TimeClient::Exchange(std::sh
   if (static_cast<std::uint32_t>(r.count) < 4 || m_abAnswer[0] == 0) {
     const std::int32_t number = r.error ? -r.error.value() : static_cast<std::int32_t>(r.count);
     co_return Failure{kBadAnswer, number};
+  }
+  // An SNTP answer must be one, and to this request, before its time may set the clock.
+  if (m_nKind == ClientKind::SntpUdp) {
+    const auto length = static_cast<std::size_t>(std::clamp<std::int64_t>(r.count, 0, kAnswerSize));
+    if (const int refusal = SntpRefusal(std::span(m_abAnswer).first(length), request))
+      co_return Failure{kInvalidTime, refusal};
   }
   const std::optional<DecodedTime> decoded = DecodeAnswer(m_nKind, m_abAnswer);
   if (!decoded) co_return Failure{kInvalidTime, 0};

@@ -64,6 +64,16 @@ std::optional<DecodedTime> DecodeAnswer(ClientKind kind, std::span<const std::ui
   return std::nullopt;
 }
 
+int SntpRefusal(std::span<const std::uint8_t> received, std::span<const std::uint8_t> request) {
+  if (received.size() < kNtpPacketSize) return 1;
+  const ByteReader r(received);
+  if (r.U32(40) == 0 && r.U32(44) == 0) return 2;
+  if (r.U8(1) == 0) return 3;
+  if (request.size() < kNtpPacketSize || !std::equal(request.begin() + 40, request.begin() + 48, received.begin() + 24))
+    return 4;
+  return 0;
+}
+
 std::string DaytimeLine(const std::tm& local) {
   char buf[64];
   const int n = std::snprintf(buf, sizeof buf, "%s %s %02d %02d:%02d:%02d %04d\n",

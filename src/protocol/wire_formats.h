@@ -44,6 +44,12 @@ struct DecodedTime {
 // no valid time.
 std::optional<DecodedTime> DecodeAnswer(ClientKind kind, std::span<const std::uint8_t, kAnswerSize> answer);
 
+// 0 when `received` may be taken as the SNTP server's answer to `request`; otherwise why not:
+// 1 shorter than 48 bytes, 2 a zero transmit timestamp, 3 stratum 0 (kiss-o'-death), 4 an
+// originate timestamp that is not the request's transmit timestamp (an answer to another request,
+// or no SNTP answer at all).
+int SntpRefusal(std::span<const std::uint8_t> received, std::span<const std::uint8_t> request);
+
 // The answer a server sends now: 4 bytes for Time, 25 bytes of Daytime text (plus an unsent zero).
 struct ServerAnswer {
   std::array<std::uint8_t, 26> bytes{};
