@@ -12,35 +12,27 @@
 #include <asio/io_context.hpp>
 
 #include "client/time_client.h"
-#include "recording_view.h"
 #include "common/dialup.h"
 #include "common/profile.h"
-#include "support/fake_dialup_port.h"
 #include "platform/simulated_clock.h"
+#include "recording_view.h"
+#include "support/fake_dialup_port.h"
 #include "support/temp_dir.h"
 
 namespace horavex::testing {
 
 // 2026-12-06 12:00:00.500 UTC, a Sunday.
 inline constexpr std::int64_t kNow = 1796558400;
-inline constexpr UnixMillis kNowMillis = kNow * 1000 + 500;
 
 class ClientTest : public ::testing::Test {
  protected:
-  ClientTest() {
-    setenv("TZ", "UTC0", 1);
-    tzset();
-    auto fake = std::make_unique<FakeDialupPort>();
-    port_ = fake.get();
-    dialup_ = std::make_unique<DialupService>(std::move(fake), io_.get_executor());
-  }
+  ClientTest() { setenv("TZ", "UTC0", 1), tzset(); }
 
-  // A client of `kind` asking 127.0.0.1:`port`, quick to give up, showing no warning boxes; it
-  // sets the test's clock unless given another.
-  std::unique_ptr<TimeClient> MakeClient(ClientKind kind, unsigned port, RecordingView& view,
-                                         Clock* clock = nullptr) {
+  // A client of `kind` asking 127.0.0.1:`port`, quick to give up, showing no warning boxes.
+  std::unique_ptr<TimeClient> MakeClient(ClientKind kind, unsigned port, RecordingView& view, Clock* clock = nullptr,
+                                         asio::any_io_executor io = {}) {
     auto c = std::make_unique<TimeClient>(
-        kind, ClientServices{{io_.get_executor(), io_.get_executor()}, profile_, clock ? *clock : clock_, *dialup_},
+        kind, ClientServices{{io ? io : io_.get_executor(), io_.get_executor()}, profile_, clock ? *clock : clock_, dialup_},
         view);
     c->Settings().m_strServer = "127.0.0.1";
     c->Settings().m_nPort = port;
@@ -70,12 +62,12 @@ class ClientTest : public ::testing::Test {
 
   TempDir dir_;
   Profile profile_{dir_.File("horavex.ini")};
-  ManualTimeSource time_{kNowMillis};
+  ManualTimeSource time_{kNow * 1000 + 500};
   SimulatedClock clock_{time_.Source()};
   std::vector<std::pair<ClientKind, std::int64_t>> lastSyncs_;  // what the observers were told
   asio::io_context io_;
-  FakeDialupPort* port_ = nullptr;
-  std::unique_ptr<DialupService> dialup_;
+  FakeDialupPort* port_ = new FakeDialupPort;
+  DialupService dialup_{std::unique_ptr<DialupPort>(port_), io_.get_executor()};
 };
 
 }  // namespace horavex::testing

@@ -3,9 +3,9 @@
 
 #include <cerrno>
 #include <functional>
+#include <string>
 #include <system_error>
 #include <utility>
-#include <string>
 #include <vector>
 
 #include "client/client_view.h"
@@ -14,10 +14,6 @@ namespace horavex::testing {
 
 class RecordingView : public ClientView {
  public:
-  struct Warning {
-    std::string title, text;
-  };
-
   void SetStatusLine(const std::string& t) override {
     if (!throwAt.empty() && t == std::exchange(throwAt, "")) throw std::system_error(EAGAIN, std::generic_category());
     statusLines.push_back(t);
@@ -27,19 +23,9 @@ class RecordingView : public ClientView {
   void SetLastSync(const std::string& t) override { lastSync = t; }
   void EnableSynchro(bool enabled) override { synchroEnabled = enabled; }
   void ShowWarning(const std::string& title, const std::string& text, std::function<void()> closed) override {
-    warnings.push_back({title, text});
-    if (holdWarnings) {
-      openWarnings.push_back(std::move(closed));
-    } else {
-      closed();
-    }
-  }
-
-  // Closes the oldest warning still open, as the user's OK would.
-  void CloseWarning() {
-    auto closed = std::move(openWarnings.front());
-    openWarnings.erase(openWarnings.begin());
-    closed();
+    warnings.push_back(title + ": " + text);
+    if (!holdWarnings) return closed();
+    openWarning = std::move(closed);
   }
   std::string Status() const { return statusLines.empty() ? "" : statusLines.back(); }
 
@@ -48,10 +34,10 @@ class RecordingView : public ClientView {
   int messageCount = 0;
   std::string lastAttempt, lastSync;
   bool synchroEnabled = true;
-  std::vector<Warning> warnings;
-  bool holdWarnings = false;
-  std::string throwAt;  // the status text whose showing throws, once
-  std::vector<std::function<void()>> openWarnings;
+  std::vector<std::string> warnings;    // "title: text"
+  bool holdWarnings = false;            // keep the box open until the test calls openWarning
+  std::function<void()> openWarning;
+  std::string throwAt;                  // the status text whose showing throws, once
 };
 
 }  // namespace horavex::testing
