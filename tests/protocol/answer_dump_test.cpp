@@ -34,30 +34,14 @@ TEST_P(Dump, ShowsTheKindsBytesAndFields) {
   }
 }
 
-AnswerArea Text(const char* text) {
-  AnswerArea a{};
-  std::memcpy(a.data(), text, std::min(std::strlen(text), a.size()));
-  return a;
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Kinds, Dump,
     ::testing::Values(
         DumpCase{"TimeTcp", ClientKind::TimeTcp, Area({0xC1, 0xBC, 0xAE, 0x00, 0x77}),
                  "Type client: Time via TCP\r\nDUMP:\r\nC1 BC AE 00 \r\nBerekening: 3250368000 - 2208988800=1041379200"
                  "\r\nis aantal sec vanaf 1 jan 1970 0:00 uur"},
-        DumpCase{"TimeUdpWraps", ClientKind::TimeUdp, Area({0, 0, 0, 1}),
-                 "Type client: Time via UDP\r\nDUMP:\r\n00 00 00 01 \r\nBerekening: 1 - 2208988800=2085978497"
-                 "\r\nis aantal sec vanaf 1 jan 1970 0:00 uur"},
-        DumpCase{"DaytimeTcp", ClientKind::DaytimeTcp, Text("Thu Jan\n"),
+        DumpCase{"DaytimeTcp", ClientKind::DaytimeTcp, Area({'T', 'h', 'u', ' ', 'J', 'a', 'n', '\n'}),
                  "Type client: DayTime via TCP\r\nDUMP:\r\n54 68 75 20 4A 61 6E 0A \r\nString ontvangen:\r\n[Thu Jan\n]"},
-        DumpCase{"DaytimeUdpFillsTheArea", ClientKind::DaytimeUdp,
-                 Text("xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"),
-                 "Type client: DayTime via UDP\r\nDUMP:\r\n" + [] {
-                   std::string hex;
-                   for (int i = 0; i < 62; ++i) hex += "78 ";
-                   return hex;
-                 }() + "\r\nString ontvangen:\r\n[" + std::string(62, 'x') + "]"},
         DumpCase{"SntpFields", ClientKind::SntpUdp,
                  Area({0x1C, 0x02, 0x06, 0xEC, 0, 0, 0x80, 0, 0, 0, 0, 1, 'G', 'P', 'S', 0, 0xEE, 0, 0, 0, 0x80}),
                  "LI Leap Indicator (XX------): 00, Geen waarschuwing\r\nVersie (--XXX---): 3\r\n"

@@ -1,4 +1,4 @@
-// chronyd as an SNTP server on 127.0.0.1, started for one test and never steering the clock.
+// chronyd as an SNTP server on 127.0.0.1, started for one test with -x: it never steers the clock.
 #pragma once
 
 #include <chrono>
@@ -13,17 +13,12 @@ namespace horavex::testing {
 
 class ChronyPeer {
  public:
-  // Starts chronyd -x on a free port of 127.0.0.1 and waits until it answers an SNTP request.
-  // nullptr, with `error` set, when chronyd is missing, when a chronyd that may steer the clock
-  // already runs, or when it does not answer within `bound`.
-  static std::unique_ptr<ChronyPeer> Start(std::string& error,
-                                           std::chrono::milliseconds bound = std::chrono::seconds{5});
-
-  // The UDP port it answers SNTP on.
+  // Starts chronyd on a free port and waits until it answers an SNTP request; nullptr, with
+  // `error` set, when it does not within `bound`.
+  static std::unique_ptr<ChronyPeer> Start(std::string& error, std::chrono::milliseconds bound = std::chrono::seconds{5});
   std::uint16_t Port() const { return port_; }
 
  private:
-  ChronyPeer() = default;
   bool TryStart(std::chrono::milliseconds bound, std::string& error);
 
   TempDir dir_;  // outlives the process: it holds the process's files

@@ -15,31 +15,21 @@
 namespace horavex::testing {
 
 struct XinetdOptions {
-  // Lifts xinetd's limit of connections per second on the TCP services (for load tests).
-  bool unlimitedTcpRate = false;
+  bool unlimitedTcpRate = false;  // lifts xinetd's limit of TCP connections per second (load tests)
 };
 
 class XinetdPeer {
  public:
-  // Starts xinetd with the four services on two free ports (Time, Daytime; each TCP and UDP) and
-  // waits until all four answer. nullptr, with `error` set, when xinetd is missing or not ready
-  // within `bound`.
+  // Starts xinetd with Time and Daytime, each over TCP and UDP, on two free ports and waits until
+  // all four answer; nullptr, with `error` set, when they do not within `bound`.
   static std::unique_ptr<XinetdPeer> Start(std::string& error, XinetdOptions options = {},
                                            std::chrono::milliseconds bound = std::chrono::seconds{5});
-
-  // The port of the Time service, TCP and UDP.
   std::uint16_t TimePort() const { return timePort_; }
-  // The port of the Daytime service, TCP and UDP.
   std::uint16_t DaytimePort() const { return daytimePort_; }
-  // Its process id.
   pid_t Pid() const { return process_->Pid(); }
-  // What xinetd wrote to its output and its own log so far.
-  std::string Log() const;
 
  private:
-  XinetdPeer() = default;
   bool TryStart(const XinetdOptions& options, std::chrono::milliseconds bound, std::string& error);
-  bool Ready();
 
   TempDir dir_;  // outlives the process: it holds the process's files
   std::unique_ptr<PeerProcess> process_;
