@@ -38,7 +38,7 @@ TEST_F(ManageDialupTest, EachModeAsksForItsKindOfConnectionWithoutDialling) {
     EXPECT_EQ(Before(c.mode), c.expected) << "mode " << c.mode << " flags " << c.flags;
     EXPECT_TRUE(After());
   }
-  EXPECT_EQ(port.Log(), Log{}) << "no dial, and a connection this program did not dial is never hung up";
+  EXPECT_EQ(port.Calls(), Log{}) << "no dial, and a connection this program did not dial is never hung up";
 }
 
 TEST_F(ManageDialupTest, OnlyABusyConnectionIsRetriedAndTheRetriesAreBounded) {
@@ -61,7 +61,7 @@ TEST_F(ManageDialupTest, OnlyABusyConnectionIsRetriedAndTheRetriesAreBounded) {
     EXPECT_EQ(handle != 0, c.ok) << c.dials;
     Log expected{"dial Provider"};
     for (std::size_t i = 1; i < c.dials; ++i) expected.insert(expected.end(), {"pause 100", "dial Provider"});
-    EXPECT_EQ(busy.Log(), expected);
+    EXPECT_EQ(busy.Calls(), expected);
   }
 }
 
@@ -71,12 +71,12 @@ TEST_F(ManageDialupTest, TheHandleIsSharedAndADroppedOneIsHungUpBeforeDiallingAg
   EXPECT_TRUE(Before(2));  // request B, while A waits: the modem is up, no dial
   EXPECT_TRUE(After());    // B ends and hangs up what A dialled
   EXPECT_TRUE(After());    // A ends: nothing is left to hang up
-  EXPECT_EQ(port.Log(), (Log{"dial Provider", "hangup 1"}));
+  EXPECT_EQ(port.Calls(), (Log{"dial Provider", "hangup 1"}));
 
   EXPECT_TRUE(Before(2));
   port.connected = false, port.flags = 0;  // the line drops while held
   EXPECT_TRUE(Before(2));
-  EXPECT_EQ(port.Log(), (Log{"dial Provider", "hangup 1", "dial Provider", "hangup 2", "dial Provider"}));
+  EXPECT_EQ(port.Calls(), (Log{"dial Provider", "hangup 1", "dial Provider", "hangup 2", "dial Provider"}));
   EXPECT_EQ(state.g_hDialConnection, 3u);
 }
 

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -16,68 +17,59 @@ namespace horavex::testing {
 
 class FakeDialupPort final : public DialupPort {
  public:
-  // The script; set it before the port is in use.
+  // "dial NAME", "hangup HANDLE", "pause MS", "cancel", in order; shared, so that a test can read
+  // it after the port is gone.
+  struct Log {
+    std::mutex mutex;
+    std::vector<std::string> calls;
+  };
+  // The script; set it while no call is under way.
   bool connected = true;
   unsigned flags = 0;
-  std::deque<int> dials;                     // results of the next dials, in order
-  int otherDials = 0;                        // the result of every dial after them
-  bool modemFollowsDial = false;             // a dial raises the modem flag, hanging up drops it
-  std::chrono::milliseconds dialTakes{0};    // fake time per dial
-  std::chrono::milliseconds dialBlocks{0};   // real time a dial waits for Cancel
+  std::deque<int> dials;                    // results of the next dials, in order
+  int otherDials = 0;                       // the result of every dial after them
+  bool modemFollowsDial = false;            // a dial raises the modem flag, hanging up drops it
+  std::chrono::milliseconds dialTakes{0};   // fake time per dial
+  std::chrono::milliseconds dialBlocks{0};  // real time a dial waits for Cancel
+  std::shared_ptr<Log> log = std::make_shared<Log>();
 
-  // "dial NAME", "hangup HANDLE", "pause MS", "cancel", in order.
-  std::vector<std::string> Log() const {
-    std::lock_guard lock(mutex_);
-    return log_;
+  std::vector<std::string> Calls() const {
+    std::lock_guard lock(log->mutex);
+    return log->calls;
   }
-
-  bool GetConnectedState(unsigned& f) override {
-    std::lock_guard lock(mutex_);
-    f = flags;
-    return connected;
-  }
+  bool GetConnectedState(unsigned& f) override { return f = flags, connected; }
   int Dial(const std::string& name, DialHandle& handle) override {
-    std::unique_lock lock(mutex_);
+    std::unique_lock lock(log->mutex);
     wake_.wait_for(lock, dialBlocks, [this] { return cancelled_; });
     now_ += dialTakes;
-    int result = otherDials;
-    if (!dials.empty()) result = dials.front(), dials.pop_front();
+    int result = dials.empty() ? otherDials : dials.front();
+    if (!dials.empty()) dials.pop_front();
     if (cancelled_) result = ECANCELED;
-    if (result == 0) {
-      handle = ++lastHandle_;
-      if (modemFollowsDial) connected = true, flags |= kConnectionModem;
-    }
-    log_.push_back("dial " + name);
-    return result;
+    if (result == 0) handle = ++lastHandle_, connected |= modemFollowsDial, flags |= modemFollowsDial ? kConnectionModem : 0;
+    return Add("dial " + name), result;
   }
   void HangUp(DialHandle handle) override {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(log->mutex);
     if (modemFollowsDial && handle == lastHandle_) flags &= ~kConnectionModem;
-    log_.push_back("hangup " + std::to_string(handle));
+    Add("hangup " + std::to_string(handle));
   }
   void Pause(std::chrono::milliseconds d) override {
-    std::lock_guard lock(mutex_);
-    now_ += d;
-    log_.push_back("pause " + std::to_string(d.count()));
+    std::lock_guard lock(log->mutex);
+    now_ += d, Add("pause " + std::to_string(d.count()));
   }
   void Cancel() override {
-    std::lock_guard lock(mutex_);
-    cancelled_ = true;
-    log_.push_back("cancel");
-    wake_.notify_all();
+    std::lock_guard lock(log->mutex);
+    cancelled_ = true, Add("cancel"), wake_.notify_all();
   }
-  std::chrono::steady_clock::time_point Now() override {
-    std::lock_guard lock(mutex_);
-    return now_;
-  }
+  std::chrono::steady_clock::time_point Now() override { return now_; }
 
  private:
-  mutable std::mutex mutex_;
-  std::condition_variable wake_;
+  void Add(std::string call) { log->calls.push_back(std::move(call)); }
+
+  std::condition_variable_any wake_;
   bool cancelled_ = false;
   std::chrono::steady_clock::time_point now_{};
   DialHandle lastHandle_ = 0;
-  std::vector<std::string> log_;
 };
 
 }  // namespace horavex::testing

@@ -12,20 +12,40 @@ namespace horavex::testing {
 
 using asio::ip::tcp;
 using asio::ip::udp;
+using asio::use_awaitable;
 
 struct ScriptedServer::Impl {
   explicit Impl(Script s) : script(std::move(s)) {}
-  asio::awaitable<void> Accept();
-  asio::awaitable<void> Answer(tcp::socket socket);
-  asio::awaitable<void> Receive();
-  asio::awaitable<void> Pause() {
-    asio::steady_timer timer(io, script.delay);
-    co_await timer.async_wait(asio::use_awaitable);
-  }
-  std::size_t Add(Bytes request) {
+  asio::awaitable<void> Pause() { co_await asio::steady_timer(io, script.delay).async_wait(use_awaitable); }
+  void Add(Bytes request) {
     std::lock_guard lock(mutex);
     requests.push_back(std::move(request));
-    return requests.size() - 1;
+  }
+  asio::awaitable<void> Accept() {
+    for (;;) co_spawn(io, Answer(co_await acceptor.async_accept(use_awaitable)), asio::detached);
+  }
+  asio::awaitable<void> Answer(tcp::socket socket) {
+    Add({});  // our clients send nothing over TCP
+    if (script.segments.empty()) held.push_back(std::move(socket));
+    for (const Bytes& segment : script.segments) {
+      co_await Pause();
+      co_await asio::async_write(socket, asio::buffer(segment), use_awaitable);
+    }
+  }
+  asio::awaitable<void> Receive() {
+    for (std::array<std::uint8_t, 65536> datagram;;) {
+      udp::endpoint from;
+      const std::size_t n = co_await datagrams.async_receive_from(asio::buffer(datagram), from, use_awaitable);
+      Add(Bytes(datagram.begin(), datagram.begin() + static_cast<std::ptrdiff_t>(n)));
+      if (script.segments.empty()) continue;
+      Bytes answer = script.segments.front();
+      if (script.echoOriginate && n == kNtpPacketSize && answer.size() >= 32)
+        std::copy_n(datagram.begin() + 40, 8, answer.begin() + 24);
+      co_spawn(io, [this, answer, from]() -> asio::awaitable<void> {
+        co_await Pause();
+        co_await datagrams.async_send_to(asio::buffer(answer), from, use_awaitable);
+      }, asio::detached);
+    }
   }
 
   const Script script;
@@ -37,47 +57,6 @@ struct ScriptedServer::Impl {
   std::vector<tcp::socket> held;  // silent connections, open until the server stops
   std::thread thread;
 };
-
-asio::awaitable<void> ScriptedServer::Impl::Accept() {
-  for (;;) co_spawn(io, Answer(co_await acceptor.async_accept(asio::use_awaitable)), asio::detached);
-}
-
-asio::awaitable<void> ScriptedServer::Impl::Answer(tcp::socket socket) {
-  const std::size_t index = Add({});
-  if (script.segments.empty()) {
-    held.push_back(std::move(socket));
-    co_return;
-  }
-  for (const Bytes& segment : script.segments) {
-    co_await Pause();
-    co_await asio::async_write(socket, asio::buffer(segment), asio::use_awaitable);
-  }
-  std::error_code ignored;
-  Bytes received(socket.available(ignored));
-  asio::read(socket, asio::buffer(received), ignored);
-  {
-    std::lock_guard lock(mutex);
-    requests[index] = std::move(received);
-  }
-  socket.shutdown(tcp::socket::shutdown_both, ignored);
-}
-
-asio::awaitable<void> ScriptedServer::Impl::Receive() {
-  std::array<std::uint8_t, 65536> datagram;
-  for (udp::endpoint from;;) {
-    Bytes request(datagram.begin(), datagram.begin() + static_cast<std::ptrdiff_t>(co_await datagrams.async_receive_from(
-                                                          asio::buffer(datagram), from, asio::use_awaitable)));
-    Add(request);
-    if (script.segments.empty()) continue;
-    Bytes answer = script.segments.front();
-    if (script.echoOriginate && request.size() == kNtpPacketSize && answer.size() >= 32)
-      std::copy(request.begin() + 40, request.end(), answer.begin() + 24);
-    co_spawn(io, [this, answer, from]() -> asio::awaitable<void> {
-      co_await Pause();
-      co_await datagrams.async_send_to(asio::buffer(answer), from, asio::use_awaitable);
-    }, asio::detached);
-  }
-}
 
 ScriptedServer::ScriptedServer(Script script) : impl_(std::make_unique<Impl>(std::move(script))) {
   Impl& s = *impl_;
@@ -113,14 +92,14 @@ Bytes TimeAnswer(std::int64_t unixSeconds) {
 }
 
 Bytes SntpAnswer(std::int64_t unixSeconds, int milliseconds, std::uint8_t byte0) {
-  const auto seconds = static_cast<std::uint32_t>(static_cast<std::uint64_t>(unixSeconds) + kSeconds1900To1970);
+  const Bytes seconds = TimeAnswer(unixSeconds);
   // Rounded up in the 16 bits a client reads, so that the milliseconds decode back exactly.
   const std::uint32_t fraction = (static_cast<std::uint32_t>(std::clamp(milliseconds, 0, 999)) * 65536 + 999) / 1000;
   Bytes b(kNtpPacketSize, 0);
   b[0] = byte0, b[1] = 2;  // stratum 2: a secondary reference
-  for (std::size_t offset : {16u, 32u, 40u}) {
-    for (int i = 0; i < 4; ++i) b[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(seconds >> (24 - 8 * i));
-    b[offset + 4] = static_cast<std::uint8_t>(fraction >> 8), b[offset + 5] = static_cast<std::uint8_t>(fraction);
+  for (std::size_t at : {16u, 32u, 40u}) {
+    std::copy(seconds.begin(), seconds.end(), b.begin() + static_cast<std::ptrdiff_t>(at));
+    b[at + 4] = static_cast<std::uint8_t>(fraction >> 8), b[at + 5] = static_cast<std::uint8_t>(fraction);
   }
   return b;
 }

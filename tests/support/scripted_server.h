@@ -48,7 +48,7 @@ class ScriptedServer {
   ScriptedServer& operator=(const ScriptedServer&) = delete;
 
   std::uint16_t Port() const;
-  // The bytes of each request in order of arrival; for TCP what arrived before the answer ended.
+  // The bytes of each request in order of arrival; TCP connections count as empty requests.
   std::vector<Bytes> Requests() const;
   std::size_t RequestCount() const { return Requests().size(); }
 
