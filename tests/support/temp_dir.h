@@ -36,9 +36,7 @@ class TempDir {
 
 // The whole content of the file at `path`; empty when it cannot be read.
 inline std::string ReadFile(const std::filesystem::path& path) {
-  std::ostringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
+  return (std::ostringstream() << std::ifstream(path, std::ios::binary).rdbuf()).str();
 }
 
 }  // namespace horavex::testing
