@@ -238,11 +238,11 @@ TEST_F(ClientTest, TenFailuresStopTheTimerUntilASuccess) {
 
 TEST_F(ClientTest, WarningBoxesFollowTheWarningLevel) {
   ScriptedServer refusing(Script::Answer(kTcp, {1, 2, 3}));
-  for (const auto& [level, boxes] : {std::pair{1, 1}, {2, 2}, {4, 3}, {9, 0}}) {
+  for (const auto& [level, boxes] : {std::pair{0, 0}, {1, 1}, {2, 4}, {3, 1}, {4, 5}, {9, 0}, {-1, 0}}) {
     View view;
     auto client = MakeClient(kDayTcp, refusing.Port(), view);
     client->Settings().m_nWarnLevel = level;
-    for (int i = 0; i < 3; ++i) Synchro(*client);
+    for (int i = 0; i < 5; ++i) Synchro(*client);
     EXPECT_EQ(view.warnings.size(), static_cast<std::size_t>(boxes)) << "level " << level;
     EXPECT_EQ(view.warnings.empty() ? "" : view.warnings.back(), boxes ? "Client DayTime TCP: " + kBad + "\r\n[ERROR: 3]" : "");
   }
@@ -325,6 +325,10 @@ TEST_F(ClientTest, AFailingClientTellsItsEarlierSuccessAgain) {
 TEST_F(ClientTest, SchedulingAndStatusTexts) {
   View view;
   ASSERT_TRUE(profile_.WriteInt("SNTP CLIENT UDP", "Interval", 1440));
+  ASSERT_TRUE(profile_.WriteInt("TIME CLIENT UDP", "Interval", 7));  // not in the list: 60 minutes
+  const ClientSettings d = ClientSettings::Load(profile_, kDayUdp);  // an empty section: the defaults
+  EXPECT_EQ(std::tie(d.m_nWarnLevel, d.m_nMaxOffsetIndex, d.m_nPort, d.m_strServer, d.m_bStartUp, d.m_nIntervalIndex),
+            std::make_tuple(4, 0, 13u, std::string(kDefaultServer), false, 5));
   auto client = MakeClient(kSntpUdp, 1, view);
   const std::string before = client->GetStatusText();
   EXPECT_TRUE(client->StartClient());
@@ -337,6 +341,12 @@ TEST_F(ClientTest, SchedulingAndStatusTexts) {
   client->Settings().m_nIntervalIndex = 0;
   ASSERT_TRUE(client->Save());
   EXPECT_EQ(client->TimerPeriod(), 1min);
+  View other;
+  auto seven = MakeClient(kTimeUdp, 1, other);
+  seven->StartClient();
+  ASSERT_TRUE(seven->Save());
+  EXPECT_EQ(seven->TimerPeriod(), 60min);
+  EXPECT_EQ(profile_.GetInt("TIME CLIENT UDP", "Interval", 0), 60) << "saved as the 60 minutes it runs";
 }
 
 TEST_F(ClientTest, AClientGoneMidRequestIsNotTouchedByIt) {
