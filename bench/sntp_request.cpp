@@ -20,7 +20,7 @@
 #include "common/profile.h"
 #include "support/fake_dialup_port.h"
 #include "platform/simulated_clock.h"
-#include "support/chrony_peer.h"
+#include "support/peers.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -101,7 +101,7 @@ std::vector<double> ClientRequests(std::uint16_t port, int count, int& failures)
 int main(int argc, char** argv) {
   const int count = argc > 1 ? std::clamp(std::atoi(argv[1]), 10, 100000) : 2000;
   std::string error;
-  auto chrony = horavex::testing::ChronyPeer::Start(error);
+  auto chrony = horavex::testing::TimePeer::Chrony(error);
   if (!chrony) {
     std::fprintf(stderr, "chronyd kon niet starten: %s\n", error.c_str());
     return 1;

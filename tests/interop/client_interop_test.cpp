@@ -11,10 +11,9 @@
 #include "common/dialup.h"
 #include "common/profile.h"
 #include "platform/simulated_clock.h"
-#include "support/chrony_peer.h"
+#include "support/peers.h"
 #include "support/fake_dialup_port.h"
 #include "support/require_peer.h"
-#include "support/xinetd_peer.h"
 
 namespace horavex::testing {
 namespace {
@@ -41,7 +40,7 @@ std::pair<std::string, double> Ask(ClientKind kind, std::uint16_t port) {
 TEST(RealPeers, SntpClientAgainstChrony) {
   HORAVEX_REQUIRE_PEER("chronyd");
   std::string error;
-  auto chrony = ChronyPeer::Start(error);
+  auto chrony = TimePeer::Chrony(error);
   ASSERT_TRUE(chrony) << error;
   const auto [failure, off] = Ask(ClientKind::SntpUdp, chrony->Port());
   EXPECT_EQ(failure, "");
@@ -51,7 +50,7 @@ TEST(RealPeers, SntpClientAgainstChrony) {
 TEST(RealPeers, TimeAndDaytimeClientsAgainstXinetd) {
   HORAVEX_REQUIRE_PEER("xinetd");
   std::string error;
-  auto xinetd = XinetdPeer::Start(error);
+  auto xinetd = TimePeer::Xinetd(error);
   ASSERT_TRUE(xinetd) << error;
   for (ClientKind kind : {ClientKind::TimeTcp, ClientKind::TimeUdp}) {
     const auto [failure, off] = Ask(kind, xinetd->TimePort());
