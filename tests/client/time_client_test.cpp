@@ -4,13 +4,10 @@
 
 #include <thread>
 
-#include <asio/io_context.hpp>
-
 #include "client/time_client.h"
 #include "common/dialup.h"
 #include "common/profile.h"
 #include "platform/simulated_clock.h"
-#include "protocol/calendar.h"
 #include "support/fake_dialup_port.h"
 #include "support/scripted_server.h"
 #include "support/temp_dir.h"

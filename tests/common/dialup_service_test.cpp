@@ -6,7 +6,6 @@
 #include <asio/co_spawn.hpp>
 #include <asio/detached.hpp>
 #include <asio/io_context.hpp>
-#include <asio/use_awaitable.hpp>
 
 #include "common/dialup.h"
 #include "support/fake_dialup_port.h"

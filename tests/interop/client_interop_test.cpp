@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <ctime>
-
-#include <asio/io_context.hpp>
 
 #include "client/time_client.h"
 #include "common/dialup.h"

@@ -1,12 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "protocol/answer_dump.h"
 #include "protocol/calendar.h"
-#include "protocol/daytime_scan.h"
 #include "protocol/window_texts.h"
 #include "protocol/wire_formats.h"
 
@@ -113,14 +110,6 @@ TEST(SntpRequest, CarriesTheLocalOleDateLittleEndian) {
   std::memcpy(&expected[40], &ole, 8);  // this machine is little-endian, as the wire layout
   EXPECT_EQ(ole, 36526.5);
   EXPECT_EQ(MakeSntpRequest(36526.5), expected);
-}
-
-TEST(MonthNames, WholeWordWithoutRegardToCase) {
-  EXPECT_EQ(MonthFromName("dEC"), 11);
-  EXPECT_EQ(MonthFromName("may"), 4);
-  for (const char* word : {"January", "Ja", ""}) EXPECT_EQ(MonthFromName(word), std::nullopt) << word;
-  const std::uint8_t embedded[] = {'T', 'h', 'u', 0, 'J', 'a', 'n', ' ', '2', '3'};
-  EXPECT_EQ(ScanDaytime(embedded).items, 1) << "a zero ends the text";
 }
 
 TEST(AnswerDump, SntpNamesEveryHeaderField) {

@@ -2,14 +2,9 @@
 // only with the port's own pauses and dials, and a log of the calls that change something.
 #pragma once
 
-#include <cerrno>
-#include <chrono>
 #include <condition_variable>
 #include <deque>
-#include <memory>
 #include <mutex>
-#include <string>
-#include <vector>
 
 #include "platform/dialup_port.h"
 

@@ -2,16 +2,11 @@
 // object goes, so that no test leaves a process behind.
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
-#include <vector>
 
 namespace horavex::testing {
 

@@ -3,11 +3,6 @@
 // TCP and UDP (its Daytime text looks like "06 DEC 2026 17:33:22 UTC\r\n").
 #pragma once
 
-#include <sys/types.h>
-
-#include <memory>
-#include <string>
-
 #include "support/peer_process.h"
 #include "support/temp_dir.h"
 

@@ -2,12 +2,7 @@
 // request as its script says and records what it received, on its own thread and io_context.
 #pragma once
 
-#include <chrono>
-#include <cstddef>
-#include <cstdint>
 #include <memory>
-#include <string_view>
-#include <vector>
 
 #include "support/loopback_probe.h"
 

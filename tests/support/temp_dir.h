@@ -5,8 +5,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <string>
-#include <string_view>
 #include <system_error>
 
 namespace horavex::testing {
