@@ -12,12 +12,8 @@ namespace {
 
 using namespace std::string_literals;
 
-class InZone {  // a fixed local zone for one test
- public:
-  explicit InZone(const char* tz) { setenv("TZ", tz, 1), tzset(); }
-  ~InZone() { unsetenv("TZ"), tzset(); }
-};
-constexpr const char* kCet = "CET-1CEST,M3.5.0,M10.5.0/3";
+// Daytime texts, OLE dates and window texts are local time: Central European, with summer time.
+const bool kInCet = (setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1), tzset(), true);
 
 AnswerArea Area(std::string_view bytes) {
   AnswerArea a{};
@@ -53,7 +49,6 @@ void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.name; }
 class Decode : public ::testing::TestWithParam<DecodeCase> {};
 
 TEST_P(Decode, GivesTheUtcTimeOrNothing) {
-  InZone zone(kCet);  // Daytime texts are local time
   EXPECT_EQ(Decoded(GetParam().kind, GetParam().bytes), GetParam().utc);
 }
 
@@ -90,7 +85,6 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST(ServerAnswer, TimeBytesAndTheDaytimeLineReadBackToTheSameSecond) {
-  InZone zone(kCet);
   const auto text = [](ServerKind kind, std::int64_t t) {
     const ServerAnswer a = MakeServerAnswer(kind, t);
     return std::string(a.Span().begin(), a.Span().end());
@@ -102,7 +96,6 @@ TEST(ServerAnswer, TimeBytesAndTheDaytimeLineReadBackToTheSameSecond) {
 }
 
 TEST(SntpRequest, CarriesTheLocalOleDateLittleEndian) {
-  InZone zone(kCet);
   std::tm noon{};
   noon.tm_year = 100, noon.tm_mday = 1, noon.tm_hour = 12;
   const double ole = OleDate(noon);
@@ -127,9 +120,7 @@ TEST(AnswerDump, SntpNamesEveryHeaderField) {
 }
 
 TEST(WindowTexts, EnglishMonthsWhateverTheLocale) {
-  InZone zone("UTC0");
-  EXPECT_EQ(FormatDayMonthTime(1043353383), "23 Jan 20:23:03");
-  EXPECT_EQ(FormatClockTime(1043353383), "20:23:03");
+  EXPECT_EQ(FormatDayMonthTime(1043353383) + "|" + FormatClockTime(1043353383), "23 Jan 21:23:03|21:23:03");
 }
 
 }  // namespace
