@@ -12,7 +12,12 @@
 #include "support/scripted_server.h"
 #include "support/temp_dir.h"
 
-namespace horavex::testing {
+namespace horavex {
+void PrintTo(ClientKind k, std::ostream* os) {
+  *os << std::array{"TimeTcp", "TimeUdp", "DaytimeTcp", "DaytimeUdp", "SntpUdp"}[static_cast<std::size_t>(k)];
+}
+
+namespace testing {
 namespace {
 
 using namespace std::chrono_literals;
@@ -93,10 +98,7 @@ Bytes With(Bytes b, std::size_t at, Bytes bytes) { return std::copy(bytes.begin(
 
 class EveryKind : public ClientTest, public ::testing::WithParamInterface<ClientKind> {};
 INSTANTIATE_TEST_SUITE_P(Client, EveryKind, ::testing::Values(kTimeTcp, kTimeUdp, kDayTcp, kDayUdp, kSntpUdp),
-                         [](const auto& p) {
-                           return std::string(Lines{"TimeTcp", "TimeUdp", "DaytimeTcp", "DaytimeUdp", "SntpUdp"}
-                                                  [static_cast<std::size_t>(p.param)]);
-                         });
+                         [](const auto& p) { return ::testing::PrintToString(p.param); });
 
 TEST_P(EveryKind, GoodAnswerSetsTheClockAndReportsSuccess) {
   const ClientKind kind = GetParam();
@@ -357,4 +359,5 @@ TEST_F(ClientTest, AClientGoneMidRequestIsNotTouchedByIt) {
 }
 
 }  // namespace
-}  // namespace horavex::testing
+}  // namespace testing
+}  // namespace horavex
