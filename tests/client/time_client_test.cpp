@@ -328,10 +328,8 @@ TEST_F(ClientTest, SchedulingAndStatusTexts) {
   client->Settings().m_nIntervalIndex = 0;
   ASSERT_TRUE(client->Save());
   EXPECT_EQ(client->TimerPeriod(), 1min);
-  View other;
-  auto seven = MakeClient(kTimeUdp, 1, other);
-  seven->StartClient();
-  ASSERT_TRUE(seven->Save());
+  auto seven = MakeClient(kTimeUdp, 1, view);
+  ASSERT_TRUE(seven->StartClient() && seven->Save());
   EXPECT_EQ(seven->TimerPeriod(), 60min);
   EXPECT_EQ(profile_.GetInt("TIME CLIENT UDP", "Interval", 0), 60) << "saved as the 60 minutes it runs";
 }

@@ -55,6 +55,7 @@ struct ScriptedServer::Impl {
   tcp::acceptor acceptor{io};
   udp::socket datagrams{io};
   std::vector<tcp::socket> held;  // silent connections, open until the server stops
+  std::uint16_t port = 0;
   std::thread thread;
 };
 
@@ -63,11 +64,12 @@ ScriptedServer::ScriptedServer(Script script) : impl_(std::make_unique<Impl>(std
   const auto loopback = asio::ip::make_address_v4("127.0.0.1");
   if (s.script.transport == Transport::Tcp) {
     s.acceptor = tcp::acceptor(s.io, {loopback, 0});
-    co_spawn(s.io, s.Accept(), asio::detached);
+    s.port = s.acceptor.local_endpoint().port();
   } else {
     s.datagrams = udp::socket(s.io, {loopback, 0});
-    co_spawn(s.io, s.Receive(), asio::detached);
+    s.port = s.datagrams.local_endpoint().port();
   }
+  co_spawn(s.io, s.script.transport == Transport::Tcp ? s.Accept() : s.Receive(), asio::detached);
   s.thread = std::thread([&s] { s.io.run(); });
 }
 
@@ -76,10 +78,7 @@ ScriptedServer::~ScriptedServer() {
   impl_->thread.join();
 }
 
-std::uint16_t ScriptedServer::Port() const {
-  return impl_->script.transport == Transport::Tcp ? impl_->acceptor.local_endpoint().port()
-                                                   : impl_->datagrams.local_endpoint().port();
-}
+std::uint16_t ScriptedServer::Port() const { return impl_->port; }
 
 std::vector<Bytes> ScriptedServer::Requests() const {
   std::lock_guard lock(impl_->mutex);
