@@ -32,12 +32,8 @@ std::string Decoded(ClientKind kind, std::string_view bytes) {
   return buf;
 }
 
-std::string Sntp(std::uint8_t byte0, std::string_view transmit) {
-  std::string s(48, '\0');
-  s[0] = static_cast<char>(byte0);
-  s.replace(40, transmit.size(), transmit);
-  return s;
-}
+// An SNTP answer: `byte0`, then zeros up to the transmit timestamp.
+std::string Sntp(char byte0, const std::string& transmit) { return byte0 + std::string(39, '\0') + transmit; }
 
 struct DecodeCase {
   const char* name;
@@ -63,9 +59,9 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"TimeEraWrap", kTime, std::string(4, '\0'), "2036-02-07 06:28:16.-1"},
         DecodeCase{"Time2038Limit", kTime, "\x03\xAA\x7E\x7F", "2038-01-19 03:14:07.-1"},
         DecodeCase{"TimePast2038", kTime, "\x03\xAA\x7E\x80", ""},
-        DecodeCase{"SntpHalfSecond", kSntp, Sntp(0x1C, "\xBC\x17\xC2\x00\x80\x00\xFF\xFF"s), "2000-01-01 00:00:00.500"},
-        DecodeCase{"SntpAnyMode", kSntp, Sntp(0x9F, "\xBC\x17\xC2\x00\x00\x42"s), "2000-01-01 00:00:00.1"},
-        DecodeCase{"SntpLeapAlarm", kSntp, Sntp(0xDC, "\xBC\x17\xC2\x00"), ""},
+        DecodeCase{"SntpHalfSecond", kSntp, Sntp('\x1C', "\xBC\x17\xC2\x00\x80\x00\xFF\xFF"s), "2000-01-01 00:00:00.500"},
+        DecodeCase{"SntpAnyMode", kSntp, Sntp('\x9F', "\xBC\x17\xC2\x00\x00\x42"s), "2000-01-01 00:00:00.1"},
+        DecodeCase{"SntpLeapAlarm", kSntp, Sntp('\xDC', "\xBC\x17\xC2\x00"), ""},
         DecodeCase{"DaytimeLine", kDay, "Thu Jan 23 20:23:03 2003\n", "2003-01-23 19:23:03.-1"},
         DecodeCase{"DaytimeUdpAnyCase", ClientKind::DaytimeUdp, "thu JAN 23 20:23:03 2003\r\n", "2003-01-23 19:23:03.-1"},
         DecodeCase{"DaytimeNormalised", kDay, "Thu Feb 30 10:00:00 2003", "2003-03-02 09:00:00.-1"},

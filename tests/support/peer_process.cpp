@@ -75,10 +75,7 @@ bool PeerProcess::AwaitReady(const std::function<bool()>& ready, milliseconds bo
 std::string PeerProcess::Log() const { return ReadFile(logFile_); }
 
 std::filesystem::path ProgramPath(std::string_view name) {
-  const auto executable = [](const std::filesystem::path& p) {
-    std::error_code ec;
-    return std::filesystem::is_regular_file(p, ec) && access(p.c_str(), X_OK) == 0;
-  };
+  const auto executable = [](const std::filesystem::path& p) { return access(p.c_str(), X_OK) == 0 && !is_directory(p); };
   if (name.find('/') != std::string_view::npos) return executable(name) ? std::filesystem::path(name) : "";
   const char* path = std::getenv("PATH");
   std::istringstream dirs(std::string(path ? path : "") + ":/usr/local/sbin:/usr/sbin:/sbin");
