@@ -93,11 +93,9 @@ class TimeClient {
   const AnswerArea& Answer() const { return m_abAnswer; }
   int Failures() const { return m_nFailures; }
   int SyncCount() const { return m_nSyncCount; }
-  bool IsBusy() const { return m_bBusy; }
   bool IsRunning() const { return m_bRunning; }
   // True from the moment a request is accepted until it has finished.
   bool IsRequestActive() const { return m_bActive; }
-  std::int64_t LastSync() const { return m_tLastSync; }
   std::int64_t LastAttempt() const { return m_tLastAttempt; }
   const RequestOutcome& LastOutcome() const { return m_outcome; }
   // The interval timer's period while running.
