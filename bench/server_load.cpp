@@ -21,7 +21,7 @@
 #include "load_generator.h"
 #include "proc_stat.h"
 #include "server_process.h"
-#include "support/xinetd_peer.h"
+#include "support/peers.h"
 
 namespace horavex::bench {
 namespace {
@@ -82,7 +82,7 @@ std::vector<Row> RunRound(const Options& options) {
   add(MeasureOurs("Horavex TCP", ServerUnderTest::kHoravexTcp, Transport::Tcp, options));
   if (options.xinetd && (Wanted("xinetd TCP", options) || Wanted("xinetd UDP", options))) {
     std::string error;
-    auto xinetd = testing::XinetdPeer::Start(error, testing::XinetdOptions{.unlimitedTcpRate = true});
+    auto xinetd = testing::TimePeer::Xinetd(error, testing::XinetdOptions{.unlimitedTcpRate = true});
     if (!xinetd) {
       std::printf("xinetd overgeslagen: %s\n", error.c_str());
     } else {

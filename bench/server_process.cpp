@@ -52,7 +52,7 @@ int BoundSocket(int type, int report) {
     sockaddr_in from{};
     socklen_t length = sizeof from;
     if (recvfrom(fd, request, sizeof request, 0, reinterpret_cast<sockaddr*>(&from), &length) < 0) continue;
-    const ServerAnswer answer = MakeServerAnswer(static_cast<std::uint32_t>(ServerKind::TimeUdp), std::time(nullptr));
+    const ServerAnswer answer = MakeServerAnswer(ServerKind::TimeUdp, std::time(nullptr));
     sendto(fd, answer.bytes.data(), answer.length, 0, reinterpret_cast<sockaddr*>(&from), length);
   }
 }
@@ -62,7 +62,7 @@ int BoundSocket(int type, int report) {
   for (;;) {
     const int connection = accept(fd, nullptr, nullptr);
     if (connection < 0) continue;
-    const ServerAnswer answer = MakeServerAnswer(static_cast<std::uint32_t>(ServerKind::TimeTcp), std::time(nullptr));
+    const ServerAnswer answer = MakeServerAnswer(ServerKind::TimeTcp, std::time(nullptr));
     send(connection, answer.bytes.data(), answer.length, MSG_NOSIGNAL);
     close(connection);
   }

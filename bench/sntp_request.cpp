@@ -18,9 +18,9 @@
 #include "client/time_client.h"
 #include "common/dialup.h"
 #include "common/profile.h"
-#include "platform/null/fake_dialup_port.h"
+#include "support/fake_dialup_port.h"
 #include "platform/simulated_clock.h"
-#include "support/chrony_peer.h"
+#include "support/peers.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -71,10 +71,8 @@ std::vector<double> ClientRequests(std::uint16_t port, int count, int& failures)
   testing::TempDir dir;
   Profile profile(dir.File("horavex.ini"));
   SimulatedClock clock;
-  auto fake = std::make_unique<FakeDialupPort>();
-  fake->SetConnected(true, 0);
-  DialupService dialup(std::move(fake));
   asio::io_context io;
+  DialupService dialup(std::make_unique<testing::FakeDialupPort>(), io.get_executor());
   NullClientView view;
   TimeClient client(ClientKind::SntpUdp, ClientServices{{io.get_executor(), io.get_executor()}, profile, clock, dialup},
                     view);
@@ -103,7 +101,7 @@ std::vector<double> ClientRequests(std::uint16_t port, int count, int& failures)
 int main(int argc, char** argv) {
   const int count = argc > 1 ? std::clamp(std::atoi(argv[1]), 10, 100000) : 2000;
   std::string error;
-  auto chrony = horavex::testing::ChronyPeer::Start(error);
+  auto chrony = horavex::testing::TimePeer::Chrony(error);
   if (!chrony) {
     std::fprintf(stderr, "chronyd kon niet starten: %s\n", error.c_str());
     return 1;

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "fuzz_check.h"
-#include "protocol/time_formats.h"
+#include "protocol/daytime_scan.h"
 
 namespace horavex::fuzz {
 namespace {

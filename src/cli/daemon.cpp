@@ -42,7 +42,9 @@ class Daemon {
   Profile profile_;
   std::unique_ptr<Clock> clock_;
   DialupService dialup_;
-  LastSyncTexts lastSync_;
+  struct {
+    std::string m_szLastSyncBy, m_szLastSyncAt;
+  } lastSync_;
   std::string lastSyncShown_;
   std::vector<std::unique_ptr<PrintingServerView>> serverViews_;
   std::vector<std::unique_ptr<TimeServer>> servers_;
@@ -57,7 +59,7 @@ Daemon::Daemon(const DaemonOptions& options, std::ostream& out)
     : printer_(out),
       profile_(options.profile.value_or(Profile::DefaultPath("horavex"))),
       clock_(MakeClock(options.dryRun)),
-      dialup_(MakeSystemDialupPort()) {
+      dialup_(MakeSystemDialupPort(), io_.get_executor()) {
   const Executors executors{io_.get_executor(), io_.get_executor()};
   for (int k = 0; k < kServerKindCount; ++k) {
     const auto kind = static_cast<ServerKind>(k);
@@ -69,7 +71,10 @@ Daemon::Daemon(const DaemonOptions& options, std::ostream& out)
     clientViews_.push_back(std::make_unique<PrintingClientView>(printer_, std::string(InfoOf(kind).title)));
     clients_.push_back(std::make_unique<TimeClient>(
         kind, ClientServices{executors, profile_, *clock_, dialup_}, *clientViews_.back()));
-    clients_.back()->SetLastSyncTexts(&lastSync_);
+    clients_.back()->SetLastSyncObserver([this](ClientKind by, std::int64_t at) {
+      lastSync_.m_szLastSyncBy = InfoOf(by).lastSyncLabel;
+      lastSync_.m_szLastSyncAt = FormatClockTime(at);
+    });
   }
   statusShown_.resize(servers_.size() + clients_.size());
 }

@@ -113,7 +113,7 @@ std::string IsoUtc(const std::tm& utc, int milliseconds) {
 
 std::string FormatAnswerReport(ClientKind kind, const AnswerArea& answer, const RequestOutcome& outcome,
                                bool clockWasSet) {
-  std::string out = PlainLines(InfoText(static_cast<std::uint32_t>(kind), answer));
+  std::string out = PlainLines(InfoText(kind, answer));
   out += out.ends_with('\n') ? "\n" : "\n\n";
   if (!outcome.utc) return out;
   const std::tm& utc = *outcome.utc;
@@ -154,7 +154,7 @@ int RunQuery(const QueryOptions& options) {
     }
     clock = std::move(simulated);
   }
-  DialupService dialup(std::make_unique<ConnectedPort>());
+  DialupService dialup(std::make_unique<ConnectedPort>(), io.get_executor());
   NullClientView view;
   TimeClient client(options.kind, ClientServices{{io.get_executor(), io.get_executor()}, profile, *clock, dialup},
                     view);

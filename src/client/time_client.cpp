@@ -1,6 +1,11 @@
 #include "client/time_client.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <new>
+#include <system_error>
+#include <utility>
 
 #include <asio/bind_executor.hpp>
 #include <asio/co_spawn.hpp>
@@ -12,6 +17,8 @@
 #include "common/dialup.h"
 #include "common/profile.h"
 #include "platform/clock.h"
+#include "protocol/calendar.h"
+#include "protocol/window_texts.h"
 
 namespace horavex {
 namespace {
@@ -24,6 +31,20 @@ constexpr const char* kCannotSet = "Kon de TIJD niet instellen (rechten?)";
 
 constexpr int kFailuresBeforeStop = 10;
 
+// The error number of an exception that ended a request: its system error, ENOMEM for an
+// allocation, EIO for anything else.
+int ErrorOf(std::exception_ptr e) {
+  try {
+    std::rethrow_exception(e);
+  } catch (const std::system_error& error) {
+    return error.code().value();
+  } catch (const std::bad_alloc&) {
+    return ENOMEM;
+  } catch (...) {
+    return EIO;
+  }
+}
+
 }  // namespace
 
 TimeClient::TimeClient(ClientKind kind, ClientServices services, ClientView& view)
@@ -31,8 +52,6 @@ TimeClient::TimeClient(ClientKind kind, ClientServices services, ClientView& vie
       m_view(view),
       m_nKind(kind),
       m_pszTitle(InfoOf(kind).title),
-      m_pszSection(InfoOf(kind).section),
-      m_strPortHint(InfoOf(kind).portHint),
       m_settings(ClientSettings::Load(services.profile, kind)),
       m_timeout(kRequestTimeout),
       m_timer(services.executors.io) {}
@@ -50,39 +69,54 @@ void TimeClient::DoSynchro() {
   }
   m_bActive = true;
   m_outcome = {};
-  asio::co_spawn(m_services.executors.logic, Synchro(m_alive), asio::detached);
+  asio::co_spawn(m_services.executors.logic, Synchro(m_alive), [this, alive = m_alive](std::exception_ptr e) {
+    // Only when even the report and the finish threw: the client must not stay active for good.
+    if (!e || !*alive || !m_bActive) return;
+    m_bBusy = m_bActive = false;
+    try {
+      m_view.EnableSynchro(true);
+    } catch (...) {
+    }
+  });
 }
 
 asio::awaitable<void> TimeClient::Synchro(std::shared_ptr<bool> alive) {
-  const CommonSettings common(m_services.profile);
-  const int mode = common.CheckConnect();
-  DialupRequest check = DialupRequest::BeforeRequest(mode, mode != 0 ? common.Connection() : std::string());
-  std::optional<bool> mayConnect = m_services.dialup.TryManageHere(check);
-  if (!mayConnect) {
-    mayConnect = co_await m_services.dialup.AsyncManage(std::move(check), asio::use_awaitable);
-    if (!*alive) co_return;
+  std::optional<Failure> failure;
+  try {
+    if (!co_await MayConnect(alive)) co_return;
+    m_bBusy = true;
+    m_view.EnableSynchro(false);
+    m_view.SetStatusLine("Start aanvraag");
+    failure = co_await Exchange(alive);
+  } catch (...) {
+    // A thread that cannot start, an allocation that fails, a view or clock that throws: the
+    // request still ends as a counted failure, so that it can be asked again.
+    failure = Failure{kBadAnswer, -ErrorOf(std::current_exception())};
   }
-  if (!*mayConnect) {
-    // Without a network nothing is shown; a modem that is not there is.
-    if (mode != 0) m_view.SetStatusLine("Geen MODEM verbinding");
-    m_bActive = false;
-    if (m_onFinished) m_onFinished();
-    co_return;
-  }
-
-  m_view.EnableSynchro(false);
-  m_view.SetStatusLine("Start aanvraag");
-  m_bBusy = true;
-
-  std::optional<Failure> failure = co_await Exchange(alive);
   if (!*alive) co_return;
+  m_bBusy = true;
   if (failure) {
     m_outcome.failure = failure->text;
     m_outcome.number = failure->number;
-    co_await ReportError(failure->text, failure->number);
+    try {
+      co_await ReportError(failure->text, failure->number);
+    } catch (...) {
+    }  // counted before anything is shown
     if (!*alive) co_return;
   }
   co_await Finish(alive);
+}
+
+asio::awaitable<bool> TimeClient::MayConnect(std::shared_ptr<bool> alive) {
+  const CommonSettings common(m_services.profile);
+  const int mode = common.CheckConnect();
+  DialupRequest check = DialupRequest::BeforeRequest(mode, mode != 0 ? common.Connection() : std::string());
+  const bool mayConnect = co_await m_services.dialup.Manage(std::move(check), asio::use_awaitable);
+  if (!*alive || mayConnect) co_return mayConnect;
+  // Without a network nothing is shown; a modem that is not there is.
+  if (mode != 0) m_view.SetStatusLine("Geen MODEM verbinding");
+  EndRequest();
+  co_return false;
 }
 
 asio::awaitable<std::optional<TimeClient::Failure>> TimeClient::Exchange(std::shared_ptr<bool> alive) {
@@ -93,7 +127,8 @@ asio::awaitable<std::optional<TimeClient::Failure>> TimeClient::Exchange(std::sh
   if (!*alive) co_return std::nullopt;
   if (connectError) co_return Failure{kNoConnection, connectError.value()};
 
-  connection.Send(Request());
+  const std::vector<std::uint8_t> request = Request();
+  connection.Send(request);
   m_abAnswer.fill(0);
   // The socket fills a buffer of the request's own; the client's area changes only here, on
   // the logic thread, so a window reading it never sees half an answer.
@@ -110,17 +145,21 @@ asio::awaitable<std::optional<TimeClient::Failure>> TimeClient::Exchange(std::sh
     const std::int32_t number = r.error ? -r.error.value() : static_cast<std::int32_t>(r.count);
     co_return Failure{kBadAnswer, number};
   }
-  std::int32_t calendarSeconds = 0;
-  std::int32_t milliseconds = -1;
-  const std::optional<std::tm> utc =
-      DecodeAnswer(static_cast<std::uint32_t>(m_nKind), m_abAnswer, calendarSeconds, milliseconds);
-  if (!utc) co_return Failure{kInvalidTime, 0};
-  m_outcome.utc = utc;
-  m_outcome.calendarSeconds = calendarSeconds;
-  m_outcome.milliseconds = milliseconds;
-  if (const std::int32_t d = CheckMaxOffset(m_services.clock.Time(), calendarSeconds, m_settings.m_nMaxOffsetIndex))
+  // An SNTP answer must be one, and to this request, before its time may set the clock.
+  if (m_nKind == ClientKind::SntpUdp) {
+    const auto length = static_cast<std::size_t>(std::clamp<std::int64_t>(r.count, 0, kAnswerSize));
+    if (const int refusal = SntpRefusal(std::span(m_abAnswer).first(length), request))
+      co_return Failure{kInvalidTime, refusal};
+  }
+  const std::optional<DecodedTime> decoded = DecodeAnswer(m_nKind, m_abAnswer);
+  if (!decoded) co_return Failure{kInvalidTime, 0};
+  m_outcome.utc = decoded->utc;
+  m_outcome.calendarSeconds = decoded->calendarSeconds;
+  m_outcome.milliseconds = decoded->milliseconds;
+  if (const std::int32_t d =
+          CheckMaxOffset(m_services.clock.Time(), decoded->calendarSeconds, m_settings.m_nMaxOffsetIndex))
     co_return Failure{kTooFar, d};
-  co_return SetClock(*utc, milliseconds);
+  co_return SetClock(decoded->utc, decoded->milliseconds);
 }
 
 std::optional<TimeClient::Failure> TimeClient::SetClock(const std::tm& utc, std::int32_t milliseconds) {
@@ -145,6 +184,11 @@ asio::awaitable<void> TimeClient::ReportError(std::string text, std::int32_t num
   char tail[32];
   std::snprintf(tail, sizeof tail, "\r\n[ERROR: %d]", number);
   // The request waits until the user has closed the box; the view calls back exactly once.
+  m_bWarningOpen = true;
+  struct Closed {
+    bool& open;
+    ~Closed() { open = false; }
+  } closed{m_bWarningOpen};
   co_await asio::async_initiate<const asio::use_awaitable_t<>, void()>(
       [this, &text, &tail](auto handler) {
         auto pending = std::make_shared<std::optional<decltype(handler)>>(std::move(handler));
@@ -160,26 +204,30 @@ asio::awaitable<void> TimeClient::ReportError(std::string text, std::int32_t num
 }
 
 asio::awaitable<void> TimeClient::Finish(std::shared_ptr<bool> alive) {
-  m_tLastAttempt = m_services.clock.Time();
-  m_view.SetLastAttempt(FormatDayMonthTime(m_tLastAttempt));
-  if (m_tLastSync != 0) {
-    m_view.SetLastSync(FormatDayMonthTime(m_tLastSync));
-    if (m_pLastSync) {
-      m_pLastSync->m_szLastSyncAt = FormatClockTime(m_tLastSync);
-      m_pLastSync->m_szLastSyncBy = InfoOf(m_nKind).lastSyncLabel;
+  try {
+    m_tLastAttempt = m_services.clock.Time();
+    m_view.SetLastAttempt(FormatDayMonthTime(m_tLastAttempt));
+    if (m_tLastSync != 0) {
+      m_view.SetLastSync(FormatDayMonthTime(m_tLastSync));
+      if (m_onLastSync) m_onLastSync(m_nKind, m_tLastSync);
     }
-  }
-  m_view.SetStatusLine("Aanvraag gereed");
+    m_view.SetStatusLine("Aanvraag gereed");
+  } catch (...) {
+  }  // what could not be shown does not keep the request from ending
   // A local, not a temporary in the co_await expression: g++ 12 may destroy such a temporary twice.
   DialupRequest hangUp = DialupRequest::AfterRequest();
-  if (!m_services.dialup.TryManageHere(hangUp)) {
-    co_await m_services.dialup.AsyncManage(std::move(hangUp), asio::use_awaitable);
-    if (!*alive) co_return;
-  }
+  co_await m_services.dialup.Manage(std::move(hangUp), asio::use_awaitable);
+  if (!*alive) co_return;
+  EndRequest();
+}
+
+void TimeClient::EndRequest() {
   m_bBusy = false;
   m_bActive = false;
   m_view.EnableSynchro(true);
   if (m_onFinished) m_onFinished();
+  // A tick held while the request waited is handled now.
+  if (std::exchange(m_bTickHeld, false)) OnTimer();
 }
 
 std::vector<std::uint8_t> TimeClient::Request() const {
@@ -207,12 +255,12 @@ bool TimeClient::StartClient() {
   return true;
 }
 
-bool TimeClient::StopClient() {
+void TimeClient::StopClient() {
   m_timer.cancel();
   ++m_timerGeneration;
+  m_bTickHeld = false;
   m_view.SetStatusLine("Client gestopt");
   m_bRunning = false;
-  return true;
 }
 
 void TimeClient::ArmTimer() {
@@ -231,7 +279,14 @@ void TimeClient::ArmTimer() {
 }
 
 void TimeClient::OnTimer() {
-  if (m_nFailures < kFailuresBeforeStop) DoSynchro();
+  if (m_nFailures >= kFailuresBeforeStop) return;
+  // While the request waits on the network the tick is held, one at most; while its warning box
+  // is open the tick is refused like a second request.
+  if (m_bActive && !m_bWarningOpen) {
+    m_bTickHeld = true;
+    return;
+  }
+  DoSynchro();
 }
 
 std::string TimeClient::GetStatusText() const {

@@ -17,7 +17,8 @@
 #include "client/client_view.h"
 #include "common/executors.h"
 #include "protocol/kinds.h"
-#include "protocol/time_formats.h"
+#include "protocol/calendar.h"
+#include "protocol/wire_formats.h"
 
 namespace horavex {
 
@@ -54,16 +55,20 @@ class TimeClient {
   TimeClient(const TimeClient&) = delete;
   TimeClient& operator=(const TimeClient&) = delete;
 
-  // Where a successful client writes its label and time; none until the dashboard sets it.
-  void SetLastSyncTexts(LastSyncTexts* texts) { m_pLastSync = texts; }
+  // Called at the end of every request of a client that has ever succeeded, with its kind and
+  // the time of its last success (Unix seconds); the dashboard shows them.
+  void SetLastSyncObserver(std::function<void(ClientKind kind, std::int64_t lastSync)> observer) {
+    m_onLastSync = std::move(observer);
+  }
 
   // Starts one request, unless one of this client runs already ("Aanvraag loopt reeds").
   void DoSynchro();
   // Starts the interval timer; false when it ran already (nothing changes then).
   bool StartClient();
-  // Stops the interval timer.
-  bool StopClient();
-  // The interval timer's tick: a request, unless ten or more failed in a row.
+  // Stops the interval timer; a tick held for later is dropped.
+  void StopClient();
+  // The interval timer's tick: a request, unless ten or more failed in a row. While this
+  // client's request waits on the network the tick is held until it ends (one at most).
   void OnTimer();
   // "Err:Stop", "Disabled", "-BUSY-" or the number of successes since the client started.
   std::string GetStatusText() const;
@@ -85,16 +90,12 @@ class TimeClient {
 
   ClientKind Kind() const { return m_nKind; }
   const std::string& Title() const { return m_pszTitle; }
-  const std::string& Section() const { return m_pszSection; }
-  const std::string& PortHint() const { return m_strPortHint; }
   const AnswerArea& Answer() const { return m_abAnswer; }
   int Failures() const { return m_nFailures; }
   int SyncCount() const { return m_nSyncCount; }
-  bool IsBusy() const { return m_bBusy; }
   bool IsRunning() const { return m_bRunning; }
   // True from the moment a request is accepted until it has finished.
   bool IsRequestActive() const { return m_bActive; }
-  std::int64_t LastSync() const { return m_tLastSync; }
   std::int64_t LastAttempt() const { return m_tLastAttempt; }
   const RequestOutcome& LastOutcome() const { return m_outcome; }
   // The interval timer's period while running.
@@ -107,21 +108,20 @@ class TimeClient {
   };
 
   asio::awaitable<void> Synchro(std::shared_ptr<bool> alive);
+  asio::awaitable<bool> MayConnect(std::shared_ptr<bool> alive);
   asio::awaitable<std::optional<Failure>> Exchange(std::shared_ptr<bool> alive);
   std::optional<Failure> SetClock(const std::tm& utc, std::int32_t milliseconds);
   asio::awaitable<void> ReportError(std::string text, std::int32_t number);
   asio::awaitable<void> Finish(std::shared_ptr<bool> alive);
+  void EndRequest();
   std::vector<std::uint8_t> Request() const;
   void ArmTimer();
 
   ClientServices m_services;
   ClientView& m_view;
-  LastSyncTexts* m_pLastSync = nullptr;
 
   const ClientKind m_nKind;
   const std::string m_pszTitle;
-  const std::string m_pszSection;
-  const std::string m_strPortHint;
   ClientSettings m_settings;
 
   AnswerArea m_abAnswer{};
@@ -132,10 +132,13 @@ class TimeClient {
   bool m_bBusy = false;
   bool m_bRunning = false;
   bool m_bActive = false;
+  bool m_bWarningOpen = false;
+  bool m_bTickHeld = false;
   RequestOutcome m_outcome;
 
   std::chrono::milliseconds m_timeout;
   std::function<void()> m_onFinished;
+  std::function<void(ClientKind, std::int64_t)> m_onLastSync;
   asio::steady_timer m_timer;
   std::chrono::steady_clock::duration m_period{};
   std::chrono::steady_clock::time_point m_nextTick{};

@@ -1,5 +1,7 @@
 #include "client/time_connection.h"
 
+#include <algorithm>
+
 #include <asio/connect.hpp>
 #include <asio/experimental/deferred.hpp>
 #include <asio/experimental/parallel_group.hpp>
@@ -63,8 +65,8 @@ void TimeConnection::Send(std::span<const std::uint8_t> request) {
 
 asio::awaitable<ReceiveResult> TimeConnection::Receive(std::span<std::uint8_t> area, Deadline deadline) {
   asio::steady_timer timer(io_, deadline);
-  const auto buffer = asio::buffer(area.data(), area.size());
-  // Wait until something is there, then take it without blocking: one receive call per answer,
+  std::size_t received = 0;
+  // Wait until something is there, then take it without blocking: one receive call per piece,
   // where receiving at once would mostly find nothing yet and have to be tried again.
   for (;;) {
     std::array<std::size_t, 2> order{};
@@ -80,14 +82,26 @@ asio::awaitable<ReceiveResult> TimeConnection::Receive(std::span<std::uint8_t> a
                                        timer.async_wait(asio::experimental::deferred))
               .async_wait(wait_for_one(), asio::use_awaitable);
     }
-    if (order[0] == 1) co_return ReceiveResult{-1, kTimedOut};
-    if (ec) co_return ReceiveResult{-1, ec};
-    const std::size_t n = IsDatagram(kind_) ? udp_.receive(buffer, 0, ec) : tcp_.receive(buffer, 0, ec);
+    // What arrived before the deadline or an error is judged as it is.
+    if (order[0] == 1) co_return received ? ReceiveResult{static_cast<std::int64_t>(received), {}}
+                                          : ReceiveResult{-1, kTimedOut};
+    if (!ec) {
+      const auto buffer = asio::buffer(area.data() + received, area.size() - received);
+      received += IsDatagram(kind_) ? udp_.receive(buffer, 0, ec) : tcp_.receive(buffer, 0, ec);
+    }
     if (ec == asio::error::would_block || ec == asio::error::try_again) continue;  // woken for nothing
+    if (received > 0 && (ec || IsComplete(area.first(received))))
+      co_return ReceiveResult{static_cast<std::int64_t>(received), {}};
     if (ec == asio::error::eof) co_return ReceiveResult{0, {}};
     if (ec) co_return ReceiveResult{-1, ec};
-    co_return ReceiveResult{static_cast<std::int64_t>(n), {}};
   }
+}
+
+bool TimeConnection::IsComplete(std::span<const std::uint8_t> received) const {
+  // A datagram is the whole answer; over TCP an answer may come in pieces.
+  if (IsDatagram(kind_) || received.size() == kAnswerSize) return true;
+  if (kind_ == ClientKind::TimeTcp) return received.size() >= 4;
+  return std::find(received.begin(), received.end(), '\n') != received.end();
 }
 
 void TimeConnection::Close() {

@@ -16,7 +16,7 @@
 #include <asio/ip/udp.hpp>
 
 #include "protocol/kinds.h"
-#include "protocol/time_formats.h"
+#include "protocol/wire_formats.h"
 
 namespace horavex {
 
@@ -44,13 +44,16 @@ class TimeConnection {
   // Sends the request; its result is not looked at, as a lost request shows as a missing answer.
   void Send(std::span<const std::uint8_t> request);
 
-  // One receive of up to `area.size()` bytes: a datagram longer than that arrives cut. Neither
-  // joins pieces nor waits for more. An expired deadline gives -1 with timed_out.
+  // Receives an answer into `area`: one datagram (a longer one arrives cut), or over TCP the
+  // pieces until the server closes, the answer is complete (4 bytes for Time, a line end for
+  // Daytime) or the area is full. At the deadline or an error, what has arrived is the answer;
+  // with nothing arrived an expired deadline gives -1 with timed_out.
   asio::awaitable<ReceiveResult> Receive(std::span<std::uint8_t> area, Deadline deadline);
 
   void Close();
 
  private:
+  bool IsComplete(std::span<const std::uint8_t> received) const;
   asio::awaitable<std::error_code> ConnectTcp(const std::vector<asio::ip::address>& addresses,
                                               std::uint16_t port, Deadline deadline);
 

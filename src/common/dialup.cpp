@@ -2,31 +2,30 @@
 
 namespace horavex {
 
-bool ManageDialup(DialupPort& port, DialupState& state, bool connect, bool dialWhenNeeded, bool testOnly,
-                  const std::string& name) {
-  if (!connect) {
+bool ManageDialup(DialupPort& port, DialupState& state, const DialupRequest& request) {
+  if (!request.connect) {
     if (state.g_hDialConnection != 0) {
       port.HangUp(state.g_hDialConnection);
       state.g_hDialConnection = 0;
     }
     return true;
   }
-  if (testOnly) {
+  if (request.testOnly) {
     unsigned flags = 0;
     return port.GetConnectedState(flags);
   }
-  if (IsModemConnected(port, name)) return true;
-  if (!dialWhenNeeded) return false;
+  if (IsModemConnected(port)) return true;
+  if (!request.dialWhenNeeded) return false;
   // A held connection without a modem connection has dropped: release it before dialling anew,
   // so that nothing of it is left behind when the new handle replaces it.
   if (state.g_hDialConnection != 0) {
     port.HangUp(state.g_hDialConnection);
     state.g_hDialConnection = 0;
   }
-  return DialConnection(port, name, state.g_hDialConnection);
+  return DialConnection(port, request.name, state.g_hDialConnection);
 }
 
-bool IsModemConnected(DialupPort& port, const std::string& /*name*/) {
+bool IsModemConnected(DialupPort& port) {
   unsigned flags = 0;
   port.GetConnectedState(flags);  // the flags count even when there is no connection
   return (flags & kConnectionModem) != 0;

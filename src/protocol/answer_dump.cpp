@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "protocol/byte_reader.h"
+#include "protocol/daytime_scan.h"
 #include "protocol/kinds.h"
 
 namespace horavex {
@@ -70,11 +71,11 @@ bool HasAnswer(std::span<const std::uint8_t, kAnswerSize> answer) {
   return answer[0] != 0 || answer[1] != 0 || answer[2] != 0 || answer[4] != 0;
 }
 
-std::string BuildDump(std::uint32_t kind, std::span<const std::uint8_t, kAnswerSize> answer) {
+std::string BuildDump(ClientKind kind, std::span<const std::uint8_t, kAnswerSize> answer) {
   const ByteReader r(answer);
   std::string_view name = "ONBEKEND";
   std::span<const std::uint8_t> shown;
-  switch (static_cast<ClientKind>(kind)) {
+  switch (kind) {
     case ClientKind::TimeTcp: name = "Time via TCP"; shown = answer.first(4); break;
     case ClientKind::TimeUdp: name = "Time via UDP"; shown = answer.first(4); break;
     case ClientKind::DaytimeTcp: name = "DayTime via TCP"; shown = DaytimeText(answer); break;
@@ -86,7 +87,7 @@ std::string BuildDump(std::uint32_t kind, std::span<const std::uint8_t, kAnswerS
   out += "\r\nDUMP:\r\n";
   for (std::uint8_t b : shown) AppendF(out, "%02X ", unsigned{b});
   out += "\r\n";
-  switch (static_cast<ClientKind>(kind)) {
+  switch (kind) {
     case ClientKind::TimeTcp:
     case ClientKind::TimeUdp: {
       const std::uint32_t v = r.U32(0);
@@ -107,7 +108,7 @@ std::string BuildDump(std::uint32_t kind, std::span<const std::uint8_t, kAnswerS
   return out;
 }
 
-std::string InfoText(std::uint32_t kind, std::span<const std::uint8_t, kAnswerSize> answer) {
+std::string InfoText(ClientKind kind, std::span<const std::uint8_t, kAnswerSize> answer) {
   return HasAnswer(answer) ? BuildDump(kind, answer) : "Geen informatie aanwezig";
 }
 

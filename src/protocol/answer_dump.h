@@ -6,18 +6,19 @@
 #include <span>
 #include <string>
 
-#include "protocol/time_formats.h"
+#include "protocol/kinds.h"
+#include "protocol/wire_formats.h"
 
 namespace horavex {
 
 // False when the area holds no answer (bytes 0, 1, 2 and 4 all zero; byte 3 is not looked at).
 bool HasAnswer(std::span<const std::uint8_t, kAnswerSize> answer);
 
-// "Type client: ...", the dump of the answer's bytes and the fields of `kind` (0-4, a ClientKind),
+// "Type client: ...", the dump of the answer's bytes and the fields of `kind`,
 // lines ending in CR LF. Reads at most the 62 bytes of the area.
-std::string BuildDump(std::uint32_t kind, std::span<const std::uint8_t, kAnswerSize> answer);
+std::string BuildDump(ClientKind kind, std::span<const std::uint8_t, kAnswerSize> answer);
 
 // What the information window shows: the dump, or "Geen informatie aanwezig" without an answer.
-std::string InfoText(std::uint32_t kind, std::span<const std::uint8_t, kAnswerSize> answer);
+std::string InfoText(ClientKind kind, std::span<const std::uint8_t, kAnswerSize> answer);
 
 }  // namespace horavex

@@ -4,7 +4,7 @@ namespace horavex {
 
 std::span<const std::uint8_t> AnswerCache::At(std::int64_t now) {
   if (now != second_) {
-    answer_ = MakeServerAnswer(static_cast<std::uint32_t>(kind_), now);
+    answer_ = MakeServerAnswer(kind_, now);
     second_ = now;
   }
   return answer_.Span();

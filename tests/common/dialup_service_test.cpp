@@ -1,116 +1,56 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
 #include <asio/bind_executor.hpp>
 #include <asio/co_spawn.hpp>
 #include <asio/detached.hpp>
 #include <asio/io_context.hpp>
-#include <asio/use_awaitable.hpp>
-
-#include <chrono>
-#include <future>
-#include <atomic>
-#include <thread>
-
-#include <gtest/gtest.h>
 
 #include "common/dialup.h"
-#include "platform/null/fake_dialup_port.h"
+#include "support/fake_dialup_port.h"
 
-namespace horavex {
+namespace horavex::testing {
 namespace {
 
 using namespace std::chrono_literals;
-using Kind = FakeDialupPort::Kind;
 
-// Lets a test keep looking at the fake after the service that owns the port is gone.
-class SharedPort final : public DialupPort {
- public:
-  explicit SharedPort(FakeDialupPort& fake) : fake_(fake) {}
-  bool GetConnectedState(unsigned& flags) override { return fake_.GetConnectedState(flags); }
-  int Dial(const std::string& name, DialHandle& handle) override { return fake_.Dial(name, handle); }
-  void HangUp(DialHandle handle) override { fake_.HangUp(handle); }
-  void Pause(std::chrono::milliseconds d) override { fake_.Pause(d); }
-  void Cancel() override { fake_.Cancel(); }
-  std::chrono::steady_clock::time_point Now() override { return fake_.Now(); }
-
- private:
-  FakeDialupPort& fake_;
-};
-
-const DialupRequest kDial = DialupRequest::BeforeRequest(2, "Provider");
-const DialupRequest kLanCheck = DialupRequest::BeforeRequest(0, "");
-
-// A client's mode-2 request covers dialling and hanging up through the service; here what it cannot.
-TEST(DialupServiceTest, DestructionHangsUpAConnectionStillHeld) {
-  FakeDialupPort fake;
-  {
-    DialupService service(std::make_unique<SharedPort>(fake));
-    std::promise<bool> dialled;
-    service.Manage(kDial, [&](bool ok) { dialled.set_value(ok); });
-    auto result = dialled.get_future();
-    ASSERT_EQ(result.wait_for(5s), std::future_status::ready);
-    ASSERT_TRUE(result.get());
-  }
-  EXPECT_EQ(fake.HungUp(), (std::vector<DialHandle>{1}));
-}
-
-TEST(DialupServiceTest, AsyncManageCompletesOnTheCallersExecutor) {
-  FakeDialupPort fake;
-  fake.SetConnected(true, 0);
-  fake.ScriptDials({5});
-  DialupService service(std::make_unique<SharedPort>(fake));
-  asio::io_context io;
+TEST(DialupService, CompletesOnTheLogicThreadInOrderAndDestructionLeavesAHeldLineUp) {
+  auto owned = std::make_unique<FakeDialupPort>();
+  FakeDialupPort& fake = *owned;
+  const auto log = fake.log;
+  fake.modemFollowsDial = true;
+  asio::io_context logic, other;
+  auto service = std::make_unique<DialupService>(std::move(owned), logic.get_executor());
   std::vector<std::pair<bool, std::thread::id>> done;
+  const auto record = [&](bool ok) { done.emplace_back(ok, std::this_thread::get_id()); };
+  // A dial, then a network test that must not overtake it; a completion bound to another
+  // executor still runs on the logic thread.
+  service->Manage(DialupRequest::BeforeRequest(2, "Provider"), asio::bind_executor(other, record));
   asio::co_spawn(
-      io,
-      [&]() -> asio::awaitable<void> {
-        // The request, with its name, crosses co_await by value: a miscompiled copy frees it twice.
-        const bool ok = co_await service.AsyncManage(DialupRequest::BeforeRequest(0, "ignored"), asio::use_awaitable);
-        done.emplace_back(ok, std::this_thread::get_id());
-      },
+      logic,
+      // The request, with its name, crosses co_await by value: a miscompiled copy frees it twice.
+      [&]() -> asio::awaitable<void> { record(co_await service->Manage(DialupRequest::BeforeRequest(0, "x"), asio::use_awaitable)); },
       asio::detached);
-  service.AsyncManage(kDial,
-                      asio::bind_executor(io, [&](bool ok) { done.emplace_back(ok, std::this_thread::get_id()); }));
-  io.run_for(5s);
-  // The coroutine asks once the context runs, after the dial was asked for.
+  std::thread otherThread([&] { other.run_for(1s); });
+  logic.run_for(1s);
+  otherThread.join();
   const auto here = std::this_thread::get_id();
-  EXPECT_EQ(done, (std::vector<std::pair<bool, std::thread::id>>{{false, here}, {true, here}}));
-}
+  EXPECT_EQ(done, (std::vector<std::pair<bool, std::thread::id>>{{true, here}, {true, here}}));
 
-TEST(DialupServiceTest, ACallAnsweredHereNeverOvertakesAnEarlierCompletion) {
-  FakeDialupPort fake;
-  fake.SetConnected(true, 0);
-  DialupService service(std::make_unique<SharedPort>(fake));
-  std::atomic<int> next{0}, dialAt{0}, checkAt{0};
-  std::promise<void> inFirst, releaseFirst, secondDone;
-  service.Manage(kDial, [&](bool) {
-    inFirst.set_value();
-    releaseFirst.get_future().wait_for(5s);
-    dialAt = ++next;
-  });
-  ASSERT_EQ(inFirst.get_future().wait_for(5s), std::future_status::ready);
-  service.Manage(kLanCheck, [&](bool) {
-    checkAt = ++next;
-    secondDone.set_value();
-  });
-  releaseFirst.set_value();
-  ASSERT_EQ(secondDone.get_future().wait_for(5s), std::future_status::ready);
-  EXPECT_EQ(dialAt, 1);
-  EXPECT_EQ(checkAt, 2);
-}
-
-TEST(DialupServiceTest, DestructionCancelsADialInProgress) {
-  FakeDialupPort fake;
-  fake.SetDialsBlockUntilCancel(30s);
-  std::promise<bool> blocked;
-  auto service = std::make_unique<DialupService>(std::make_unique<SharedPort>(fake));
-  service->Manage(kDial, [&](bool ok) { blocked.set_value(ok); });
+  fake.connected = false, fake.flags = 0, fake.dialBlocks = 30s;  // the line drops; a new dial hangs
+  service->Manage(DialupRequest::BeforeRequest(2, "Provider"), record);
+  service->Manage(DialupRequest::BeforeRequest(2, "Provider"), record);
+  while (fake.Calls().size() < 2) std::this_thread::sleep_for(1ms);
   const auto start = std::chrono::steady_clock::now();
-  service.reset();
+  service.reset();  // cancels the dial, completes the queue
   EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
-  EXPECT_TRUE(fake.Cancelled());
-  EXPECT_FALSE(blocked.get_future().get());
-  EXPECT_EQ(fake.CountOf(Kind::kDial), 1);
-  EXPECT_EQ(fake.CountOf(Kind::kHangUp), 0);
+  logic.restart(), logic.run_for(1s);
+  EXPECT_EQ(done.size(), 4u);
+  EXPECT_FALSE(done[2].first || done[3].first) << "dials fail once cancelled";
+  EXPECT_EQ(log->calls, (std::vector<std::string>{"dial Provider", "hangup 1", "cancel", "dial Provider", "dial Provider"}))
+      << "no hang-up of a line held at the end";
 }
 
 }  // namespace
-}  // namespace horavex
+}  // namespace horavex::testing

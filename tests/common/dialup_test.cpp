@@ -2,97 +2,60 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/null/fake_dialup_port.h"
+#include "support/fake_dialup_port.h"
 
-namespace horavex {
+namespace horavex::testing {
 namespace {
 
-using namespace std::chrono_literals;
-using Kind = FakeDialupPort::Kind;
+using Calls = std::vector<std::string>;
 
-class ManageDialupTest : public ::testing::Test {
- protected:
-  bool Run(const DialupRequest& r) {
-    return ManageDialup(port, state, r.connect, r.dialWhenNeeded, r.testOnly, r.name);
-  }
-  bool Before(int mode, const std::string& name = "Provider") { return Run(DialupRequest::BeforeRequest(mode, name)); }
-  bool After() { return Run(DialupRequest::AfterRequest()); }
-
+TEST(ManageDialup, EachModeAsksForItsKindOfConnectionWithoutDialling) {
   FakeDialupPort port;
   DialupState state;
-};
-
-TEST_F(ManageDialupTest, EachModeAsksForItsKindOfConnectionWithoutDialling) {
-  const struct {
-    int mode;
-    bool connected;
-    unsigned flags;
-    bool expected;
-  } cases[] = {
-      {0, true, 0, true},  {0, false, kConnectionModem, false},  // mode 0: any network; flags do not count
-      {1, true, 0, false}, {1, false, kConnectionModem, true},   // others: the modem flag, even without a network
-      {3, true, 0, false}, {-1, false, kConnectionModem, true},
-      {2, true, kConnectionModem, true},  // a modem connection that was up before is used
-  };
-  for (const auto& c : cases) {
-    port.SetConnected(c.connected, c.flags);
-    EXPECT_EQ(Before(c.mode), c.expected) << "mode " << c.mode << " flags " << c.flags;
-    EXPECT_TRUE(After());
+  for (const auto& [mode, connected, flags, expected] :
+       {std::tuple{0, true, 0u, true}, {0, false, kConnectionModem, false},  // mode 0: any network, flags do not count
+        {1, true, 0u, false}, {1, false, kConnectionModem, true},  // others: the modem flag, even without a network
+        {3, true, 0u, false}, {-1, false, kConnectionModem, true}, {2, true, kConnectionModem, true}}) {
+    port.connected = connected, port.flags = flags;
+    EXPECT_EQ(ManageDialup(port, state, DialupRequest::BeforeRequest(mode, "Provider")), expected) << mode << flags;
+    EXPECT_TRUE(ManageDialup(port, state, DialupRequest::AfterRequest()));
   }
-  EXPECT_EQ(port.CountOf(Kind::kDial), 0);
-  EXPECT_EQ(port.CountOf(Kind::kHangUp), 0) << "a connection this program did not dial is never hung up";
+  EXPECT_EQ(port.Calls(), Calls{}) << "no dial, and a connection this program did not dial is never hung up";
 }
 
-TEST_F(ManageDialupTest, OnlyABusyConnectionIsRetriedAndTheRetriesAreBounded) {
-  port.ScriptDials({5});  // any other failure ends at once
-  EXPECT_FALSE(Before(2, ""));
-  EXPECT_EQ(state.g_hDialConnection, 0u);
-  EXPECT_EQ(port.CountOf(Kind::kDial), 1);
-  EXPECT_TRUE(After());
-  EXPECT_EQ(port.CountOf(Kind::kHangUp), 0);
-
-  const struct {
-    std::vector<int> results;  // then busy for good
-    std::chrono::seconds dialTakes;
-    bool ok;
-    int dials;
-  } cases[] = {
-      {{kErrorNoConnection, kErrorNoConnection, 0}, 0s, true, 3},
-      {{}, 0s, false, kMaxDialAttempts},
-      {{}, 25s, false, 3},  // the third attempt ends past kMaxDialTime
-  };
-  for (const auto& c : cases) {
+TEST(ManageDialup, OnlyABusyConnectionIsRetriedAndTheRetriesAreBounded) {
+  for (const auto& [results, dialTakes, ok, dials] :
+       {std::tuple{std::deque<int>{5}, 0, false, 1},  // any other failure ends at once
+        {{kErrorNoConnection, kErrorNoConnection, 0}, 0, true, 3},
+        {{}, 0, false, kMaxDialAttempts},
+        {{}, 25, false, 3}}) {  // the third attempt ends past kMaxDialTime
     FakeDialupPort busy;
-    busy.ScriptDials(c.results, kErrorNoConnection);
-    busy.SetDialDuration(c.dialTakes);
+    busy.dials = results, busy.otherDials = kErrorNoConnection, busy.dialTakes = std::chrono::seconds(dialTakes);
     DialHandle handle = 77;
-    EXPECT_EQ(DialConnection(busy, "Provider", handle), c.ok) << c.dials;
-    EXPECT_EQ(handle != 0, c.ok) << c.dials;
-    EXPECT_EQ(busy.CountOf(Kind::kDial), c.dials);
-    EXPECT_EQ(busy.CountOf(Kind::kPause), c.dials - 1);
-    for (const auto& call : busy.Calls())
-      if (call.kind == Kind::kPause) { EXPECT_EQ(call.pause, kDialRetryPause); }
+    EXPECT_EQ(DialConnection(busy, "Provider", handle), ok) << dials;
+    EXPECT_EQ(handle != 0, ok) << dials;
+    Calls expected{"dial Provider"};
+    for (int i = 1; i < dials; ++i) expected.insert(expected.end(), {"pause 100", "dial Provider"});
+    EXPECT_EQ(busy.Calls(), expected);
   }
 }
 
-TEST_F(ManageDialupTest, TheHandleIsSharedBetweenInterleavedRequests) {
-  port.SetModemFollowsDial(true);
-  EXPECT_TRUE(Before(2));  // request A dials
-  EXPECT_TRUE(Before(2));  // request B, while A waits: the modem is up, no dial
-  EXPECT_TRUE(After());    // B ends and hangs up what A dialled
-  EXPECT_TRUE(After());    // A ends: nothing is left to hang up
-  EXPECT_EQ(port.CountOf(Kind::kDial), 1);
-  EXPECT_EQ(port.HungUp(), (std::vector<DialHandle>{1}));
-}
-
-TEST_F(ManageDialupTest, AHeldConnectionThatDroppedIsHungUpBeforeDiallingAgain) {
-  port.SetModemFollowsDial(true);
-  EXPECT_TRUE(Before(2));
-  port.SetConnected(false, 0);
-  EXPECT_TRUE(Before(2));
-  EXPECT_EQ(port.HungUp(), (std::vector<DialHandle>{1}));
-  EXPECT_EQ(state.g_hDialConnection, 2u);
+TEST(ManageDialup, TheHandleIsSharedAndADroppedOneIsHungUpBeforeDiallingAgain) {
+  FakeDialupPort port;
+  port.modemFollowsDial = true;
+  DialupState state;
+  const auto before = [&] { return ManageDialup(port, state, DialupRequest::BeforeRequest(2, "P")); };
+  const auto after = [&] { return ManageDialup(port, state, DialupRequest::AfterRequest()); };
+  // Request A dials; B, while A waits, finds the modem up; B's end hangs up what A dialled; A's
+  // end finds nothing left to hang up.
+  EXPECT_TRUE(before() && before() && after() && after());
+  EXPECT_EQ(port.Calls(), (Calls{"dial P", "hangup 1"}));
+  EXPECT_TRUE(before());
+  port.connected = false, port.flags = 0;  // the line drops while held
+  EXPECT_TRUE(before());
+  EXPECT_EQ(port.Calls(), (Calls{"dial P", "hangup 1", "dial P", "hangup 2", "dial P"}));
+  EXPECT_EQ(state.g_hDialConnection, 3u);
 }
 
 }  // namespace
-}  // namespace horavex
+}  // namespace horavex::testing

