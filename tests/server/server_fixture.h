@@ -1,5 +1,5 @@
-// What the server tests share: the executors in both arrangements, a view that remembers, and a
-// profile in a fresh directory for servers bound to 127.0.0.1.
+// What the server tests share: the executors in both arrangements, a view that remembers, a
+// simulated clock at a fixed instant, and servers bound to free ports on 127.0.0.1.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,9 +15,8 @@
 #include <asio/executor_work_guard.hpp>
 #include <asio/io_context.hpp>
 
-#include "common/executors.h"
 #include "common/profile.h"
-#include "server/server_view.h"
+#include "platform/simulated_clock.h"
 #include "server/time_server.h"
 #include "support/loopback_probe.h"
 #include "support/temp_dir.h"
@@ -45,7 +44,6 @@ class ServerLoop {
     ioThread_.join();
   }
   Executors Get() { return {io_ ? io_->get_executor() : logic_.get_executor(), logic_.get_executor()}; }
-  // Runs the logic side for `duration`.
   void Run(std::chrono::milliseconds duration) { logic_.run_for(duration); }
   // Runs the logic side until `done` holds or `bound` passes; the final `done`.
   template <class Pred>
@@ -70,13 +68,11 @@ class ServerLoop {
   std::thread ioThread_;
 };
 
-// A server view that remembers what it was shown.
 class RecordingServerView : public ServerView {
  public:
   void ShowRequestLog(const std::string& text) override { logs.push_back(text), messages = text; }
   void ShowError(const std::string& text) override { errors.push_back(text), messages = text; }
   void SetRequestText(const std::string& text) override { requestTexts.push_back(text); }
-  std::string RequestText() const { return requestTexts.empty() ? "" : requestTexts.back(); }
 
   std::vector<std::string> logs, errors, requestTexts;
   std::string messages;  // the messages field: the latest log or error
@@ -84,27 +80,37 @@ class RecordingServerView : public ServerView {
 
 class ServerFixture {
  protected:
+  // 2003-01-01 00:00:00.250 UTC: Time C1 BC AE 00; in CET the Daytime text of 01:00:00.
+  static constexpr UnixMillis kNow = 1041379200250;
+
   explicit ServerFixture(Threads threads) {
     // Set before the io thread starts, never changed.
     setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
     tzset();
     loop.emplace(threads);
   }
-
-  // A server of `kind` on 127.0.0.1 and `port` (0: any free port), not started.
+  // A server of `kind` on 127.0.0.1, not started, on `port` (0: the port of the profile).
   std::unique_ptr<TimeServer> Make(ServerKind kind, unsigned port = 0, ServerView* v = nullptr) {
-    auto server = std::make_unique<TimeServer>(kind, profile, loop->Get(), v ? *v : view,
+    auto server = std::make_unique<TimeServer>(kind, ServerServices{loop->Get(), profile, clock}, v ? *v : view,
                                                asio::ip::make_address_v4("127.0.0.1"));
-    server->SetPort(port);
+    if (port != 0) server->SetPort(port);
     return server;
   }
-  // Runs the logic side until the server's status text is `text`.
+  // A server of `kind` started on a free port; another process may take a port first.
+  std::unique_ptr<TimeServer> Started(ServerKind kind, ServerView* v = nullptr) {
+    auto server = Make(kind, 0, v);
+    for (int i = 0; i < 8 && !server->Running(); ++i) server->SetPort(FreePort()), server->StartServer();
+    EXPECT_TRUE(server->Running());
+    return server;
+  }
   bool StatusBecomes(const TimeServer& server, const std::string& text) {
     return loop->RunUntil([&] { return server.GetStatusText() == text; });
   }
 
   TempDir dir;
   Profile profile{dir.File("horavex.ini")};
+  ManualTimeSource time{kNow};
+  SimulatedClock clock{time.Source()};
   RecordingServerView view;
   std::optional<ServerLoop> loop;
 };
