@@ -31,10 +31,4 @@ class NullClientView : public ClientView {
   void ShowWarning(const std::string&, const std::string&, std::function<void()> closed) override { closed(); }
 };
 
-// The dashboard's two texts: which client last synchronised the clock, and when (local time).
-struct LastSyncTexts {
-  std::string m_szLastSyncBy;
-  std::string m_szLastSyncAt;
-};
-
 }  // namespace horavex

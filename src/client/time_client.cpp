@@ -164,10 +164,7 @@ asio::awaitable<void> TimeClient::Finish(std::shared_ptr<bool> alive) {
   m_view.SetLastAttempt(FormatDayMonthTime(m_tLastAttempt));
   if (m_tLastSync != 0) {
     m_view.SetLastSync(FormatDayMonthTime(m_tLastSync));
-    if (m_pLastSync) {
-      m_pLastSync->m_szLastSyncAt = FormatClockTime(m_tLastSync);
-      m_pLastSync->m_szLastSyncBy = InfoOf(m_nKind).lastSyncLabel;
-    }
+    if (m_onLastSync) m_onLastSync(m_nKind, m_tLastSync);
   }
   m_view.SetStatusLine("Aanvraag gereed");
   // A local, not a temporary in the co_await expression: g++ 12 may destroy such a temporary twice.

@@ -54,8 +54,11 @@ class TimeClient {
   TimeClient(const TimeClient&) = delete;
   TimeClient& operator=(const TimeClient&) = delete;
 
-  // Where a successful client writes its label and time; none until the dashboard sets it.
-  void SetLastSyncTexts(LastSyncTexts* texts) { m_pLastSync = texts; }
+  // Called at the end of every request once the client has ever succeeded, with its kind and
+  // the Unix time of its last success; the dashboard formats what it shows.
+  void SetLastSyncObserver(std::function<void(ClientKind kind, std::int64_t lastSync)> observer) {
+    m_onLastSync = std::move(observer);
+  }
 
   // Starts one request, unless one of this client runs already ("Aanvraag loopt reeds").
   void DoSynchro();
@@ -116,7 +119,7 @@ class TimeClient {
 
   ClientServices m_services;
   ClientView& m_view;
-  LastSyncTexts* m_pLastSync = nullptr;
+  std::function<void(ClientKind, std::int64_t)> m_onLastSync;
 
   const ClientKind m_nKind;
   const std::string m_pszTitle;
