@@ -26,6 +26,15 @@ using namespace std::chrono_literals;
 // How often horavexd looks at the dashboard; a log needs no 150 ms refresh.
 constexpr auto kTickPeriod = 1s;
 
+// Status sources that read the server or client in each slot when asked, so that a slot may be
+// refilled (SIGHUP) without telling the dashboard.
+template <class T, std::size_t N>
+std::array<DashboardModel::StatusSource, N> Sources(const std::array<std::unique_ptr<T>, N>& slots) {
+  std::array<DashboardModel::StatusSource, N> sources;
+  for (std::size_t i = 0; i < N; ++i) sources[i] = [&slots, i] { return slots[i]->GetStatusText(); };
+  return sources;
+}
+
 bool SameSettings(const ClientSettings& a, const ClientSettings& b) {
   return std::tie(a.m_nWarnLevel, a.m_nMaxOffsetIndex, a.m_nPort, a.m_strServer, a.m_bStartUp, a.m_nIntervalIndex) ==
          std::tie(b.m_nWarnLevel, b.m_nMaxOffsetIndex, b.m_nPort, b.m_strServer, b.m_bStartUp, b.m_nIntervalIndex);
@@ -73,17 +82,7 @@ Daemon::Daemon(const DaemonOptions& options, int outFd)
       profile_(options.profile.value_or(Profile::DefaultPath("horavex"))),
       clock_(MakeClock(options.dryRun)),
       dialup_(MakeSystemDialupPort()),
-      dashboard_(
-          [this] {
-            std::array<DashboardModel::StatusSource, kServerKindCount> sources;
-            for (std::size_t i = 0; i < sources.size(); ++i) sources[i] = [this, i] { return servers_[i]->GetStatusText(); };
-            return sources;
-          }(),
-          [this] {
-            std::array<DashboardModel::StatusSource, kClientKindCount> sources;
-            for (std::size_t i = 0; i < sources.size(); ++i) sources[i] = [this, i] { return clients_[i]->GetStatusText(); };
-            return sources;
-          }()) {
+      dashboard_(Sources(servers_), Sources(clients_)) {
   for (std::size_t i = 0; i < servers_.size(); ++i) {
     const ServerKind kind = kServerKinds[i];
     serverViews_[i] = std::make_unique<PrintingServerView>(printer_, std::string(InfoOf(kind).title));

@@ -25,19 +25,16 @@ TEST(Dashboard, TheFirstTickGivesEveryTextThenOnlyWhatChangedInTheDashboardsOrde
 
   const auto first = model.Tick();
   ASSERT_EQ(first.size(), 11u);
-  EXPECT_EQ(first[1], (DashboardChange{ServerKind::TimeUdp, "0"}));
-  EXPECT_EQ(first[8], (DashboardChange{ClientKind::SntpUdp, "0"}));
-  EXPECT_EQ(first[9], (DashboardChange{LastSyncField::By, "..."}));
-  EXPECT_EQ(first[10], (DashboardChange{LastSyncField::At, "Nog Niet"}));
+  EXPECT_EQ((std::vector<DashboardChange>{first[1], first[8], first[9], first[10]}),
+            (std::vector<DashboardChange>{{ServerKind::TimeUdp, "0"}, {ClientKind::SntpUdp, "0"},
+                                          {LastSyncField::By, "..."}, {LastSyncField::At, "Nog Niet"}}));
   EXPECT_TRUE(model.Tick().empty());
 
   servers[3] = "1";
   clients[4] = "-BUSY-";
   model.OnLastSync(ClientKind::SntpUdp, 1041379200);  // 2003-01-01 00:00:00 UTC
-  EXPECT_EQ(model.Tick(), (std::vector<DashboardChange>{{ServerKind::DaytimeUdp, "1"},
-                                                        {ClientKind::SntpUdp, "-BUSY-"},
-                                                        {LastSyncField::By, "SNTP"},
-                                                        {LastSyncField::At, "01:00:00"}}));
+  EXPECT_EQ(model.Tick(), (std::vector<DashboardChange>{{ServerKind::DaytimeUdp, "1"}, {ClientKind::SntpUdp, "-BUSY-"},
+                                                        {LastSyncField::By, "SNTP"}, {LastSyncField::At, "01:00:00"}}));
   // Another success of another client in the same second changes only by whom.
   model.OnLastSync(ClientKind::TimeTcp, 1041379200);
   EXPECT_EQ(model.Tick(), (std::vector<DashboardChange>{{LastSyncField::By, "TmTcp"}}));
