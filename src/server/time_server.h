@@ -72,18 +72,12 @@ class TimeServer {
   // The request count of a running server (decimal), else "disabled"; at most 12 characters.
   std::string GetStatusText() const;
 
-  // Which of the four servers this is (m_nKind).
-  ServerKind Kind() const { return m_nKind; }
-  // The window title of the kind, e.g. "Server Time TCP".
-  std::string_view Title() const { return InfoOf(m_nKind).title; }
   // The port edit's value: what the next start binds (m_nPort).
   unsigned Port() const { return m_nPort; }
   // The Enabled state (m_bStartUp), saved or not.
   bool StartUp() const { return m_bStartUp; }
   // Whether the server holds a socket (m_bRunning), listening or not.
   bool Running() const { return m_bRunning; }
-  // How many numbered messages were shown so far (m_nMessageCount).
-  int MessageCount() const { return m_nMessageCount; }
   // The port the running server is bound to; 0 when not running.
   std::uint16_t LocalPort() const { return m_pSocket ? m_pSocket->LocalPort() : 0; }
 
