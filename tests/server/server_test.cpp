@@ -125,8 +125,9 @@ TEST_P(Lifecycle, APortInUseRestartsSavesAndTypedPortsKeepNumberingMessagesAndBe
   server->SetEnabled(true);
   Ask(GetParam(), port);
   Ask(GetParam(), port);  // a TCP server now holds connections in TIME_WAIT
-  ASSERT_TRUE(StatusBecomes(*server, "2"));
+  // The count of the old socket is still on its way to the logic side: it must not show.
   server->Save();
+  logic_.run_for(100ms);
   EXPECT_EQ(server->GetStatusText(), "0");
   EXPECT_EQ(Make(GetParam())->Port(), port);
   Ask(GetParam(), port);
@@ -147,7 +148,7 @@ TEST_P(Lifecycle, APortInUseRestartsSavesAndTypedPortsKeepNumberingMessagesAndBe
   EXPECT_TRUE(view.errors[3].starts_with("Melding: 4 ERROR: ") && view.errors[3].ends_with("NIET te bewaren"));
   view.errors.pop_back();
   EXPECT_EQ(view.errors, (std::vector<std::string>{Message(1, EADDRINUSE), Message(2, EINVAL), Message(3, EINVAL)}));
-  EXPECT_EQ(view.requestTexts, (std::vector<std::string>{"0", "1", "2", "disabled", "0", "1", "disabled", "0"}));
+  EXPECT_EQ(view.requestTexts, (std::vector<std::string>{"0", "disabled", "0", "1", "disabled", "0"}));
 }
 
 // One of each transport: what differs between the kinds is only the answer.
