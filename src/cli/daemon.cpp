@@ -140,14 +140,19 @@ void Daemon::Run() {
 }
 
 void Daemon::Tick() {
+  bool lastSyncChanged = false;
   for (const DashboardChange& change : dashboard_.Tick()) {
     if (const auto* server = std::get_if<ServerKind>(&change.field))
       printer_.Print(std::string(InfoOf(*server).title), "status: " + change.text);
     else if (const auto* client = std::get_if<ClientKind>(&change.field))
       printer_.Print(std::string(InfoOf(*client).title), "status: " + change.text);
-    else if (std::get<LastSyncField>(change.field) == LastSyncField::At)  // By changes only with At
-      printer_.Print("Horavex", "laatste synchronisatie: " + dashboard_.LastSync().m_szLastSyncBy + " " +
-                                    dashboard_.LastSync().m_szLastSyncAt);
+    else
+      lastSyncChanged = true;
+  }
+  // One line for both texts, whichever of them changed.
+  if (lastSyncChanged) {
+    const LastSyncTexts& sync = dashboard_.LastSync();
+    printer_.Print("Horavex", "laatste synchronisatie: " + sync.m_szLastSyncBy + " " + sync.m_szLastSyncAt);
   }
   tick_.expires_after(kTickPeriod);
   tick_.async_wait([this](std::error_code ec) {

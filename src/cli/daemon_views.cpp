@@ -61,7 +61,9 @@ long LinePrinter::WriteNow(const char* data, std::size_t size) {
     n = ::write(fd_, data, std::min<std::size_t>(size, 512));
   }
   if (n >= 0) return static_cast<long>(n);
-  return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? 0 : -1;
+  // Only a reader that went away, or an output that was closed, ends the log; a full disk or a
+  // passing failure costs the lines it hits.
+  return errno == EPIPE || errno == EBADF ? -1 : 0;
 }
 
 std::vector<std::string> NewLogLines(const std::string& log, const std::string& previousTop) {

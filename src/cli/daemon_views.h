@@ -22,8 +22,8 @@ class LinePrinter {
  private:
   // Writes what is pending, as far as the output takes it now; true when nothing is left.
   bool Flush();
-  // Writes up to `size` bytes without waiting; what was taken, 0 when nothing could be, -1 on a
-  // failure other than a full output.
+  // Writes up to `size` bytes without waiting; what was taken, 0 when nothing could be now, -1
+  // when the output is gone for good (its reader left, or it was closed).
   long WriteNow(const char* data, std::size_t size);
 
   int fd_;
