@@ -17,8 +17,10 @@
 #include <asio/io_context.hpp>
 
 #include "common/profile.h"
+#include "platform/clock.h"
 #include "protocol/time_formats.h"
 #include "server/time_server.h"
+#include "support/loopback_probe.h"
 
 namespace horavex::bench {
 namespace {
@@ -73,9 +75,14 @@ int BoundSocket(int type, int report) {
   // Never written: the server is not saved.
   Profile profile("/nonexistent/horavex-bench.ini");
   NullServerView view;
-  TimeServer server(kind, profile, {io.get_executor(), io.get_executor()}, view, asio::ip::address_v4::loopback());
-  server.SetPort(0);
-  server.StartServer();
+  const auto clock = MakeSystemClock();
+  TimeServer server(kind, {{io.get_executor(), io.get_executor()}, profile, *clock}, view,
+                    asio::ip::address_v4::loopback());
+  // A port taken between the look-up and the bind gets another try.
+  for (int attempt = 0; attempt < 8 && !server.Running(); ++attempt) {
+    server.SetPort(testing::FreePort());
+    server.StartServer();
+  }
   const std::uint16_t port = server.LocalPort();
   if (!server.Running() || write(report, &port, sizeof port) != sizeof port) _exit(2);
   io.run();

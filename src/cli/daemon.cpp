@@ -3,12 +3,13 @@
 #include <array>
 #include <csignal>
 #include <memory>
-#include <ostream>
+#include <tuple>
 
 #include <asio/io_context.hpp>
 #include <asio/signal_set.hpp>
 #include <asio/steady_timer.hpp>
 
+#include "app/dashboard.h"
 #include "cli/daemon_views.h"
 #include "client/time_client.h"
 #include "common/dialup.h"
@@ -22,67 +23,91 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// How often horavexd looks at the dashboard; a log needs no 150 ms refresh.
+constexpr auto kTickPeriod = 1s;
+
+// Status sources that read the server or client in each slot when asked, so that a slot may be
+// refilled (SIGHUP) without telling the dashboard.
+template <class T, std::size_t N>
+std::array<DashboardModel::StatusSource, N> Sources(const std::array<std::unique_ptr<T>, N>& slots) {
+  std::array<DashboardModel::StatusSource, N> sources;
+  for (std::size_t i = 0; i < N; ++i) sources[i] = [&slots, i] { return slots[i]->GetStatusText(); };
+  return sources;
+}
+
+bool SameSettings(const ClientSettings& a, const ClientSettings& b) {
+  return std::tie(a.m_nWarnLevel, a.m_nMaxOffsetIndex, a.m_nPort, a.m_strServer, a.m_bStartUp, a.m_nIntervalIndex) ==
+         std::tie(b.m_nWarnLevel, b.m_nMaxOffsetIndex, b.m_nPort, b.m_strServer, b.m_bStartUp, b.m_nIntervalIndex);
+}
+
 // Everything horavexd runs, in the order the windowed program makes it: servers, then clients.
 class Daemon {
  public:
-  Daemon(const DaemonOptions& options, std::ostream& out);
+  Daemon(const DaemonOptions& options, int outFd);
   ~Daemon();
   // Starts what the profile enables; false when nothing runs.
   bool Start();
   // Runs until a stop signal.
   void Run();
+  LinePrinter& Printer() { return printer_; }
 
  private:
+  // Makes the client of slot `i` from the profile, reporting its successes to the dashboard.
+  void MakeClient(std::size_t i);
   void Tick();
+  // SIGHUP: reads the profile again and restarts each server and client whose settings changed.
+  void Reload();
+  void WaitForReload();
   void Stop();
   std::unique_ptr<Clock> MakeClock(bool dryRun);
 
   asio::io_context io_;
+  Executors executors_{io_.get_executor(), io_.get_executor()};
   LinePrinter printer_;
   Profile profile_;
   std::unique_ptr<Clock> clock_;
   DialupService dialup_;
-  struct {
-    std::string m_szLastSyncBy, m_szLastSyncAt;
-  } lastSync_;
-  std::string lastSyncShown_;
-  std::vector<std::unique_ptr<PrintingServerView>> serverViews_;
-  std::vector<std::unique_ptr<TimeServer>> servers_;
-  std::vector<std::unique_ptr<PrintingClientView>> clientViews_;
-  std::vector<std::unique_ptr<TimeClient>> clients_;
-  std::vector<std::string> statusShown_;
+  std::array<std::unique_ptr<PrintingServerView>, kServerKindCount> serverViews_;
+  std::array<std::unique_ptr<TimeServer>, kServerKindCount> servers_;
+  std::array<std::unique_ptr<PrintingClientView>, kClientKindCount> clientViews_;
+  std::array<std::unique_ptr<TimeClient>, kClientKindCount> clients_;
+  DashboardModel dashboard_;
   asio::steady_timer tick_{io_};
-  asio::signal_set signals_{io_, SIGINT, SIGTERM};
+  asio::signal_set stopSignals_{io_, SIGINT, SIGTERM};
+  asio::signal_set reloadSignal_{io_, SIGHUP};
 };
 
-Daemon::Daemon(const DaemonOptions& options, std::ostream& out)
-    : printer_(out),
+Daemon::Daemon(const DaemonOptions& options, int outFd)
+    : printer_(outFd),
       profile_(options.profile.value_or(Profile::DefaultPath("horavex"))),
       clock_(MakeClock(options.dryRun)),
-      dialup_(MakeSystemDialupPort(), io_.get_executor()) {
-  const Executors executors{io_.get_executor(), io_.get_executor()};
-  for (int k = 0; k < kServerKindCount; ++k) {
-    const auto kind = static_cast<ServerKind>(k);
-    serverViews_.push_back(std::make_unique<PrintingServerView>(printer_, std::string(InfoOf(kind).title)));
-    servers_.push_back(std::make_unique<TimeServer>(kind, profile_, executors, *serverViews_.back(), options.bindAddress));
+      dialup_(MakeSystemDialupPort(), io_.get_executor()),
+      dashboard_(Sources(servers_), Sources(clients_)) {
+  for (std::size_t i = 0; i < servers_.size(); ++i) {
+    const ServerKind kind = kServerKinds[i];
+    serverViews_[i] = std::make_unique<PrintingServerView>(printer_, std::string(InfoOf(kind).title));
+    servers_[i] = std::make_unique<TimeServer>(kind, ServerServices{executors_, profile_, *clock_}, *serverViews_[i],
+                                               options.bindAddress);
   }
-  for (int k = 0; k < kClientKindCount; ++k) {
-    const auto kind = static_cast<ClientKind>(k);
-    clientViews_.push_back(std::make_unique<PrintingClientView>(printer_, std::string(InfoOf(kind).title)));
-    clients_.push_back(std::make_unique<TimeClient>(
-        kind, ClientServices{executors, profile_, *clock_, dialup_}, *clientViews_.back()));
-    clients_.back()->SetLastSyncObserver([this](ClientKind by, std::int64_t at) {
-      lastSync_.m_szLastSyncBy = InfoOf(by).lastSyncLabel;
-      lastSync_.m_szLastSyncAt = FormatClockTime(at);
-    });
+  for (std::size_t i = 0; i < clients_.size(); ++i) {
+    clientViews_[i] = std::make_unique<PrintingClientView>(printer_, std::string(InfoOf(kClientKinds[i]).title));
+    MakeClient(i);
   }
-  statusShown_.resize(servers_.size() + clients_.size());
 }
 
 Daemon::~Daemon() {
   // Clients and servers go before the dial-up service and the io_context they use.
-  clients_.clear();
-  servers_.clear();
+  for (auto& c : clients_) c.reset();
+  for (auto& s : servers_) s.reset();
+}
+
+void Daemon::MakeClient(std::size_t i) {
+  clients_[i].reset();
+  clients_[i] = std::make_unique<TimeClient>(kClientKinds[i], ClientServices{executors_, profile_, *clock_, dialup_},
+                                             *clientViews_[i]);
+  clients_[i]->SetLastSyncObserver([this](ClientKind kind, std::int64_t lastSync) {
+    dashboard_.OnLastSync(kind, lastSync);
+  });
 }
 
 std::unique_ptr<Clock> Daemon::MakeClock(bool dryRun) {
@@ -106,30 +131,61 @@ bool Daemon::Start() {
 }
 
 void Daemon::Run() {
-  signals_.async_wait([this](std::error_code ec, int) {
+  stopSignals_.async_wait([this](std::error_code ec, int) {
     if (!ec) Stop();
   });
+  WaitForReload();
   Tick();
   io_.run();
 }
 
 void Daemon::Tick() {
-  // What the dashboard's tick shows, printed when it changes.
-  std::size_t i = 0;
-  const auto show = [&](std::string_view title, std::string status) {
-    if (status != statusShown_[i]) printer_.Print(std::string(title), "status: " + status);
-    statusShown_[i++] = std::move(status);
-  };
-  for (auto& s : servers_) show(s->Title(), s->GetStatusText());
-  for (auto& c : clients_) show(c->Title(), c->GetStatusText());
-  const std::string sync = lastSync_.m_szLastSyncBy + " " + lastSync_.m_szLastSyncAt;
-  if (!lastSync_.m_szLastSyncBy.empty() && sync != lastSyncShown_)
-    printer_.Print("Horavex", "laatste synchronisatie: " + sync);
-  lastSyncShown_ = sync;
-  tick_.expires_after(1s);
+  bool lastSyncChanged = false;
+  for (const DashboardChange& change : dashboard_.Tick()) {
+    if (const auto* server = std::get_if<ServerKind>(&change.field))
+      printer_.Print(std::string(InfoOf(*server).title), "status: " + change.text);
+    else if (const auto* client = std::get_if<ClientKind>(&change.field))
+      printer_.Print(std::string(InfoOf(*client).title), "status: " + change.text);
+    else
+      lastSyncChanged = true;
+  }
+  // One line for both texts, whichever of them changed.
+  if (lastSyncChanged) {
+    const LastSyncTexts& sync = dashboard_.LastSync();
+    printer_.Print("Horavex", "laatste synchronisatie: " + sync.m_szLastSyncBy + " " + sync.m_szLastSyncAt);
+  }
+  tick_.expires_after(kTickPeriod);
   tick_.async_wait([this](std::error_code ec) {
     if (!ec) Tick();
   });
+}
+
+void Daemon::WaitForReload() {
+  reloadSignal_.async_wait([this](std::error_code ec, int) {
+    if (ec) return;
+    Reload();
+    WaitForReload();
+  });
+}
+
+void Daemon::Reload() {
+  printer_.Print("Horavex", "SIGHUP: profiel opnieuw gelezen");
+  for (std::size_t i = 0; i < servers_.size(); ++i) {
+    TimeServer& server = *servers_[i];
+    const ServerSettings saved(profile_, kServerKinds[i]);
+    const unsigned port = saved.Port();
+    const bool enabled = saved.StartUp();
+    // A server that should run but could not start gets another try.
+    if (port == server.Port() && enabled == server.StartUp() && enabled == server.Running()) continue;
+    server.StopServer();
+    server.SetPort(port);
+    server.SetEnabled(enabled);
+  }
+  for (std::size_t i = 0; i < clients_.size(); ++i) {
+    if (SameSettings(ClientSettings::Load(profile_, kClientKinds[i]), clients_[i]->Settings())) continue;
+    MakeClient(i);
+    clients_[i]->StartUpIfEnabled();
+  }
 }
 
 void Daemon::Stop() {
@@ -146,7 +202,8 @@ void Daemon::Stop() {
 std::string DaemonUsage() {
   return "Gebruik: horavexd [--profile PAD] [--dry-run] [--bind ADRES]\n"
          "  Start de servers en clients die in het profiel aan staan, zonder vensters,\n"
-         "  en meldt hun status op de standaarduitvoer. Stopt bij SIGINT of SIGTERM.\n"
+         "  en meldt hun status op de standaarduitvoer. Stopt bij SIGINT of SIGTERM;\n"
+         "  SIGHUP leest het profiel opnieuw en herstart wat veranderd is.\n"
          "  --profile   het profiel (standaard dat van Horavex)\n"
          "  --dry-run   de clients zetten de klok niet, maar melden wat ze zouden zetten\n"
          "  --bind      de servers luisteren alleen op dit IPv4-adres\n";
@@ -165,7 +222,10 @@ ParsedDaemon ParseDaemonArgs(const std::vector<std::string>& args) {
     } else if (a == "--bind" && hasValue) {
       std::error_code ec;
       o.bindAddress = asio::ip::make_address_v4(args[++i], ec);
-      if (ec) return {std::nullopt, "Ongeldig IPv4-adres: " + args[i] + "\n" + DaemonUsage()};
+      // A server is bound to one of this machine's own addresses; a group or broadcast address
+      // would take datagrams meant for others and answer from an address that is not ours.
+      if (ec || o.bindAddress->is_multicast() || *o.bindAddress == asio::ip::address_v4::broadcast())
+        return {std::nullopt, "Ongeldig IPv4-adres: " + args[i] + "\n" + DaemonUsage()};
     } else {
       return {std::nullopt, "Onbekend argument: " + a + "\n" + DaemonUsage()};
     }
@@ -173,12 +233,13 @@ ParsedDaemon ParseDaemonArgs(const std::vector<std::string>& args) {
   return {o, {}};
 }
 
-int RunDaemon(const DaemonOptions& options, std::ostream& out) {
-  Daemon daemon(options, out);
+int RunDaemon(const DaemonOptions& options, int outFd) {
+  // A reader that went away must cost the log, not the servers.
+  std::signal(SIGPIPE, SIG_IGN);
+  Daemon daemon(options, outFd);
   if (!daemon.Start()) {
-    out << "horavexd: niets gestart. Zet in het profiel bij een server of client StartUp=1, "
-           "of kies een vrije poort (zie de meldingen hierboven)."
-        << std::endl;
+    daemon.Printer().Print("Horavex", "Niets gestart. Zet in het profiel bij een server of client StartUp=1, "
+                                      "of kies een vrije poort (zie de meldingen hierboven).");
     return 1;
   }
   daemon.Run();

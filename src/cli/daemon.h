@@ -3,7 +3,6 @@
 #pragma once
 
 #include <filesystem>
-#include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,7 +26,8 @@ struct ParsedDaemon {
 ParsedDaemon ParseDaemonArgs(const std::vector<std::string>& args);
 std::string DaemonUsage();
 
-// Runs until SIGINT or SIGTERM; 0 after a clean stop, 1 when nothing could be started.
-int RunDaemon(const DaemonOptions& options, std::ostream& out);
+// Runs until SIGINT or SIGTERM, logging to `outFd` without ever waiting for it; SIGHUP reads the
+// profile again. 0 after a clean stop, 1 when nothing could be started.
+int RunDaemon(const DaemonOptions& options, int outFd);
 
 }  // namespace horavex

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <iostream>
 #include <string>
 #include <vector>
@@ -11,5 +13,5 @@ int main(int argc, char** argv) {
     (help ? std::cout : std::cerr) << parsed.message;
     return help ? 0 : 2;
   }
-  return horavex::RunDaemon(*parsed.options, std::cout);
+  return horavex::RunDaemon(*parsed.options, STDOUT_FILENO);
 }

@@ -1,6 +1,11 @@
 #include "cli/daemon_views.h"
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <ctime>
 
 #include "protocol/time_formats.h"
@@ -17,7 +22,48 @@ std::string OneLine(std::string text) {
 }  // namespace
 
 void LinePrinter::Print(const std::string& title, const std::string& text) {
-  out_ << FormatClockTime(std::time(nullptr)) << " [" << title << "] " << text << std::endl;
+  if (gone_) return;
+  if (!Flush()) {
+    ++dropped_;
+    return;
+  }
+  const std::string stamp = FormatClockTime(std::time(nullptr));
+  if (dropped_ > 0) {
+    pending_ = stamp + " [Horavex] " + std::to_string(dropped_) + " regels weggelaten: de uitvoer liep vol\n";
+    dropped_ = 0;
+  }
+  pending_ += stamp + " [" + title + "] " + text + "\n";
+  // What the output does not take now stays pending and goes out before the next line.
+  Flush();
+}
+
+bool LinePrinter::Flush() {
+  while (!pending_.empty()) {
+    const long n = WriteNow(pending_.data(), pending_.size());
+    if (n < 0) {
+      gone_ = true;
+      pending_.clear();
+    }
+    if (n <= 0) return false;
+    pending_.erase(0, static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+long LinePrinter::WriteNow(const char* data, std::size_t size) {
+  // A socket (a log collector's) takes a write that does not wait.
+  ssize_t n = ::send(fd_, data, size, MSG_DONTWAIT | MSG_NOSIGNAL);
+  if (n < 0 && errno == ENOTSOCK) {
+    // A pipe, terminal or file: write only what the output has room for. A pipe that polls
+    // writable takes PIPE_BUF bytes without waiting.
+    pollfd p{fd_, POLLOUT, 0};
+    if (::poll(&p, 1, 0) != 1) return 0;
+    n = ::write(fd_, data, std::min<std::size_t>(size, 512));
+  }
+  if (n >= 0) return static_cast<long>(n);
+  // Only a reader that went away, or an output that was closed, ends the log; a full disk or a
+  // passing failure costs the lines it hits.
+  return errno == EPIPE || errno == EBADF ? -1 : 0;
 }
 
 std::vector<std::string> NewLogLines(const std::string& log, const std::string& previousTop) {

@@ -1,22 +1,35 @@
 // Views that print what the windows would show, one time-stamped line per event.
 #pragma once
 
-#include <ostream>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "client/client_view.h"
 #include "server/server_view.h"
 
 namespace horavex {
 
-// Writes "hh:mm:ss [title] text" and flushes, so that a log collector sees it at once.
+// Writes "hh:mm:ss [title] text" lines to a descriptor at once, so that a log collector sees them,
+// and never waits: it runs on the thread that serves. A line the output cannot take now is
+// dropped and counted, and the count is written before the next line that fits. Once the reader
+// has gone (EPIPE; SIGPIPE must be ignored) nothing more is written.
 class LinePrinter {
  public:
-  explicit LinePrinter(std::ostream& out) : out_(out) {}
+  explicit LinePrinter(int fd) : fd_(fd) {}
   void Print(const std::string& title, const std::string& text);
 
  private:
-  std::ostream& out_;
+  // Writes what is pending, as far as the output takes it now; true when nothing is left.
+  bool Flush();
+  // Writes up to `size` bytes without waiting; what was taken, 0 when nothing could be now, -1
+  // when the output is gone for good (its reader left, or it was closed).
+  long WriteNow(const char* data, std::size_t size);
+
+  int fd_;
+  std::string pending_;  // the rest of a line the output took only in part
+  std::uint64_t dropped_ = 0;
+  bool gone_ = false;
 };
 
 // A server's log lines as they arrive and its error messages. A request from the same address

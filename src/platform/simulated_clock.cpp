@@ -19,10 +19,7 @@ TimeSource RealTimeSource() {
 
 SimulatedClock::SimulatedClock(TimeSource source) : source_(std::move(source)) {}
 
-UnixMillis SimulatedClock::NowMillis() const {
-  std::lock_guard lock(mutex_);
-  return source_() + offset_;
-}
+UnixMillis SimulatedClock::NowMillis() const { return source_() + offset_.load(); }
 
 std::int64_t SimulatedClock::Time() { return FloorDiv(NowMillis(), 1000); }
 
@@ -39,7 +36,6 @@ int SimulatedClock::SetSystemTime(const SystemTime& t) {
     if (!IsValidSystemTime(t)) return EINVAL;
     if (failWith_ != 0) return failWith_;
     offset_ = UnixFromSystemTime(t) * 1000 + t.wMilliseconds - source_();
-    ++setCount_;
     lastSet_ = t;
     observer = observer_;
   }
@@ -58,19 +54,9 @@ void SimulatedClock::FailSetsWith(int error) {
   failWith_ = error;
 }
 
-int SimulatedClock::SetCount() const {
-  std::lock_guard lock(mutex_);
-  return setCount_;
-}
-
 std::optional<SystemTime> SimulatedClock::LastSet() const {
   std::lock_guard lock(mutex_);
   return lastSet_;
-}
-
-std::chrono::milliseconds SimulatedClock::Offset() const {
-  std::lock_guard lock(mutex_);
-  return std::chrono::milliseconds(offset_);
 }
 
 }  // namespace horavex

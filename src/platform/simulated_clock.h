@@ -27,7 +27,6 @@ class ManualTimeSource {
   explicit ManualTimeSource(UnixMillis start) : now_(start) {}
   UnixMillis Now() const { return now_.load(); }
   void Advance(std::chrono::milliseconds by) { now_ += by.count(); }
-  void Set(UnixMillis to) { now_ = to; }
   // A source that reads this object; the object must outlive every clock that uses it.
   TimeSource Source() {
     return [this] { return Now(); };
@@ -38,7 +37,9 @@ class ManualTimeSource {
 };
 
 // Reads its source plus an offset. A set moves the offset, so later reads show the time set, and
-// is recorded and reported to the observer; the computer's clock is never touched. Thread-safe.
+// is recorded and reported to the observer; the computer's clock is never touched. Thread-safe:
+// the servers read it on the io thread while a client sets it on the logic thread, so a read takes
+// no lock (the offset is atomic) and cannot wait behind a set or its observer.
 class SimulatedClock final : public Clock {
  public:
   using Observer = std::function<void(const SystemTime&)>;
@@ -54,21 +55,16 @@ class SimulatedClock final : public Clock {
   void SetObserver(Observer observer);
   // Makes later sets fail with `error` (an errno); 0 makes them succeed again.
   void FailSetsWith(int error);
-  // How many sets succeeded.
-  int SetCount() const;
   // The time of the last successful set, if any.
   std::optional<SystemTime> LastSet() const;
-  // How far the readings are from the source.
-  std::chrono::milliseconds Offset() const;
 
  private:
   UnixMillis NowMillis() const;
 
   const TimeSource source_;
-  mutable std::mutex mutex_;
-  UnixMillis offset_ = 0;
+  std::atomic<UnixMillis> offset_ = 0;
+  mutable std::mutex mutex_;  // guards the members below
   int failWith_ = 0;
-  int setCount_ = 0;
   std::optional<SystemTime> lastSet_;
   Observer observer_;
 };

@@ -25,6 +25,15 @@ bool IsReflectorPort(std::uint16_t port) {
   }
 }
 
+bool LooksLikeAnswer(std::span<const std::uint8_t> datagram, bool cut) {
+  if (datagram.size() == 4) return true;
+  if (datagram.size() < 20 || (!cut && datagram.back() != '\n')) return false;
+  for (const std::uint8_t c : datagram) {
+    if ((c < 0x20 || c > 0x7E) && c != '\r' && c != '\n' && c != '\t') return false;
+  }
+  return true;
+}
+
 bool OwnUdpPorts::Add(std::uint16_t port) {
   if (port == 0) return true;
   for (auto& slot : g_ownPorts) {

@@ -4,35 +4,36 @@
 
 #include <array>
 #include <cstring>
-#include <ctime>
 
 #include <asio/post.hpp>
 
+#include "platform/clock.h"
 #include "server/tcp_server_socket.h"
 #include "server/udp_server_socket.h"
 
 namespace horavex {
 
-std::shared_ptr<TimeServerSocket> TimeServerSocket::Open(ServerKind kind, const Executors& executors,
+std::shared_ptr<TimeServerSocket> TimeServerSocket::Open(ServerKind kind, const Executors& executors, Clock& clock,
                                                          const asio::ip::address_v4& address, std::uint16_t port,
                                                          Reports reports, OpenErrors& errors) {
   errors = {};
   if (IsDatagram(kind)) {
-    auto socket = std::make_shared<UdpServerSocket>(kind, executors, std::move(reports));
+    auto socket = std::make_shared<UdpServerSocket>(kind, executors, clock, std::move(reports));
     errors.create = socket->Bind({address, port});
     if (errors.create) return nullptr;
     return socket;
   }
-  auto socket = std::make_shared<TcpServerSocket>(kind, executors, std::move(reports));
+  auto socket = std::make_shared<TcpServerSocket>(kind, executors, clock, std::move(reports));
   errors.create = socket->Bind({address, port});
   if (errors.create) return nullptr;
   errors.listen = socket->Listen();
   return socket;
 }
 
-TimeServerSocket::TimeServerSocket(ServerKind kind, const Executors& executors, Reports reports)
+TimeServerSocket::TimeServerSocket(ServerKind kind, const Executors& executors, Clock& clock, Reports reports)
     : io_(executors.io),
       logic_(executors.logic),
+      clock_(clock),
       reports_(std::make_shared<const Reports>(std::move(reports))),
       answers_(kind),
       lastReport_(std::chrono::steady_clock::now() - kReportInterval),
@@ -99,6 +100,6 @@ void TimeServerSocket::ReportAcceptFailure(int errorCode) {
   });
 }
 
-std::span<const std::uint8_t> TimeServerSocket::AnswerNow() { return answers_.At(std::time(nullptr)); }
+std::span<const std::uint8_t> TimeServerSocket::AnswerNow() { return answers_.At(clock_.Time()); }
 
 }  // namespace horavex

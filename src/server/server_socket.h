@@ -30,6 +30,8 @@
 
 namespace horavex {
 
+class Clock;
+
 class TimeServerSocket : public std::enable_shared_from_this<TimeServerSocket> {
  public:
   // What the socket tells the logic side, posted to the logic executor. Nothing is posted once
@@ -47,9 +49,10 @@ class TimeServerSocket : public std::enable_shared_from_this<TimeServerSocket> {
   // A failing accept is reported at most this often.
   static constexpr std::chrono::seconds kFailureReportInterval{1};
 
-  // Makes and binds the socket of `kind` on address:port (port 0: any free port), and for TCP
-  // listens. Nullptr when the socket could not be made or bound (errors.create says why).
-  static std::shared_ptr<TimeServerSocket> Open(ServerKind kind, const Executors& executors,
+  // Makes and binds the socket of `kind` on address:port, answering from `clock` (which must
+  // outlive it), and for TCP listens. Nullptr when the socket could not be made or bound
+  // (errors.create says why).
+  static std::shared_ptr<TimeServerSocket> Open(ServerKind kind, const Executors& executors, Clock& clock,
                                                 const asio::ip::address_v4& address, std::uint16_t port,
                                                 Reports reports, OpenErrors& errors);
 
@@ -66,7 +69,7 @@ class TimeServerSocket : public std::enable_shared_from_this<TimeServerSocket> {
   std::uint16_t LocalPort() const { return localPort_; }
 
  protected:
-  TimeServerSocket(ServerKind kind, const Executors& executors, Reports reports);
+  TimeServerSocket(ServerKind kind, const Executors& executors, Clock& clock, Reports reports);
 
   // Arms the wait for the next requests (mutex held).
   virtual void WaitReady() = 0;
@@ -94,6 +97,7 @@ class TimeServerSocket : public std::enable_shared_from_this<TimeServerSocket> {
 
   asio::any_io_executor io_;
   asio::any_io_executor logic_;
+  Clock& clock_;
   std::shared_ptr<const Reports> reports_;
   AnswerCache answers_;
   std::uint32_t m_nRequests = 0;  // wraps after 2^32 requests, as an unsigned count does

@@ -40,8 +40,10 @@ void SendAnswerAndClose(int fd, std::span<const std::uint8_t> answer) {
   ::close(fd);
 }
 
-TcpServerSocket::TcpServerSocket(ServerKind kind, const Executors& executors, Reports reports)
-    : TimeServerSocket(kind, executors, std::move(reports)), acceptor_(executors.io), pauseTimer_(executors.io) {}
+TcpServerSocket::TcpServerSocket(ServerKind kind, const Executors& executors, Clock& clock, Reports reports)
+    : TimeServerSocket(kind, executors, clock, std::move(reports)),
+      acceptor_(executors.io),
+      pauseTimer_(executors.io) {}
 
 std::error_code TcpServerSocket::Bind(const asio::ip::tcp::endpoint& endpoint) {
   std::error_code ec;

@@ -19,7 +19,7 @@ class TcpServerSocket final : public TimeServerSocket {
   // While connections come one at a time, every this many readinesses the queue is still emptied.
   static constexpr unsigned kDrainEvery = 8;
 
-  TcpServerSocket(ServerKind kind, const Executors& executors, Reports reports);
+  TcpServerSocket(ServerKind kind, const Executors& executors, Clock& clock, Reports reports);
   // Opens the socket and binds it to `endpoint`.
   std::error_code Bind(const asio::ip::tcp::endpoint& endpoint);
   // Starts listening.

@@ -5,11 +5,12 @@
 
 namespace horavex {
 
-TimeServer::TimeServer(ServerKind kind, Profile& profile, Executors executors, ServerView& view,
+TimeServer::TimeServer(ServerKind kind, ServerServices services, ServerView& view,
                        std::optional<asio::ip::address_v4> bindAddress)
     : m_nKind(kind),
-      settings_(profile, kind),
-      executors_(std::move(executors)),
+      settings_(services.profile, kind),
+      executors_(std::move(services.executors)),
+      clock_(services.clock),
       view_(view),
       bindAddress_(bindAddress.value_or(asio::ip::address_v4::any())),
       m_nPort(settings_.Port()),
@@ -27,13 +28,14 @@ void TimeServer::StartIfEnabled() {
 
 void TimeServer::StartServer() {
   if (m_bRunning) return;
-  if (m_nPort > 65535) {
-    // Never bind some other port than the one the user typed.
+  if (m_nPort == 0 || m_nPort > 65535) {
+    // Never bind some other port than the one the user typed; port 0 would let the system choose
+    // one that no client knows, while the server reports itself running.
     ReportError(kCreateFailedText, EINVAL);
     return;
   }
   TimeServerSocket::OpenErrors errors;
-  m_pSocket = TimeServerSocket::Open(m_nKind, executors_, bindAddress_, static_cast<std::uint16_t>(m_nPort),
+  m_pSocket = TimeServerSocket::Open(m_nKind, executors_, clock_, bindAddress_, static_cast<std::uint16_t>(m_nPort),
                                      MakeReports(), errors);
   if (!m_pSocket) {
     ReportError(kCreateFailedText, errors.create.value());

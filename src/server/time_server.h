@@ -22,7 +22,16 @@
 
 namespace horavex {
 
+class Clock;
 class Profile;
+
+// What a server needs from the rest of the program. The clock is read on the io executor for
+// every answer, so it must be safe to read from there (the system clock, a SimulatedClock).
+struct ServerServices {
+  Executors executors;
+  Profile& profile;
+  Clock& clock;
+};
 
 // Texts of the numbered error messages.
 inline constexpr std::string_view kCreateFailedText = "Creatie socket NIET mogelijk";
@@ -36,7 +45,7 @@ class TimeServer {
  public:
   // Reads "Port" and "StartUp" of the kind's section. Without `bindAddress` the server binds all
   // IPv4 addresses. Nothing starts yet: see StartIfEnabled.
-  TimeServer(ServerKind kind, Profile& profile, Executors executors, ServerView& view,
+  TimeServer(ServerKind kind, ServerServices services, ServerView& view,
              std::optional<asio::ip::address_v4> bindAddress = std::nullopt);
   // Stops the server.
   ~TimeServer();
@@ -46,7 +55,8 @@ class TimeServer {
   // What opening the window does: start when enabled ("StartUp"), and show the status text.
   void StartIfEnabled();
   // Binds the port and starts answering with a new count and log; nothing while running. A port
-  // that cannot be bound, above 65535 included, gives message "Creatie socket NIET mogelijk".
+  // that cannot be bound gives message "Creatie socket NIET mogelijk"; so do port 0 (the system
+  // would pick a port nobody knows) and ports above 65535.
   void StartServer();
   // Closes the socket, which frees the port at once; count and log are gone. Nothing unless running.
   void StopServer();
@@ -62,19 +72,13 @@ class TimeServer {
   // The request count of a running server (decimal), else "disabled"; at most 12 characters.
   std::string GetStatusText() const;
 
-  // Which of the four servers this is (m_nKind).
-  ServerKind Kind() const { return m_nKind; }
-  // The window title of the kind, e.g. "Server Time TCP".
-  std::string_view Title() const { return InfoOf(m_nKind).title; }
   // The port edit's value: what the next start binds (m_nPort).
   unsigned Port() const { return m_nPort; }
   // The Enabled state (m_bStartUp), saved or not.
   bool StartUp() const { return m_bStartUp; }
   // Whether the server holds a socket (m_bRunning), listening or not.
   bool Running() const { return m_bRunning; }
-  // How many numbered messages were shown so far (m_nMessageCount).
-  int MessageCount() const { return m_nMessageCount; }
-  // The port the running server is bound to (useful after port 0); 0 when not running.
+  // The port the running server is bound to; 0 when not running.
   std::uint16_t LocalPort() const { return m_pSocket ? m_pSocket->LocalPort() : 0; }
 
  private:
@@ -90,6 +94,7 @@ class TimeServer {
   ServerKind m_nKind;
   ServerSettings settings_;
   Executors executors_;
+  Clock& clock_;
   ServerView& view_;
   asio::ip::address_v4 bindAddress_;
   unsigned m_nPort;

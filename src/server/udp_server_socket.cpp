@@ -6,8 +6,8 @@
 
 namespace horavex {
 
-UdpServerSocket::UdpServerSocket(ServerKind kind, const Executors& executors, Reports reports)
-    : TimeServerSocket(kind, executors, std::move(reports)), socket_(executors.io) {
+UdpServerSocket::UdpServerSocket(ServerKind kind, const Executors& executors, Clock& clock, Reports reports)
+    : TimeServerSocket(kind, executors, clock, std::move(reports)), socket_(executors.io) {
   for (int i = 0; i < kBatch; ++i) {
     inIov_[i] = {inData_[i].data(), inData_[i].size()};
     inMsg_[i].msg_hdr.msg_name = &inPeer_[i];
@@ -77,7 +77,8 @@ unsigned UdpServerSocket::PrepareAnswers(unsigned received, std::span<const std:
   for (unsigned i = 0; i < received; ++i) {
     const sockaddr_in& peer = inPeer_[i];
     if (inMsg_[i].msg_hdr.msg_namelen != sizeof peer || peer.sin_family != AF_INET) continue;
-    if (MustNotAnswer(ntohs(peer.sin_port))) continue;
+    const std::span<const std::uint8_t> datagram(inData_[i].data(), inMsg_[i].msg_len);
+    if (MustNotAnswer(ntohs(peer.sin_port), datagram, (inMsg_[i].msg_hdr.msg_flags & MSG_TRUNC) != 0)) continue;
     Answered(RequestTransport::Udp, peer);
     msghdr& h = outMsg_[count++].msg_hdr;
     h.msg_name = const_cast<sockaddr_in*>(&peer);

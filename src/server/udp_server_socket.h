@@ -1,5 +1,6 @@
-// A UDP time server: every datagram, whatever its content, gets one answer datagram to the
-// sender's address and port, unless the sender is a service that would answer back.
+// A UDP time server: every request datagram gets one answer datagram to the sender's address and
+// port, unless it comes from a service that would answer back or is itself an answer (see
+// reflection_guard.h).
 #pragma once
 
 #include <sys/socket.h>
@@ -21,7 +22,7 @@ class UdpServerSocket final : public TimeServerSocket {
   // Batches per readiness, so that other work gets its turn.
   static constexpr int kRounds = 4;
 
-  UdpServerSocket(ServerKind kind, const Executors& executors, Reports reports);
+  UdpServerSocket(ServerKind kind, const Executors& executors, Clock& clock, Reports reports);
   ~UdpServerSocket() override;
   // Opens the socket and binds it to `endpoint`.
   std::error_code Bind(const asio::ip::udp::endpoint& endpoint);

@@ -1,0 +1,67 @@
+// The dashboard as logic: the status texts of the four servers and five clients and the two
+// last-synchronisation texts, refreshed by a tick that says which texts changed. The main window
+// and horavexd both drive it; neither the texts nor the comparison depend on a toolkit.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "protocol/kinds.h"
+
+namespace horavex {
+
+// Every kind, in kind order: the dashboard's order.
+inline constexpr std::array<ServerKind, kServerKindCount> kServerKinds{
+    ServerKind::TimeTcp, ServerKind::TimeUdp, ServerKind::DaytimeTcp, ServerKind::DaytimeUdp};
+inline constexpr std::array<ClientKind, kClientKindCount> kClientKinds{
+    ClientKind::TimeTcp, ClientKind::TimeUdp, ClientKind::DaytimeTcp, ClientKind::DaytimeUdp, ClientKind::SntpUdp};
+
+// Which client last synchronised the clock, and when (local time, HH:MM:SS).
+struct LastSyncTexts {
+  std::string m_szLastSyncBy = "...";
+  std::string m_szLastSyncAt = "Nog Niet";
+};
+
+// The two last-synchronisation texts as dashboard fields.
+enum class LastSyncField { By, At };
+// One field of the dashboard: a server's status, a client's status or a last-sync text.
+using DashboardField = std::variant<ServerKind, ClientKind, LastSyncField>;
+
+struct DashboardChange {
+  DashboardField field;
+  std::string text;
+  bool operator==(const DashboardChange&) const = default;
+};
+
+class DashboardModel {
+ public:
+  // The main window's refresh period: a new second shows within it.
+  static constexpr std::chrono::milliseconds kTickPeriod{150};
+  // Gives the current status text of one server or client.
+  using StatusSource = std::function<std::string()>;
+
+  // Sources in the order of kServerKinds and kClientKinds.
+  DashboardModel(std::array<StatusSource, kServerKindCount> servers,
+                 std::array<StatusSource, kClientKindCount> clients);
+
+  // A client's success (its observer): remembers its label and the local time of `lastSync`.
+  void OnLastSync(ClientKind kind, std::int64_t lastSync);
+  // Reads every text and returns those that differ from the previous tick, in the dashboard's
+  // order: servers, clients, then by whom and when. The first tick returns all eleven.
+  std::vector<DashboardChange> Tick();
+  // The texts as the last sync left them.
+  const LastSyncTexts& LastSync() const { return lastSync_; }
+
+ private:
+  std::array<StatusSource, kServerKindCount> servers_;
+  std::array<StatusSource, kClientKindCount> clients_;
+  LastSyncTexts lastSync_;
+  std::vector<std::string> shown_;  // what the previous tick gave, per field; empty before it
+};
+
+}  // namespace horavex

@@ -1,0 +1,188 @@
+// The servers on loopback as their window drives them: exact answers on a simulated clock, to
+// whom they answer, starting, stopping, saving and the numbered messages, and how they bear
+// loops, clients that send, floods and restarts.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <thread>
+
+#include <asio/executor_work_guard.hpp>
+#include <asio/io_context.hpp>
+
+#include "common/profile.h"
+#include "platform/simulated_clock.h"
+#include "server/time_server.h"
+#include "support/loopback_probe.h"
+#include "support/temp_dir.h"
+
+namespace horavex::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+class RecordingServerView : public ServerView {
+ public:
+  void ShowRequestLog(const std::string& text) override { messages = text; }
+  void ShowError(const std::string& text) override { errors.push_back(text), messages = text; }
+  void SetRequestText(const std::string& text) override { requestTexts.push_back(text); }
+  std::vector<std::string> errors, requestTexts;
+  std::string messages;  // the messages field: the latest log or error
+};
+
+// The sockets run on a thread of their own, as in the window; the logic side runs on the test
+// thread only when a test runs it, so answers are shown not to wait for it.
+class ServerTest : public ::testing::Test {
+ protected:
+  // 2003-01-01 00:00:00.250 UTC: Time C1 BC AE 00; in CET the Daytime text of 01:00:00.
+  static constexpr UnixMillis kNow = 1041379200250;
+
+  ServerTest() {
+    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);  // before the io thread starts, never changed
+    tzset();
+    ioThread_ = std::thread([this] { io_.run(); });
+  }
+  ~ServerTest() override { ioWork_.reset(), ioThread_.join(); }
+  // A server of `kind` on 127.0.0.1, not started, on `port` (0: the port of the profile).
+  std::unique_ptr<TimeServer> Make(ServerKind kind, unsigned port = 0, ServerView* v = nullptr) {
+    const ServerServices services{{io_.get_executor(), logic_.get_executor()}, profile, clock};
+    auto server = std::make_unique<TimeServer>(kind, services, v ? *v : view, asio::ip::make_address_v4("127.0.0.1"));
+    if (port != 0) server->SetPort(port);
+    return server;
+  }
+  // A server of `kind` started on a free port; another process may take a port first.
+  std::unique_ptr<TimeServer> Started(ServerKind kind, ServerView* v = nullptr) {
+    auto server = Make(kind, 0, v);
+    for (int i = 0; i < 8 && !server->Running(); ++i) server->SetPort(FreePort()), server->StartServer();
+    EXPECT_TRUE(server->Running());
+    return server;
+  }
+  // Runs the logic side until the server's status text is `text`, at most 3 s.
+  bool StatusBecomes(const TimeServer& server, const std::string& text) {
+    for (int i = 0; i < 600 && server.GetStatusText() != text; ++i) logic_.run_for(5ms);
+    return server.GetStatusText() == text;
+  }
+  // What a request gets; a TCP connection must then end cleanly (an empty read).
+  static std::string Ask(ServerKind kind, std::uint16_t port) {
+    const auto reads = IsDatagram(kind) ? std::vector<Bytes>{WaitForUdpAnswer(port, {}, 2s).value_or(Bytes{})}
+                                        : Peer(Peer::Type::Tcp, port).Receive(2s);
+    if (!IsDatagram(kind) && (reads.size() != 2 || !reads[1].empty())) return "no answer and clean end";
+    return {reads[0].begin(), reads[0].end()};
+  }
+
+  TempDir dir;
+  Profile profile{dir.File("horavex.ini")};
+  ManualTimeSource time{kNow};
+  SimulatedClock clock{time.Source()};
+  RecordingServerView view;
+  asio::io_context logic_, io_;
+  using WorkGuard = asio::executor_work_guard<asio::io_context::executor_type>;
+  WorkGuard logicWork_{logic_.get_executor()}, ioWork_{io_.get_executor()};
+  std::thread ioThread_;
+};
+
+struct AnswerCase {
+  const char* name;
+  ServerKind kind;
+  std::string atNow, secondLater;  // the answer at kNow, and one second later
+};
+void PrintTo(const AnswerCase& c, std::ostream* os) { *os << c.name; }
+
+class Answers : public ServerTest, public ::testing::WithParamInterface<AnswerCase> {};
+
+TEST_P(Answers, AreExactAtTheClocksSecondAndCounted) {
+  const AnswerCase& c = GetParam();
+  auto server = Started(c.kind);
+  EXPECT_EQ(Ask(c.kind, server->LocalPort()), c.atNow);
+  time.Advance(1s);
+  EXPECT_EQ(Ask(c.kind, server->LocalPort()), c.secondLater);
+  EXPECT_TRUE(StatusBecomes(*server, "2"));
+}
+
+const std::string kTime("\xC1\xBC\xAE\x00", 4), kTimeLater("\xC1\xBC\xAE\x01", 4);
+const std::string kDaytime = "Wed Jan 01 01:00:00 2003\n", kDaytimeLater = "Wed Jan 01 01:00:01 2003\n";
+const AnswerCase kAnswers[] = {{"TimeTcp", ServerKind::TimeTcp, kTime, kTimeLater},
+                               {"TimeUdp", ServerKind::TimeUdp, kTime, kTimeLater},
+                               {"DaytimeTcp", ServerKind::DaytimeTcp, kDaytime, kDaytimeLater},
+                               {"DaytimeUdp", ServerKind::DaytimeUdp, kDaytime, kDaytimeLater}};
+INSTANTIATE_TEST_SUITE_P(Servers, Answers, ::testing::ValuesIn(kAnswers),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+class Lifecycle : public ServerTest, public ::testing::WithParamInterface<AnswerCase> {};
+
+std::string Message(int number, int error, const char* text = "Creatie socket NIET mogelijk") {
+  return "Melding: " + std::to_string(number) + " ERROR: " + std::to_string(error) + "\r\n" + text;
+}
+
+TEST_P(Lifecycle, APortInUseRestartsSavesAndTypedPortsKeepNumberingMessagesAndBeginTheCountAgain) {
+  RecordingServerView blockerView;
+  auto blocker = Started(GetParam().kind, &blockerView);
+  const std::uint16_t port = blocker->LocalPort();
+  auto server = Make(GetParam().kind, port);
+  server->StartServer();
+  EXPECT_EQ(server->GetStatusText(), "disabled");
+  blocker->StopServer();
+  server->SetEnabled(true);
+  Ask(GetParam().kind, port);
+  Ask(GetParam().kind, port);  // a TCP server now holds connections in TIME_WAIT
+  // The count of the old socket is still on its way to the logic side: it must not show.
+  server->Save();
+  logic_.run_for(100ms);
+  EXPECT_EQ(server->GetStatusText(), "0");
+  EXPECT_EQ(Make(GetParam().kind)->Port(), port);
+  Ask(GetParam().kind, port);
+  ASSERT_TRUE(StatusBecomes(*server, "1"));
+  // Typed by the user: beyond what a port can be, and 0, which would bind a port nobody knows.
+  for (unsigned typed : {70000u, 0u}) {
+    server->SetPort(typed);
+    server->SetEnabled(false);
+    server->SetEnabled(true);
+  }
+  EXPECT_EQ(Make(GetParam().kind)->Port(), port) << "only a save writes the port";
+  std::filesystem::remove(profile.Path());
+  std::filesystem::create_directory(profile.Path());  // a profile that cannot be written
+  server->SetPort(port);
+  server->Save();
+  EXPECT_TRUE(server->Running());
+  ASSERT_EQ(view.errors.size(), 4u);
+  EXPECT_TRUE(view.errors[3].starts_with("Melding: 4 ERROR: ") && view.errors[3].ends_with("NIET te bewaren"));
+  view.errors.pop_back();
+  EXPECT_EQ(view.errors, (std::vector<std::string>{Message(1, EADDRINUSE), Message(2, EINVAL), Message(3, EINVAL)}));
+  EXPECT_EQ(view.requestTexts, (std::vector<std::string>{"0", "disabled", "0", "1", "disabled", "0"}));
+}
+
+// One of each transport: what differs between the kinds is only the answer.
+INSTANTIATE_TEST_SUITE_P(Servers, Lifecycle, ::testing::Values(kAnswers[0], kAnswers[3]),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(ServerTest, NeitherAnEchoServiceNorAnotherOfOurServersStartsALoop) {
+  auto server = Started(ServerKind::TimeUdp);
+  auto other = Started(ServerKind::DaytimeUdp);
+  // A forged request makes the server answer a service that sends back whatever it gets.
+  Peer echo(Peer::Type::Udp);
+  echo.Send("QZ", server->LocalPort());
+  int answers = 0;
+  for (std::vector<Bytes> got; answers < 100 && !(got = echo.Receive(300ms, 1)).empty(); ++answers)
+    echo.Send({reinterpret_cast<const char*>(got[0].data()), got[0].size()}, server->LocalPort());
+  EXPECT_EQ(answers, 1);
+  // One forged as coming from the other server (its port on another loopback address, where the
+  // port is free): were it answered, the two would answer each other.
+  Peer forged(Peer::Type::Udp, other->LocalPort(), "127.77.0.1");
+  forged.Send("QZ", server->LocalPort());
+  EXPECT_TRUE(forged.Valid() && forged.Receive(200ms).empty());
+  EXPECT_TRUE(StatusBecomes(*server, "1"));
+}
+
+TEST_F(ServerTest, ATcpClientThatSendsStillGetsTheAnswerAndACleanEnd) {
+  auto server = Started(ServerKind::TimeTcp);
+  // The request waits before the server accepts: left unread, it would reset the connection.
+  io_.stop();
+  ioThread_.join();
+  Peer peer(Peer::Type::Tcp, server->LocalPort());
+  peer.Send("QZ" + std::string(3000, 'x'));
+  io_.restart();
+  ioThread_ = std::thread([this] { io_.run(); });
+  EXPECT_EQ(peer.Receive(2s), (std::vector<Bytes>{{0xC1, 0xBC, 0xAE, 0x00}, {}}));
+}
+
+}  // namespace
+}  // namespace horavex::testing
