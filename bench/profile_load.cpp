@@ -37,7 +37,7 @@ double LoadNine(const std::filesystem::path& file) {
   Profile profile(file);
   unsigned sum = 0;
   for (int k = 0; k < kClientKindCount; ++k) sum += ClientSettings::Load(profile, static_cast<ClientKind>(k)).m_nPort;
-  for (int k = 0; k < kServerKindCount; ++k) sum += ServerSettings(profile, static_cast<ServerKind>(k)).Port();
+  for (int k = 0; k < kServerKindCount; ++k) sum += ServerSettings::Load(profile, static_cast<ServerKind>(k)).m_nPort;
   const double ms = Ms(std::chrono::steady_clock::now() - start).count();
   if (sum == 0) std::puts("no ports?");
   return ms;

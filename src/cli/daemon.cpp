@@ -92,6 +92,7 @@ std::unique_ptr<Clock> Daemon::MakeClock(bool dryRun) {
 
 bool Daemon::Start() {
   printer_.Print("Horavex", "Profiel: " + profile_.Path().string());
+  if (const std::string problem = profile_.ReadProblem(); !problem.empty()) printer_.Print("Horavex", problem);
   for (auto& s : servers_) s->StartIfEnabled();
   for (auto& c : clients_) c->StartUpIfEnabled();
   bool any = false;

@@ -141,6 +141,7 @@ std::string FormatAnswerReport(ClientKind kind, const AnswerArea& answer, const 
 int RunQuery(const QueryOptions& options) {
   asio::io_context io;
   Profile profile(options.profile.value_or(Profile::DefaultPath("horavex")));
+  if (const std::string problem = profile.ReadProblem(); !problem.empty()) std::cerr << problem << "\n";
   std::unique_ptr<Clock> clock;
   if (options.set && !options.dryRun) {
     clock = MakeSystemClock();

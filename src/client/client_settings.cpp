@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <climits>
 
-#include "common/profile.h"
 
 namespace horavex {
 namespace {
@@ -25,27 +24,13 @@ constexpr std::array<std::int32_t, 12> kMaxOffsetSeconds{0,   5,    10,   30,   
 const ClientKindInfo& InfoOf(ClientKind kind) { return kKinds[static_cast<std::size_t>(kind) % kKinds.size()]; }
 
 ClientSettings ClientSettings::Load(Profile& profile, ClientKind kind) {
-  const ClientKindInfo& info = InfoOf(kind);
-  const std::string_view s = info.section;
   ClientSettings c;
-  c.m_nWarnLevel = profile.GetInt(s, "WarnLevel", 4);
-  c.m_nMaxOffsetIndex = profile.GetInt(s, "MaxOffset", 0);
-  c.m_nPort = static_cast<unsigned>(profile.GetInt(s, "Port", static_cast<int>(info.defaultPort)));
-  c.m_strServer = profile.GetString(s, "Server", kDefaultServer);
-  c.m_bStartUp = profile.GetInt(s, "StartUp", 0) != 0;
-  c.m_nIntervalIndex = IntervalIndexFromMinutes(profile.GetInt(s, "Interval", 60));
+  c.m_nPort = InfoOf(kind).defaultPort;
+  LoadSection(profile, InfoOf(kind).section, c);
   return c;
 }
 
-bool ClientSettings::Save(Profile& profile, ClientKind kind) const {
-  const std::string_view s = InfoOf(kind).section;
-  bool ok = profile.WriteString(s, "Server", m_strServer);
-  ok = profile.WriteInt(s, "Port", static_cast<int>(m_nPort)) && ok;
-  ok = profile.WriteInt(s, "Interval", IntervalMinutesFromIndex(m_nIntervalIndex)) && ok;
-  ok = profile.WriteInt(s, "WarnLevel", m_nWarnLevel) && ok;
-  ok = profile.WriteInt(s, "MaxOffset", m_nMaxOffsetIndex) && ok;
-  return profile.WriteInt(s, "StartUp", m_bStartUp ? 1 : 0) && ok;
-}
+bool ClientSettings::Save(Profile& profile, ClientKind kind) const { return SaveSection(profile, InfoOf(kind).section, *this); }
 
 int IntervalMinutesFromIndex(int index) {
   return index >= 0 && index < static_cast<int>(kIntervalMinutes.size()) ? kIntervalMinutes[static_cast<std::size_t>(index)]

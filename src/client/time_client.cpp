@@ -54,9 +54,9 @@ void TimeClient::DoSynchro() {
 }
 
 asio::awaitable<void> TimeClient::Synchro(std::shared_ptr<bool> alive) {
-  const CommonSettings common(m_services.profile);
-  const int mode = common.CheckConnect();
-  DialupRequest check = DialupRequest::BeforeRequest(mode, mode != 0 ? common.Connection() : std::string());
+  const CommonSettings common = CommonSettings::Load(m_services.profile);
+  const int mode = common.m_nCheckConnect;
+  DialupRequest check = DialupRequest::BeforeRequest(mode, mode != 0 ? common.m_strConnection : std::string());
   std::optional<bool> mayConnect = m_services.dialup.TryManageHere(check);
   if (!mayConnect) {
     mayConnect = co_await m_services.dialup.AsyncManage(std::move(check), asio::use_awaitable);

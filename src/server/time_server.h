@@ -88,7 +88,7 @@ class TimeServer {
   void ShowRequestText();
 
   ServerKind m_nKind;
-  ServerSettings settings_;
+  Profile& profile_;
   Executors executors_;
   ServerView& view_;
   asio::ip::address_v4 bindAddress_;
