@@ -7,11 +7,11 @@
 
 #include <asio/io_context.hpp>
 
-#include "cli/connected_port.h"
 #include "client/time_connection.h"
 #include "common/dialup.h"
 #include "common/profile.h"
 #include "platform/clock.h"
+#include "platform/dialup_port.h"
 #include "platform/simulated_clock.h"
 #include "protocol/answer_dump.h"
 
@@ -155,7 +155,7 @@ int RunQuery(const QueryOptions& options) {
     }
     clock = std::move(simulated);
   }
-  DialupService dialup(std::make_unique<ConnectedPort>());
+  DialupService dialup(MakeConnectedDialupPort());
   NullClientView view;
   TimeClient client(options.kind, ClientServices{{io.get_executor(), io.get_executor()}, profile, *clock, dialup},
                     view);

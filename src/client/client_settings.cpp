@@ -1,8 +1,8 @@
 #include "client/client_settings.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
-
 
 namespace horavex {
 namespace {
@@ -18,6 +18,12 @@ constexpr std::array<ClientKindInfo, kClientKindCount> kKinds{{
 constexpr std::array<int, 11> kIntervalMinutes{1, 5, 10, 15, 30, 60, 120, 240, 360, 720, 1440};
 constexpr std::array<std::int32_t, 12> kMaxOffsetSeconds{0,   5,    10,   30,   60,    300,
                                                          900, 1800, 3600, 7200, 21600, 43200};
+
+// The limit of a maximum-correction index in seconds; 0 for no limit.
+std::int32_t MaxOffsetLimit(int index) {
+  return index >= 0 && index < static_cast<int>(kMaxOffsetSeconds.size()) ? kMaxOffsetSeconds[static_cast<std::size_t>(index)]
+                                                                          : 0;
+}
 
 }  // namespace
 
@@ -50,11 +56,6 @@ bool ShouldWarn(int failures, int level) {
     case 4: return true;
     default: return false;
   }
-}
-
-std::int32_t MaxOffsetLimit(int index) {
-  return index >= 0 && index < static_cast<int>(kMaxOffsetSeconds.size()) ? kMaxOffsetSeconds[static_cast<std::size_t>(index)]
-                                                                          : 0;
 }
 
 std::int32_t CheckMaxOffset(std::int64_t now, std::int32_t received, int maxOffsetIndex) {

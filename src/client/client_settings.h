@@ -2,7 +2,6 @@
 // depend on them: the interval, the warning level and the maximum correction.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -55,26 +54,12 @@ struct ClientSettings {
   }
 };
 
-// The Check Interval list's texts.
-inline constexpr std::array<std::string_view, 11> kIntervalTexts{
-    "1 minuut", "5 minuten", "10 minuten", "15 minuten", "30 minuten", "1 uur",
-    "2 uur",    "4 uur",     "6 uur",      "12 uur",     "1 dag"};
-
-// The warning-level list, and whether the n-th failure in a row shows a warning box.
-inline constexpr std::array<std::string_view, 5> kWarnLevelTexts{
-    "Geen Foutmelding", "Eerste keer dan niet meer", "Als meer dan 2 keer niet gelukt",
-    "Als meer dan 5 keer niet gelukt", "Elke keer melden"};
+// Whether the n-th failure in a row shows a warning box at warning level `level` (0-4).
 bool ShouldWarn(int failures, int level);
-
-// The maximum-correction list, and its limit in seconds (0: no limit).
-inline constexpr std::array<std::string_view, 12> kMaxOffsetTexts{
-    "<Geen maximum>", "+/-  5 seconden", "+/- 10 seconden", "+/- 30 seconden", "+/- 1 minuut", "+/- 5 minuten",
-    "+/- 15 minuten", "+/- 30 minuten",  "+/- 1 uur",       "+/- 2 uur",       "+/- 6 uur",    "+/- 12 uur"};
-std::int32_t MaxOffsetLimit(int index);
 
 // 0 when setting the clock from `received` (calendar seconds) is allowed at `now`, otherwise
 // the difference in seconds (at least the limit, so never 0). A difference equal to the
-// limit is refused.
+// limit is refused; index 0 and unknown indices set no limit.
 std::int32_t CheckMaxOffset(std::int64_t now, std::int32_t received, int maxOffsetIndex);
 
 }  // namespace horavex

@@ -49,7 +49,7 @@ TEST_F(ProfileFile, OutOfListValuesAreKeptOrMappedAsTheWindowShowsThem) {
   EXPECT_EQ(IntervalMinutesFromIndex(t.m_nIntervalIndex), 60);
   EXPECT_EQ(t.m_nWarnLevel, 9);
   EXPECT_FALSE(ShouldWarn(1, t.m_nWarnLevel));
-  EXPECT_EQ(MaxOffsetLimit(t.m_nMaxOffsetIndex), 0);
+  EXPECT_EQ(CheckMaxOffset(0, 1000000, t.m_nMaxOffsetIndex), 0);
   EXPECT_TRUE(t.m_bStartUp);
   EXPECT_EQ(t.m_nPort, 70000u) << "kept as typed; the request refuses it";
 
