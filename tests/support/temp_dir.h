@@ -1,18 +1,31 @@
 // A private directory for one test's files: peer configurations, logs, pid files.
 #pragma once
 
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace horavex::testing {
 
 class TempDir {
  public:
   // Creates a fresh directory under $TMPDIR (else /tmp); throws std::system_error when it cannot.
-  TempDir();
+  TempDir() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/horavex-XXXXXX";
+    if (!mkdtemp(pattern.data())) throw std::system_error(errno, std::generic_category(), "mkdtemp " + pattern);
+    path_ = pattern;
+  }
   // Removes the directory and all it holds; errors are ignored.
-  ~TempDir();
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
@@ -26,6 +39,10 @@ class TempDir {
 };
 
 // The whole content of the file at `path`; empty when it cannot be read.
-std::string ReadFile(const std::filesystem::path& path);
+inline std::string ReadFile(const std::filesystem::path& path) {
+  std::ostringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
+}
 
 }  // namespace horavex::testing
