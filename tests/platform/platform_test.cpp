@@ -76,12 +76,12 @@ TEST(DialupTest, OnlyARunningInterfaceOtherThanLoopbackConnects) {
 
 // Stand-ins for nmcli, pon and poff: scripts in a directory that is all of PATH while the object
 // lives, so no real program of that name is reached. Each appends its name and arguments, one a
-// line, to the file "calls", then runs `then`.
+// line, to the file "calls" there, then runs `then` there.
 struct FakeCommands {
   FakeCommands() { setenv("PATH", dir.Path().c_str(), 1); }
   ~FakeCommands() { setenv("PATH", savedPath.c_str(), 1); }
   void Add(const std::string& name, const std::string& then = "exit 0") {
-    std::ofstream(dir.File(name)) << "#!/bin/sh\nprintf '%s\\n' \"${0##*/}\" \"$@\" >> " << dir.File("calls") << "\n" << then;
+    std::ofstream(dir.File(name)) << "#!/bin/sh\ncd " << dir.Path() << "\nprintf '%s\\n' \"${0##*/}\" \"$@\" >> calls\n" << then;
     std::filesystem::permissions(dir.File(name), std::filesystem::perms(0755));
   }
   testing::TempDir dir;
@@ -90,9 +90,8 @@ struct FakeCommands {
 
 // Whether the process is gone (or only a zombie that nobody here has to reap).
 bool IsGone(const std::string& pid) {
-  std::string pidField, name, state;
   for (int i = 0; i < 200; ++i, std::this_thread::sleep_for(10ms))
-    if (std::ifstream stat("/proc/" + pid + "/stat"); !(stat >> pidField >> name >> state) || state == "Z") return true;
+    if (std::string s; !std::getline(std::ifstream("/proc/" + pid + "/stat"), s) || s.find(") Z ") != s.npos) return true;
   return false;
 }
 
@@ -127,8 +126,7 @@ TEST(DialupTest, DialResultsAndTheCommandsRunForThem) {
     DialHandle handle = 0;
     const int result = port->Dial(name.substr(0, name.size() - 1), handle);
     canceller.join();
-    if (c.cancel) port->Pause(30s);
-    EXPECT_TRUE(!c.cancel || port->Dial("again", handle) == ECANCELED) << "cancelled for good";
+    EXPECT_TRUE(!c.cancel || (port->Pause(30s), port->Dial("again", handle) == ECANCELED)) << "cancelled for good";
     port->HangUp(result == 0 ? handle : 12345);  // a handle never dialled runs nothing
     EXPECT_EQ(result, c.expected) << (c.nmcli ? c.nmcli : c.pon ? c.pon : "nothing");
     EXPECT_EQ(testing::ReadFile(commands.dir.File("calls")), c.calls) << (c.nmcli ? c.nmcli : c.pon ? c.pon : "nothing");
