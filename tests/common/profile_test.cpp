@@ -88,7 +88,7 @@ TEST_F(ProfileTest, AFileThatCannotBeReadIsNamedReadAsDefaultsAndNeverReplacedAn
 // A second copy writing the same profile, killed at a random moment of one of its writes: what
 // this copy wrote meanwhile is all there, and the file is never left half written.
 TEST_F(ProfileTest, ACopyKilledWhileBothWriteLosesNoKeyAndLeavesAWholeFile) {
-  for (int round = 0; round < 6; ++round) {
+  for (int round = 0; round < 12; ++round) {
     const pid_t child = fork();
     if (child == 0) {
       alarm(20);  // ends it should this test end without killing it
@@ -98,7 +98,7 @@ TEST_F(ProfileTest, ACopyKilledWhileBothWriteLosesNoKeyAndLeavesAWholeFile) {
     Profile mine(file);
     bool written = true;
     for (int i = round * 20; i < round * 20 + 20; ++i) written = mine.WriteInt("MINE", "R" + std::to_string(i), i) && written;
-    kill(child, SIGKILL);
+    usleep(5000 + rand() % 40000), kill(child, SIGKILL);  // the other copy now writes alone, likely killed mid-write
     ASSERT_EQ(waitpid(child, nullptr, 0), child);
     ASSERT_TRUE(written);
     for (int i = 0; i < round * 20 + 20; ++i) ASSERT_EQ(Profile(file).GetInt("MINE", "R" + std::to_string(i), -1), i);
