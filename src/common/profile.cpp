@@ -28,7 +28,8 @@ using Ini = CSimpleIniA;
 // Far beyond any real profile; a larger file is not read (and never overwritten).
 constexpr std::size_t kMaxProfileBytes = std::size_t{64} << 20;
 // A file changed this recently may change again without its stamp changing (timestamps are as
-// coarse as the kernel's tick), so it is read again until it is older.
+// coarse as the kernel's tick, or the file system's), so until it is older every read compares
+// its bytes with those last parsed.
 constexpr std::int64_t kRacyNs = 3'000'000'000;
 constexpr std::chrono::milliseconds kLockBound{10'000};
 

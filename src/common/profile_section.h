@@ -15,6 +15,7 @@
 // may be kept in another unit than it is stored in (StoredAs).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
