@@ -40,7 +40,7 @@ TEST_F(ProfileTest, GarbledTextReadsLikeTheWindowsProfileAndCanBeWrittenOver) {
     Profile profile(file);
     EXPECT_EQ(profile.GetInt("S", "K", 5), k) << content.substr(0, 30);
     // Written over: the new key reads back, the old ones stay as they read.
-    EXPECT_EQ(profile.WriteInt("S", "N", 9) ? Profile(file).GetInt("s", "n", 0) * 100 + profile.GetInt("S", "K", 5) : 0, 900 + k);
+    EXPECT_EQ(profile.WriteInt("S", "N", 9) ? Profile(file).GetInt("s", "n", 0) * 100LL + profile.GetInt("S", "K", 5) : 0, 900LL + k);
   }
 }
 
