@@ -3,7 +3,6 @@
 #include <array>
 #include <csignal>
 #include <memory>
-#include <tuple>
 
 #include <asio/io_context.hpp>
 #include <asio/signal_set.hpp>
@@ -33,11 +32,6 @@ std::array<DashboardModel::StatusSource, N> Sources(const std::array<std::unique
   std::array<DashboardModel::StatusSource, N> sources;
   for (std::size_t i = 0; i < N; ++i) sources[i] = [&slots, i] { return slots[i]->GetStatusText(); };
   return sources;
-}
-
-bool SameSettings(const ClientSettings& a, const ClientSettings& b) {
-  return std::tie(a.m_nWarnLevel, a.m_nMaxOffsetIndex, a.m_nPort, a.m_strServer, a.m_bStartUp, a.m_nIntervalIndex) ==
-         std::tie(b.m_nWarnLevel, b.m_nMaxOffsetIndex, b.m_nPort, b.m_strServer, b.m_bStartUp, b.m_nIntervalIndex);
 }
 
 // Everything horavexd runs, in the order the windowed program makes it: servers, then clients.
@@ -122,6 +116,7 @@ std::unique_ptr<Clock> Daemon::MakeClock(bool dryRun) {
 
 bool Daemon::Start() {
   printer_.Print("Horavex", "Profiel: " + profile_.Path().string());
+  if (const std::string problem = profile_.ReadProblem(); !problem.empty()) printer_.Print("Horavex", problem);
   for (auto& s : servers_) s->StartIfEnabled();
   for (auto& c : clients_) c->StartUpIfEnabled();
   bool any = false;
@@ -172,9 +167,9 @@ void Daemon::Reload() {
   printer_.Print("Horavex", "SIGHUP: profiel opnieuw gelezen");
   for (std::size_t i = 0; i < servers_.size(); ++i) {
     TimeServer& server = *servers_[i];
-    const ServerSettings saved(profile_, kServerKinds[i]);
-    const unsigned port = saved.Port();
-    const bool enabled = saved.StartUp();
+    const ServerSettings saved = ServerSettings::Load(profile_, kServerKinds[i]);
+    const unsigned port = saved.m_nPort;
+    const bool enabled = saved.m_bStartUp;
     // A server that should run but could not start gets another try.
     if (port == server.Port() && enabled == server.StartUp() && enabled == server.Running()) continue;
     server.StopServer();
@@ -182,7 +177,7 @@ void Daemon::Reload() {
     server.SetEnabled(enabled);
   }
   for (std::size_t i = 0; i < clients_.size(); ++i) {
-    if (SameSettings(ClientSettings::Load(profile_, kClientKinds[i]), clients_[i]->Settings())) continue;
+    if (ClientSettings::Load(profile_, kClientKinds[i]) == clients_[i]->Settings()) continue;
     MakeClient(i);
     clients_[i]->StartUpIfEnabled();
   }

@@ -7,11 +7,11 @@
 
 #include <asio/io_context.hpp>
 
-#include "cli/connected_port.h"
 #include "client/time_connection.h"
 #include "common/dialup.h"
 #include "common/profile.h"
 #include "platform/clock.h"
+#include "platform/dialup_port.h"
 #include "platform/simulated_clock.h"
 #include "protocol/answer_dump.h"
 
@@ -141,6 +141,7 @@ std::string FormatAnswerReport(ClientKind kind, const AnswerArea& answer, const 
 int RunQuery(const QueryOptions& options) {
   asio::io_context io;
   Profile profile(options.profile.value_or(Profile::DefaultPath("horavex")));
+  if (const std::string problem = profile.ReadProblem(); !problem.empty()) std::cerr << problem << "\n";
   std::unique_ptr<Clock> clock;
   if (options.set && !options.dryRun) {
     clock = MakeSystemClock();
@@ -154,7 +155,7 @@ int RunQuery(const QueryOptions& options) {
     }
     clock = std::move(simulated);
   }
-  DialupService dialup(std::make_unique<ConnectedPort>(), io.get_executor());
+  DialupService dialup(MakeConnectedDialupPort(), io.get_executor());
   NullClientView view;
   TimeClient client(options.kind, ClientServices{{io.get_executor(), io.get_executor()}, profile, *clock, dialup},
                     view);

@@ -1,9 +1,8 @@
 #include "client/client_settings.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
-
-#include "common/profile.h"
 
 namespace horavex {
 namespace {
@@ -20,32 +19,24 @@ constexpr std::array<int, 11> kIntervalMinutes{1, 5, 10, 15, 30, 60, 120, 240, 3
 constexpr std::array<std::int32_t, 12> kMaxOffsetSeconds{0,   5,    10,   30,   60,    300,
                                                          900, 1800, 3600, 7200, 21600, 43200};
 
+// The limit of a maximum-correction index in seconds; 0 for no limit.
+std::int32_t MaxOffsetLimit(int index) {
+  return index >= 0 && index < static_cast<int>(kMaxOffsetSeconds.size()) ? kMaxOffsetSeconds[static_cast<std::size_t>(index)]
+                                                                          : 0;
+}
+
 }  // namespace
 
 const ClientKindInfo& InfoOf(ClientKind kind) { return kKinds[static_cast<std::size_t>(kind) % kKinds.size()]; }
 
 ClientSettings ClientSettings::Load(Profile& profile, ClientKind kind) {
-  const ClientKindInfo& info = InfoOf(kind);
-  const std::string_view s = info.section;
   ClientSettings c;
-  c.m_nWarnLevel = profile.GetInt(s, "WarnLevel", 4);
-  c.m_nMaxOffsetIndex = profile.GetInt(s, "MaxOffset", 0);
-  c.m_nPort = static_cast<unsigned>(profile.GetInt(s, "Port", static_cast<int>(info.defaultPort)));
-  c.m_strServer = profile.GetString(s, "Server", kDefaultServer);
-  c.m_bStartUp = profile.GetInt(s, "StartUp", 0) != 0;
-  c.m_nIntervalIndex = IntervalIndexFromMinutes(profile.GetInt(s, "Interval", 60));
+  c.m_nPort = InfoOf(kind).defaultPort;
+  LoadSection(profile, InfoOf(kind).section, c);
   return c;
 }
 
-bool ClientSettings::Save(Profile& profile, ClientKind kind) const {
-  const std::string_view s = InfoOf(kind).section;
-  bool ok = profile.WriteString(s, "Server", m_strServer);
-  ok = profile.WriteInt(s, "Port", static_cast<int>(m_nPort)) && ok;
-  ok = profile.WriteInt(s, "Interval", IntervalMinutesFromIndex(m_nIntervalIndex)) && ok;
-  ok = profile.WriteInt(s, "WarnLevel", m_nWarnLevel) && ok;
-  ok = profile.WriteInt(s, "MaxOffset", m_nMaxOffsetIndex) && ok;
-  return profile.WriteInt(s, "StartUp", m_bStartUp ? 1 : 0) && ok;
-}
+bool ClientSettings::Save(Profile& profile, ClientKind kind) const { return SaveSection(profile, InfoOf(kind).section, *this); }
 
 int IntervalMinutesFromIndex(int index) {
   return index >= 0 && index < static_cast<int>(kIntervalMinutes.size()) ? kIntervalMinutes[static_cast<std::size_t>(index)]
@@ -65,11 +56,6 @@ bool ShouldWarn(int failures, int level) {
     case 4: return true;
     default: return false;
   }
-}
-
-std::int32_t MaxOffsetLimit(int index) {
-  return index >= 0 && index < static_cast<int>(kMaxOffsetSeconds.size()) ? kMaxOffsetSeconds[static_cast<std::size_t>(index)]
-                                                                          : 0;
 }
 
 std::int32_t CheckMaxOffset(std::int64_t now, std::int32_t received, int maxOffsetIndex) {

@@ -2,16 +2,14 @@
 // depend on them: the interval, the warning level and the maximum correction.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "common/profile_section.h"
 #include "protocol/kinds.h"
 
 namespace horavex {
-
-class Profile;
 
 // The server every client asks until the user names another: a public SNTP pool.
 inline constexpr std::string_view kDefaultServer = "pool.ntp.org";
@@ -27,43 +25,42 @@ struct ClientKindInfo {
 };
 const ClientKindInfo& InfoOf(ClientKind kind);
 
-// The six keys of a client's section. Load reads them in this order, Save writes them in the
-// window's order: Server, Port, Interval (minutes), WarnLevel, MaxOffset, StartUp.
+// The Check Interval list: index <-> minutes (60 minutes for anything else).
+int IntervalMinutesFromIndex(int index);
+int IntervalIndexFromMinutes(int minutes);
+
+// The six keys of a client's section, each with its default, in the order they are written:
+// Server, Port, Interval (stored in minutes), WarnLevel, MaxOffset, StartUp.
 struct ClientSettings {
+  std::string m_strServer{kDefaultServer};
+  unsigned m_nPort = 0;  // Load starts from the kind's default port
+  int m_nIntervalIndex = 5;  // 60 minutes
   int m_nWarnLevel = 4;
   int m_nMaxOffsetIndex = 0;
-  unsigned m_nPort = 0;
-  std::string m_strServer;
   bool m_bStartUp = false;
-  int m_nIntervalIndex = 5;
 
   static ClientSettings Load(Profile& profile, ClientKind kind);
   // False when the profile could not be written.
   bool Save(Profile& profile, ClientKind kind) const;
+  friend bool operator==(const ClientSettings&, const ClientSettings&) = default;
+
+  template <class Self, class Visit>
+  static void ForEachKey(Self& s, Visit&& visit) {
+    visit("Server", s.m_strServer);
+    visit("Port", s.m_nPort);
+    visit("Interval", s.m_nIntervalIndex, StoredAs{IntervalMinutesFromIndex, IntervalIndexFromMinutes});
+    visit("WarnLevel", s.m_nWarnLevel);
+    visit("MaxOffset", s.m_nMaxOffsetIndex);
+    visit("StartUp", s.m_bStartUp);
+  }
 };
 
-// The Check Interval list: its texts, and index <-> minutes (60 minutes for anything else).
-inline constexpr std::array<std::string_view, 11> kIntervalTexts{
-    "1 minuut", "5 minuten", "10 minuten", "15 minuten", "30 minuten", "1 uur",
-    "2 uur",    "4 uur",     "6 uur",      "12 uur",     "1 dag"};
-int IntervalMinutesFromIndex(int index);
-int IntervalIndexFromMinutes(int minutes);
-
-// The warning-level list, and whether the n-th failure in a row shows a warning box.
-inline constexpr std::array<std::string_view, 5> kWarnLevelTexts{
-    "Geen Foutmelding", "Eerste keer dan niet meer", "Als meer dan 2 keer niet gelukt",
-    "Als meer dan 5 keer niet gelukt", "Elke keer melden"};
+// Whether the n-th failure in a row shows a warning box at warning level `level` (0-4).
 bool ShouldWarn(int failures, int level);
-
-// The maximum-correction list, and its limit in seconds (0: no limit).
-inline constexpr std::array<std::string_view, 12> kMaxOffsetTexts{
-    "<Geen maximum>", "+/-  5 seconden", "+/- 10 seconden", "+/- 30 seconden", "+/- 1 minuut", "+/- 5 minuten",
-    "+/- 15 minuten", "+/- 30 minuten",  "+/- 1 uur",       "+/- 2 uur",       "+/- 6 uur",    "+/- 12 uur"};
-std::int32_t MaxOffsetLimit(int index);
 
 // 0 when setting the clock from `received` (calendar seconds) is allowed at `now`, otherwise
 // the difference in seconds (at least the limit, so never 0). A difference equal to the
-// limit is refused.
+// limit is refused; index 0 and unknown indices set no limit.
 std::int32_t CheckMaxOffset(std::int64_t now, std::int32_t received, int maxOffsetIndex);
 
 }  // namespace horavex

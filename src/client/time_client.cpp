@@ -108,9 +108,9 @@ asio::awaitable<void> TimeClient::Synchro(std::shared_ptr<bool> alive) {
 }
 
 asio::awaitable<bool> TimeClient::MayConnect(std::shared_ptr<bool> alive) {
-  const CommonSettings common(m_services.profile);
-  const int mode = common.CheckConnect();
-  DialupRequest check = DialupRequest::BeforeRequest(mode, mode != 0 ? common.Connection() : std::string());
+  const CommonSettings common = CommonSettings::Load(m_services.profile);
+  const int mode = common.m_nCheckConnect;
+  DialupRequest check = DialupRequest::BeforeRequest(mode, mode != 0 ? common.m_strConnection : std::string());
   const bool mayConnect = co_await m_services.dialup.Manage(std::move(check), asio::use_awaitable);
   if (!*alive || mayConnect) co_return mayConnect;
   // Without a network nothing is shown; a modem that is not there is.

@@ -1,42 +1,47 @@
 // The settings that all clients and the main window share (section "COMMON"): how the network
-// is reached, the dial-up connection's name and the four chime files. Each read goes back to the
-// profile, so a change made by the settings window or by hand takes effect at the next use.
+// is reached, the dial-up connection's name and the four chime files. Their users load them at
+// each use, so a change made by the settings window or by hand takes effect at the next one.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-#include "common/profile.h"
+#include "common/profile_section.h"
 
 namespace horavex {
 
-class CommonSettings {
- public:
+// The six keys, in the order they are written.
+struct CommonSettings {
   static constexpr std::string_view kSection = "COMMON";
-
-  explicit CommonSettings(Profile& profile) : profile_(profile) {}
 
   // 0: over the LAN, 1: test the modem connection, 2: test, dial and hang up. Any other value is
   // kept as stored (and acts as 1).
-  int CheckConnect() const { return profile_.GetInt(kSection, "CheckConnect", 0); }
-  // The dial-up connection to test and dial.
-  std::string Connection() const { return profile_.GetString(kSection, "Connection", ""); }
+  int m_nCheckConnect = 0;
+  std::string m_strConnection;  // the dial-up connection to test and dial
   // The .wav files of the chimes at hh:00, hh:15, hh:30 and hh:45; empty for no chime.
-  std::string PlaySound00() const { return profile_.GetString(kSection, "PlaySound_00", ""); }
-  std::string PlaySound15() const { return profile_.GetString(kSection, "PlaySound_15", ""); }
-  std::string PlaySound30() const { return profile_.GetString(kSection, "PlaySound_30", ""); }
-  std::string PlaySound45() const { return profile_.GetString(kSection, "PlaySound_45", ""); }
+  std::string m_strSound00;
+  std::string m_strSound15;
+  std::string m_strSound30;
+  std::string m_strSound45;
 
-  // Each writes one key; false when the profile could not be written (Profile::LastError).
-  bool SetCheckConnect(int mode) const { return profile_.WriteInt(kSection, "CheckConnect", mode); }
-  bool SetConnection(std::string_view name) const { return profile_.WriteString(kSection, "Connection", name); }
-  bool SetPlaySound00(std::string_view file) const { return profile_.WriteString(kSection, "PlaySound_00", file); }
-  bool SetPlaySound15(std::string_view file) const { return profile_.WriteString(kSection, "PlaySound_15", file); }
-  bool SetPlaySound30(std::string_view file) const { return profile_.WriteString(kSection, "PlaySound_30", file); }
-  bool SetPlaySound45(std::string_view file) const { return profile_.WriteString(kSection, "PlaySound_45", file); }
+  // Reads the profile each time it is called.
+  static CommonSettings Load(Profile& profile) {
+    CommonSettings c;
+    LoadSection(profile, kSection, c);
+    return c;
+  }
+  // False when the profile could not be written (Profile::LastError).
+  bool Save(Profile& profile) const { return SaveSection(profile, kSection, *this); }
 
- private:
-  Profile& profile_;
+  template <class Self, class Visit>
+  static void ForEachKey(Self& s, Visit&& visit) {
+    visit("CheckConnect", s.m_nCheckConnect);
+    visit("Connection", s.m_strConnection);
+    visit("PlaySound_00", s.m_strSound00);
+    visit("PlaySound_15", s.m_strSound15);
+    visit("PlaySound_30", s.m_strSound30);
+    visit("PlaySound_45", s.m_strSound45);
+  }
 };
 
 }  // namespace horavex

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 #include <vector>
@@ -27,11 +28,12 @@ using Ini = CSimpleIniA;
 // Far beyond any real profile; a larger file is not read (and never overwritten).
 constexpr std::size_t kMaxProfileBytes = std::size_t{64} << 20;
 // A file changed this recently may change again without its stamp changing (timestamps are as
-// coarse as the kernel's tick), so it is read again until it is older.
+// coarse as the kernel's tick, or the file system's), so until it is older every read compares
+// its bytes with those last parsed.
 constexpr std::int64_t kRacyNs = 3'000'000'000;
 constexpr std::chrono::milliseconds kLockBound{10'000};
 
-std::unique_ptr<Ini> Parse(std::string bytes) {
+std::unique_ptr<Ini> Parse(std::string bytes) {  // a copy: NULs are replaced
   auto ini = std::make_unique<Ini>();
   ini->SetSpaces(false);  // "key=value", as the Windows profile writes it
   // The parser stops at a NUL; as a line end it keeps the keys that follow a stray one.
@@ -76,6 +78,51 @@ fs::path HomeDirectory() {
   return {};
 }
 
+// ASCII only, as the profile's parser compares names.
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+std::optional<int> IntFromText(std::string_view text) {
+  std::size_t i = text.find_first_not_of(" \t\r\n\f\v");
+  if (i == text.npos) return std::nullopt;
+  bool negative = false;
+  if (text[i] == '+' || text[i] == '-') negative = text[i++] == '-';
+  // Accumulated as a negative number, whose range holds INT_MIN; saturates instead of wrapping.
+  long long value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 - (text[i] - '0');
+    if (value < INT_MIN) value = static_cast<long long>(INT_MIN) - 1;
+  }
+  if (negative) return static_cast<int>(std::max<long long>(value, INT_MIN));
+  return static_cast<int>(std::min<long long>(-value, INT_MAX));
+}
+
+// Why a file could not be read, for the user; "" for one that is simply not there yet.
+std::string ReadProblemText(const fs::path& file, int error) {
+  std::string why;
+  std::error_code ec;
+  switch (error) {
+    case 0: return {};
+    case ENOENT:
+      // Made by the first save; only a missing directory above it is worth a word.
+      if (file.parent_path().empty() || fs::is_directory(file.parent_path(), ec)) return {};
+      why = "de map " + file.parent_path().string() + " bestaat niet";
+      break;
+    case EISDIR: why = "het is een map"; break;
+    case EINVAL: why = "het is geen gewoon bestand"; break;
+    case ELOOP: why = "de symbolische koppelingen vormen een kring"; break;
+    case ENOTDIR: why = "een deel van het pad is geen map"; break;
+    case EACCES:
+    case EPERM: why = "geen toegang (rechten?)"; break;
+    case EFBIG: why = "het is groter dan " + std::to_string(kMaxProfileBytes >> 20) + " MB"; break;
+    default: why = std::strerror(error);
+  }
+  return "Profiel " + file.string() + " kan niet gelezen worden: " + why + " [ERROR: " + std::to_string(error) +
+         "]; de standaardinstellingen worden gebruikt";
+}
+
 }  // namespace
 
 struct Profile::Impl {
@@ -83,31 +130,42 @@ struct Profile::Impl {
   std::mutex mutex;
   std::unique_ptr<Ini> ini = std::make_unique<Ini>();
   std::optional<FileStamp> stamp;
+  // What was parsed, kept while the file is young enough to change without its stamp changing:
+  // then a read compares bytes instead of parsing again.
+  std::string racyBytes;
   bool loaded = false;
   bool racy = false;
+  int readError = 0;
   int lastError = 0;
 
-  // The parsed file, read again when it changed on disk.
+  // The parsed file, parsed again only when its content changed on disk.
   const Ini& Current() {
     if (loaded && !racy && StampOfPath(file) == stamp) return *ini;
     FileBytes read = ReadFileBytes(file, kMaxProfileBytes);
-    std::unique_ptr<Ini> parsed = read.error == 0 ? Parse(std::move(read.bytes)) : nullptr;
-    Remember(parsed ? std::move(parsed) : std::make_unique<Ini>(), read.stamp);
+    readError = read.error;
+    if (loaded && racy && read.error == 0 && read.bytes == racyBytes) {
+      Remember(std::move(ini), read.stamp, std::move(read.bytes));
+      return *ini;
+    }
+    std::unique_ptr<Ini> parsed = read.error == 0 ? Parse(read.bytes) : nullptr;
+    Remember(parsed ? std::move(parsed) : std::make_unique<Ini>(), read.stamp, std::move(read.bytes));
     return *ini;
   }
 
-  void Remember(std::unique_ptr<Ini> parsed, std::optional<FileStamp> newStamp) {
+  void Remember(std::unique_ptr<Ini> parsed, std::optional<FileStamp> newStamp, std::string bytes) {
     ini = std::move(parsed);
     stamp = newStamp;
     loaded = true;
     racy = IsRacy(newStamp);
+    racyBytes = racy ? std::move(bytes) : std::string();
   }
 
-  int Write(std::string_view section, std::string_view key, std::string_view value);
+  int Write(std::string_view section, std::span<const ProfileEntry> entries);
 };
 
-int Profile::Impl::Write(std::string_view section, std::string_view key, std::string_view value) {
-  if (!IsWritable(section, key, value)) return EINVAL;
+int Profile::Impl::Write(std::string_view section, std::span<const ProfileEntry> entries) {
+  for (const ProfileEntry& e : entries)
+    if (!IsWritable(section, e.key, e.value)) return EINVAL;
   const fs::path target = WriteTarget(file);
   std::error_code ec;
   if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
@@ -120,15 +178,17 @@ int Profile::Impl::Write(std::string_view section, std::string_view key, std::st
   FileBytes read = ReadFileBytes(target, kMaxProfileBytes);
   // A file that exists but could not be read is never replaced by one that lacks its keys.
   if (read.error != 0 && read.error != ENOENT) return read.error;
-  std::unique_ptr<Ini> parsed = Parse(std::move(read.bytes));
+  std::unique_ptr<Ini> parsed = Parse(read.bytes);
   if (!parsed) return ENOMEM;
-  if (parsed->SetValue(std::string(section).c_str(), std::string(key).c_str(), std::string(value).c_str()) < 0)
-    return ENOMEM;
+  const std::string sectionName(section);
+  for (const ProfileEntry& e : entries)
+    if (parsed->SetValue(sectionName.c_str(), e.key.c_str(), e.value.c_str()) < 0) return ENOMEM;
   std::string bytes;
   if (parsed->Save(bytes) < 0) return ENOMEM;
   FileStamp written;
   if (int e = ReplaceFile(target, bytes, written)) return e;
-  Remember(std::move(parsed), written);
+  Remember(std::move(parsed), written, std::move(bytes));
+  readError = 0;
   return 0;
 }
 
@@ -145,14 +205,26 @@ fs::path Profile::DefaultPath(std::string_view exeBaseName) {
 
 const fs::path& Profile::Path() const { return impl_->file; }
 
+std::string Profile::ReadProblem() const {
+  std::lock_guard lock(impl_->mutex);
+  impl_->Current();
+  return ReadProblemText(impl_->file, impl_->readError);
+}
+
+SectionValues Profile::ReadSection(std::string_view section) {
+  std::lock_guard lock(impl_->mutex);
+  SectionValues values;
+  if (const Ini::TKeyVal* keys = impl_->Current().GetSection(std::string(section).c_str()))
+    for (const auto& [key, value] : *keys) values.entries_.push_back({key.pItem, value});
+  return values;
+}
+
 int Profile::GetInt(std::string_view section, std::string_view key, int defaultValue) {
-  return ProfileIntFromText(GetString(section, key, "")).value_or(defaultValue);
+  return ReadSection(section).Int(key).value_or(defaultValue);
 }
 
 std::string Profile::GetString(std::string_view section, std::string_view key, std::string_view defaultValue) {
-  std::lock_guard lock(impl_->mutex);
-  const char* v = impl_->Current().GetValue(std::string(section).c_str(), std::string(key).c_str(), nullptr);
-  return v ? std::string(v) : std::string(defaultValue);
+  return ReadSection(section).String(key).value_or(std::string(defaultValue));
 }
 
 bool Profile::WriteInt(std::string_view section, std::string_view key, int value) {
@@ -160,8 +232,13 @@ bool Profile::WriteInt(std::string_view section, std::string_view key, int value
 }
 
 bool Profile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+  const ProfileEntry entry{std::string(key), std::string(value)};
+  return WriteSection(section, {&entry, 1});
+}
+
+bool Profile::WriteSection(std::string_view section, std::span<const ProfileEntry> entries) {
   std::lock_guard lock(impl_->mutex);
-  impl_->lastError = impl_->Write(section, key, value);
+  impl_->lastError = impl_->Write(section, entries);
   return impl_->lastError == 0;
 }
 
@@ -170,20 +247,15 @@ int Profile::LastError() const {
   return impl_->lastError;
 }
 
-std::optional<int> ProfileIntFromText(std::string_view text) {
-  if (text.empty()) return std::nullopt;
-  std::size_t i = text.find_first_not_of(" \t\r\n\f\v");
-  if (i == text.npos) return std::nullopt;
-  bool negative = false;
-  if (text[i] == '+' || text[i] == '-') negative = text[i++] == '-';
-  // Accumulated as a negative number, whose range holds INT_MIN; saturates instead of wrapping.
-  long long value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    value = value * 10 - (text[i] - '0');
-    if (value < INT_MIN) value = static_cast<long long>(INT_MIN) - 1;
-  }
-  if (negative) return static_cast<int>(std::max<long long>(value, INT_MIN));
-  return static_cast<int>(std::min<long long>(-value, INT_MAX));
+std::optional<std::string> SectionValues::String(std::string_view key) const {
+  for (const ProfileEntry& e : entries_)
+    if (EqualsIgnoringCase(e.key, key)) return e.value;
+  return std::nullopt;
+}
+
+std::optional<int> SectionValues::Int(std::string_view key) const {
+  const std::optional<std::string> text = String(key);
+  return text ? IntFromText(*text) : std::nullopt;
 }
 
 }  // namespace horavex

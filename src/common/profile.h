@@ -5,10 +5,32 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace horavex {
+
+struct ProfileEntry {
+  std::string key;
+  std::string value;
+};
+
+// The keys of one section as the file held them at one moment.
+class SectionValues {
+ public:
+  // The stored text of `key`, names compared without regard to case; nothing when absent.
+  std::optional<std::string> String(std::string_view key) const;
+  // The key's integer, read like the Windows profile: leading decimal digits after white space
+  // and an optional sign ("12abc" is 12, "abc" is 0), saturated to the int range; nothing when
+  // the key is absent or empty.
+  std::optional<int> Int(std::string_view key) const;
+
+ private:
+  friend class Profile;
+  std::vector<ProfileEntry> entries_;
+};
 
 // Thread-safe. Reads see the file as it is on disk (a hand edit, a second copy's write); a
 // missing, unreadable or garbled file reads as defaults.
@@ -25,9 +47,13 @@ class Profile {
 
   const std::filesystem::path& Path() const;
 
-  // The key's integer, read like the Windows profile: leading decimal digits after white space
-  // and an optional sign ("12abc" is 12, "abc" is 0), saturated to the int range; the default
-  // when the key is absent or empty.
+  // One Dutch line naming the file and why it could not be read (a directory, a FIFO, a loop of
+  // links, a missing directory, no permission); "" when it was read or does not exist yet.
+  std::string ReadProblem() const;
+
+  // The keys of `section` now. The file is parsed once for each change on disk.
+  SectionValues ReadSection(std::string_view section);
+  // One key, as SectionValues reads it; the default when it is absent or empty.
   int GetInt(std::string_view section, std::string_view key, int defaultValue);
   std::string GetString(std::string_view section, std::string_view key, std::string_view defaultValue);
 
@@ -37,6 +63,8 @@ class Profile {
   // read back as written (a line break, a NUL, "=" in a key, "]" in a section).
   bool WriteInt(std::string_view section, std::string_view key, int value);
   bool WriteString(std::string_view section, std::string_view key, std::string_view value);
+  // The keys given, in their order, in one replacement of the file.
+  bool WriteSection(std::string_view section, std::span<const ProfileEntry> entries);
   // The errno of the last write; 0 when it succeeded.
   int LastError() const;
 
@@ -44,8 +72,5 @@ class Profile {
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
-
-// The integer of a stored text as GetInt reads it; nothing for an empty text.
-std::optional<int> ProfileIntFromText(std::string_view text);
 
 }  // namespace horavex

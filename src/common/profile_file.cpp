@@ -17,19 +17,25 @@ FileStamp StampOf(const struct stat& st) {
           static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
 }
 
-// Reads to the end, failing with EFBIG past `maxBytes` (the file may grow while it is read).
+// Reads to the end into `out`, whose size is the first guess of the file's; fails with EFBIG past
+// `maxBytes` (the file may grow while it is read).
 int ReadAll(int fd, std::string& out, std::size_t maxBytes) {
-  char buffer[65536];
+  std::size_t used = 0;
   for (;;) {
-    const ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n == 0) return 0;
+    if (used == out.size()) {
+      if (used > maxBytes) return EFBIG;
+      out.resize(std::max<std::size_t>(used * 2, 65536));
+    }
+    const ssize_t n = read(fd, out.data() + used, out.size() - used);
+    if (n == 0) break;
     if (n < 0) {
       if (errno == EINTR) continue;
       return errno;
     }
-    if (out.size() + static_cast<std::size_t>(n) > maxBytes) return EFBIG;
-    out.append(buffer, static_cast<std::size_t>(n));
+    used += static_cast<std::size_t>(n);
   }
+  out.resize(used);
+  return used > maxBytes ? EFBIG : 0;
 }
 
 int WriteAll(int fd, std::string_view bytes) {
@@ -85,10 +91,15 @@ FileBytes ReadFileBytes(const std::filesystem::path& path, std::size_t maxBytes)
   }
   struct stat st {};
   if (fstat(fd, &st) != 0) out.error = errno;
+  else if (S_ISDIR(st.st_mode)) out.error = EISDIR;
   else if (!S_ISREG(st.st_mode)) out.error = EINVAL;
   else {
     out.stamp = StampOf(st);
-    out.error = static_cast<std::uint64_t>(st.st_size) > maxBytes ? EFBIG : ReadAll(fd, out.bytes, maxBytes);
+    if (static_cast<std::uint64_t>(st.st_size) > maxBytes) out.error = EFBIG;
+    else {
+      out.bytes.resize(static_cast<std::size_t>(st.st_size) + 1);  // one more: the end shows at once
+      out.error = ReadAll(fd, out.bytes, maxBytes);
+    }
   }
   close(fd);
   if (out.error != 0) out.bytes.clear();

@@ -27,7 +27,7 @@ struct FileStamp {
 std::optional<FileStamp> StampOfPath(const std::filesystem::path& path);
 
 struct FileBytes {
-  int error = 0;                   // 0, or the errno; EFBIG above the limit, EINVAL for no regular file
+  int error = 0;                   // 0, or the errno; EFBIG above the limit, EISDIR, EINVAL for no regular file
   std::string bytes;               // empty unless error is 0
   std::optional<FileStamp> stamp;  // of the file as it was read, when it was opened
 };

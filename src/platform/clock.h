@@ -24,7 +24,8 @@ class Clock {
 // hour, minute, second and milliseconds. The day of week is not looked at.
 bool IsValidSystemTime(const SystemTime& t);
 
-// The computer's real clock (CLOCK_REALTIME). Setting it needs CAP_SYS_TIME.
+// The computer's real clock (on Linux CLOCK_REALTIME; setting it needs CAP_SYS_TIME). Where
+// this program has no port of its own it is read only: a set gives ENOSYS.
 std::unique_ptr<Clock> MakeSystemClock();
 
 }  // namespace horavex

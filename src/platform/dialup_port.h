@@ -36,7 +36,12 @@ class DialupPort {
   virtual std::chrono::steady_clock::time_point Now() { return std::chrono::steady_clock::now(); }
 };
 
-// The machine's own: interfaces from getifaddrs, dialling through NetworkManager or pon/poff.
+// The machine's own: on Linux the interfaces from getifaddrs and dialling through NetworkManager
+// or pon/poff; elsewhere MakeConnectedDialupPort's.
 std::unique_ptr<DialupPort> MakeSystemDialupPort();
+
+// A port that always reports a modem connection and never dials, so that every connection mode
+// lets a request through.
+std::unique_ptr<DialupPort> MakeConnectedDialupPort();
 
 }  // namespace horavex

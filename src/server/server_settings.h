@@ -3,11 +3,10 @@
 
 #include <string_view>
 
+#include "common/profile_section.h"
 #include "protocol/kinds.h"
 
 namespace horavex {
-
-class Profile;
 
 // Per-kind constants: profile section, window title and the port used when none is saved.
 struct ServerKindInfo {
@@ -17,23 +16,20 @@ struct ServerKindInfo {
 };
 const ServerKindInfo& InfoOf(ServerKind kind);
 
-// The keys "Port" and "StartUp" of one server's section; each key with its default on one line.
-class ServerSettings {
- public:
-  ServerSettings(Profile& profile, ServerKind kind);
+// The keys "Port" and "StartUp" of one server's section, in the order they are written.
+struct ServerSettings {
+  unsigned m_nPort = 0;  // Load starts from the kind's default port; above 65535 no server binds
+  bool m_bStartUp = false;
 
-  // The saved port; a negative value reads as a port above 65535, which no server binds.
-  unsigned Port() const;
-  // Whether the server is enabled, that is started with the program.
-  bool StartUp() const;
-  // Write one key; false when the profile could not be written (LastError() holds the errno).
-  bool WritePort(unsigned port);
-  bool WriteStartUp(bool startUp);
-  int LastError() const;
+  static ServerSettings Load(Profile& profile, ServerKind kind);
+  // False when the profile could not be written (Profile::LastError).
+  bool Save(Profile& profile, ServerKind kind) const;
 
- private:
-  Profile& profile_;
-  const ServerKindInfo& info_;
+  template <class Self, class Visit>
+  static void ForEachKey(Self& s, Visit&& visit) {
+    visit("Port", s.m_nPort);
+    visit("StartUp", s.m_bStartUp);
+  }
 };
 
 }  // namespace horavex

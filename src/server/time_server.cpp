@@ -8,14 +8,16 @@ namespace horavex {
 TimeServer::TimeServer(ServerKind kind, ServerServices services, ServerView& view,
                        std::optional<asio::ip::address_v4> bindAddress)
     : m_nKind(kind),
-      settings_(services.profile, kind),
+      profile_(services.profile),
       executors_(std::move(services.executors)),
       clock_(services.clock),
       view_(view),
       bindAddress_(bindAddress.value_or(asio::ip::address_v4::any())),
-      m_nPort(settings_.Port()),
-      m_bStartUp(settings_.StartUp()),
-      alive_(std::make_shared<TimeServer*>(this)) {}
+      alive_(std::make_shared<TimeServer*>(this)) {
+  const ServerSettings saved = ServerSettings::Load(profile_, kind);
+  m_nPort = saved.m_nPort;
+  m_bStartUp = saved.m_bStartUp;
+}
 
 TimeServer::~TimeServer() {
   if (m_pSocket) m_pSocket->Close();
@@ -58,10 +60,10 @@ void TimeServer::StopServer() {
 }
 
 void TimeServer::Save() {
-  const bool written = settings_.WritePort(m_nPort) && settings_.WriteStartUp(m_bStartUp);
+  const bool written = ServerSettings{m_nPort, m_bStartUp}.Save(profile_, m_nKind);
   // Unlike the profile functions it stands for, a failed write is not passed over: the user
   // would find the old settings at the next start without knowing why.
-  if (!written) ReportError(kSaveFailedText, settings_.LastError());
+  if (!written) ReportError(kSaveFailedText, profile_.LastError());
   StopServer();
   if (m_bStartUp) StartServer();
 }

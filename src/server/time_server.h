@@ -92,7 +92,7 @@ class TimeServer {
   void ShowRequestText();
 
   ServerKind m_nKind;
-  ServerSettings settings_;
+  Profile& profile_;
   Executors executors_;
   Clock& clock_;
   ServerView& view_;

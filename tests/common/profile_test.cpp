@@ -1,208 +1,150 @@
+// The profile and the one settings shape over it, with the client, server and common sections.
 #include "common/profile.h"
 
-#include <fcntl.h>
-#include <linux/capability.h>
+#include <signal.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <climits>
 #include <fstream>
-#include <random>
+#include <functional>
 
 #include <gtest/gtest.h>
 
+#include "client/client_settings.h"
+#include "common/common_settings.h"
+#include "server/server_settings.h"
 #include "support/temp_dir.h"
 
 namespace horavex {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace std::string_literals;
-using testing::ReadFile;
 
-// Truncates and writes in place (same inode), as an editor that does not rename would.
-void Write(const fs::path& file, const std::string& bytes) { std::ofstream(file, std::ios::binary) << bytes; }
-
-class ProfileTest : public ::testing::Test {
- protected:
+struct ProfileTest : ::testing::Test {
+  // Truncates and writes in place (same inode), as an editor that does not rename would.
+  void Write(const std::string& bytes) { std::ofstream(file, std::ios::binary) << bytes; }
   testing::TempDir dir;
   fs::path file = dir.File("horavex.ini");
 };
 
-TEST_F(ProfileTest, IntegersReadLikeTheWindowsProfileButSaturate) {
-  const struct {
-    const char* stored;  // nullptr: the key is absent
-    int expected;
-  } cases[] = {
-      {"12abc", 12},  {"abc", 0},   {"", -7},         {nullptr, -7},    {"-5", -5},
-      {"+7", 7},      {"  42", 42}, {"007", 7},       {"12 34", 12},    {"- 5", 0},
-      {"-", 0},       {"0x1F", 0},  {"2147483647", INT_MAX},            {"2147483648", INT_MAX},
-      {"4294967333", INT_MAX},      {"99999999999999999999999999", INT_MAX},
-      {"-2147483648", INT_MIN},     {"-2147483649", INT_MIN},           {"-99999999999", INT_MIN},
-  };
-  std::string text = "[S]\n";
-  for (std::size_t i = 0; i < std::size(cases); ++i)
-    if (cases[i].stored) text += "K" + std::to_string(i) + "=" + cases[i].stored + "\n";
-  Write(file, text);
-  Profile profile(file);
-  for (std::size_t i = 0; i < std::size(cases); ++i)
-    EXPECT_EQ(profile.GetInt("S", "K" + std::to_string(i), -7), cases[i].expected)
-        << "stored: " << (cases[i].stored ? cases[i].stored : "(absent)");
-}
-
-TEST_F(ProfileTest, NamesCompareWithoutRegardToCaseAndKeepTheirSpelling) {
-  Write(file, "[Common]\ncheckCONNECT=2\n");
-  Profile profile(file);
-  EXPECT_EQ(profile.GetInt("COMMON", "CheckConnect", 0), 2);
-  ASSERT_TRUE(profile.WriteInt("common", "CHECKCONNECT", 1));
-  EXPECT_EQ(profile.GetInt("Common", "checkconnect", 0), 1);
-  EXPECT_EQ(ReadFile(file), "[Common]\ncheckCONNECT=1\n");
-}
-
-TEST_F(ProfileTest, AHandEditBetweenTwoReadsIsSeen) {
-  Write(file, "[S]\nServer=aaa\n");
-  Profile profile(file);
-  EXPECT_EQ(profile.GetString("S", "Server", ""), "aaa");
-  // Same size, inode and modification time: only the recent change of the file gives it away.
-  struct stat before {};
-  ASSERT_EQ(stat(file.c_str(), &before), 0);
-  Write(file, "[S]\nServer=bbb\n");
-  const timespec times[2] = {before.st_atim, before.st_mtim};
-  ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
-  EXPECT_EQ(profile.GetString("S", "Server", ""), "bbb");
-}
-
-TEST_F(ProfileTest, AWriteCreatesTheDirectoryAndKeepsModeAndLinks) {
-  const fs::path nested = dir.Path() / "a" / "b" / "x.ini";
-  Profile created(nested);
-  ASSERT_TRUE(created.WriteInt("S", "K", 1));
-  ASSERT_EQ(chmod(nested.c_str(), 0640), 0);
-  ASSERT_TRUE(created.WriteInt("S", "K", 2));
-  struct stat st {};
-  ASSERT_EQ(stat(nested.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0640u);
-  // A profile kept elsewhere and linked into place stays linked.
-  const fs::path link = dir.File("link.ini");
-  fs::create_symlink(nested, link);
-  ASSERT_TRUE(Profile(link).WriteInt("S", "L", 3));
-  EXPECT_TRUE(fs::is_symlink(link));
-  Profile check(nested);
-  EXPECT_EQ(check.GetInt("S", "K", 0), 2);
-  EXPECT_EQ(check.GetInt("S", "L", 0), 3);
-}
-
-TEST_F(ProfileTest, TextsThatWouldReadBackOtherwiseAreRefused) {
-  Write(file, "[S]\nK=old\n");
-  Profile profile(file);
-  const struct {
-    const char *section, *key, *value;
-  } refused[] = {
-      {"S", "K", "a\nEvil=1"}, {"S", "K", "a\rb"}, {"S", "A=B", "1"}, {"S]x", "K", "1"},
-      {"S", ";K", "1"},        {"S", "[K", "1"},   {"", "K", "1"},    {"S", "", "1"},
-  };
-  for (const auto& r : refused) {
-    EXPECT_FALSE(profile.WriteString(r.section, r.key, r.value)) << r.section << "/" << r.key;
-    EXPECT_EQ(profile.LastError(), EINVAL);
-  }
-  EXPECT_FALSE(profile.WriteString("S", "K", std::string_view("a\0b", 3)));
-  EXPECT_EQ(ReadFile(file), "[S]\nK=old\n");
-  EXPECT_TRUE(profile.WriteString("S", "K", "new"));
-  EXPECT_EQ(profile.LastError(), 0);
-}
-
-// Root writes anywhere: for the test's duration it gives up the capabilities that allow it.
-class ScopedDropDacOverride {
- public:
-  ScopedDropDacOverride() {
-    if (syscall(SYS_capget, &header_, saved_) != 0) return;
-    __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
-    for (int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER})
-      reduced[cap / 32].effective &= ~(1u << (cap % 32));
-    dropped_ = syscall(SYS_capset, &header_, reduced) == 0;
-  }
-  ~ScopedDropDacOverride() {
-    if (dropped_) syscall(SYS_capset, &header_, saved_);
-  }
-  bool dropped_ = false;
-
- private:
-  __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
-  __user_cap_data_struct saved_[2]{};
-};
-
-TEST_F(ProfileTest, AFailedWriteReportsErrnoAndKeepsTheOldFile) {
-  Profile profile(file);
-  ASSERT_TRUE(profile.WriteString("S", "K", "old"));
-  const std::string before = ReadFile(file);
-  ScopedDropDacOverride drop;
-  if (geteuid() == 0 && !drop.dropped_) GTEST_SKIP() << "cannot give up CAP_DAC_OVERRIDE";
-  for (const fs::path& readOnly : {file, dir.Path()}) {
-    ASSERT_EQ(chmod(readOnly.c_str(), 0555), 0);
-    EXPECT_FALSE(profile.WriteString("S", "K", "new"));
-    EXPECT_EQ(profile.LastError(), EACCES);
-    ASSERT_EQ(chmod(readOnly.c_str(), 0755), 0);
-  }
-  EXPECT_EQ(ReadFile(file), before);
-  EXPECT_EQ(profile.GetString("S", "K", ""), "old");
-}
-
-TEST_F(ProfileTest, GarbledFilesReadAsDefaultsAndCanBeWrittenOver) {
-  std::mt19937 random(1234);
-  std::string junk(4096, '\0');
-  for (char& c : junk) c = static_cast<char>(random() & 0xFF);
-  const struct {
-    const char* what;
-    std::string content;
-    int expected;  // of S/K, default 5
-  } cases[] = {
-      {"empty", "", 5},
-      {"binary junk", junk, 5},
-      {"NUL bytes", "[S]\nA=1\0junk\nK=2\n"s, 2},
-      {"10 MB line", std::string(10 << 20, 'x') + "\n[S]\nK=3\n", 3},
-      {"no sections", "K=3\nL=4\n", 5},
-      {"brackets", "[[[[]]]]\n[\n]\n=\n==\n[]\n", 5},
-      {"CRLF", "[S]\r\nK=3\r\n", 3},
-      {"byte order mark", "\xEF\xBB\xBF[S]\nK=4\n", 4},
-      {"comments", "; [S]\n# K=1\n[S]\n;K=2\nK=6\n", 6},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    Write(file, c.content);
+TEST_F(ProfileTest, GarbledTextReadsLikeTheWindowsProfileAndCanBeWrittenOver) {
+  const std::pair<std::string, int> cases[] = {  // the file, and what it gives for S/K with default 5
+      {"[S]\nK=12abc\n", 12}, {"[s]\nk=abc\n", 0}, {"[S]\nK=\n", 5}, {"[S]\nK=  -42\n", -42}, {"[S]\nK=0x1F\n", 0},
+      {"[S]\nK=99999999999999999999\n", INT_MAX}, {"[S]\nK=-2147483649\n", INT_MIN}, {"K=1\n[[[[]]]]\n[\n]\n=\n==\n[]\n", 5},
+      {std::string(10 << 20, 'x') + "\n[S]\nK=3\n", 3}, {std::string("[S]\nA=1\0junk\nK=2\n", 17), 2},
+      {"\xEF\xBB\xBF[S]\r\nK=4\r\n", 4}, {"; [S]\n# K=1\n[S]\n;K=2\nK=6\n", 6}};
+  for (const auto& [content, k] : cases) {
+    Write(content);
     Profile profile(file);
-    EXPECT_EQ(profile.GetInt("S", "K", 5), c.expected);
-    ASSERT_TRUE(profile.WriteInt("S", "New", 9));
-    EXPECT_EQ(Profile(file).GetInt("S", "New", 0), 9);
-    EXPECT_EQ(profile.GetInt("S", "K", 5), c.expected);
+    EXPECT_EQ(profile.GetInt("S", "K", 5), k) << content.substr(0, 30);
+    // Written over: the new key reads back, the old ones stay as they read.
+    EXPECT_EQ(profile.WriteInt("S", "N", 9) ? Profile(file).GetInt("s", "n", 0) * 100LL + profile.GetInt("S", "K", 5) : 0, 900LL + k);
   }
 }
 
-TEST_F(ProfileTest, WhatIsNoRegularFileReadsAsDefaultsAndIsNeverReplaced) {
-  ASSERT_EQ(mkfifo(file.c_str(), 0644), 0);  // a plain open would block on it
-  Profile fifo(file);
-  EXPECT_EQ(fifo.GetInt("S", "K", 5), 5);
-  EXPECT_FALSE(fifo.WriteInt("S", "K", 1));
-  EXPECT_TRUE(fs::is_fifo(file));
-  const fs::path directory = dir.File("d.ini");
-  fs::create_directory(directory);
-  Profile folder(directory);
-  EXPECT_EQ(folder.GetString("S", "K", "x"), "x");
-  EXPECT_FALSE(folder.WriteInt("S", "K", 1));
-  EXPECT_TRUE(fs::is_directory(directory));
+TEST_F(ProfileTest, TextsThatWouldReadBackOtherwiseAreRefusedNamesKeepTheirSpellingAndHandEditsAreSeen) {
+  Write("[Common]\ncheckCONNECT=2\n");
+  Profile profile(file);
+  const std::string refused[][3] = {{"S", "K", "a\nEvil=1"}, {"S", "K", "a\rb"}, {"S", "K", std::string("a\0b", 3)},
+                                    {"S", "A=B", "1"}, {"S]x", "K", "1"}, {"S", ";K", "1"}, {"S", "[K", "1"}, {"", "K", "1"}};
+  for (const auto& r : refused) EXPECT_TRUE(!profile.WriteString(r[0], r[1], r[2]) && profile.LastError() == EINVAL) << r[1];
+  EXPECT_TRUE(profile.WriteString("COMMON", "CheckConnect", "1"));
+  EXPECT_EQ(testing::ReadFile(file), "[Common]\ncheckCONNECT=1\n");
+  // Same size, inode and modification time: only the recent change of the file gives it away.
+  const fs::file_time_type written = fs::last_write_time(file);
+  Write("[Common]\ncheckCONNECT=3\n");
+  fs::last_write_time(file, written);
+  EXPECT_EQ(profile.GetInt("COMMON", "CheckConnect", 0), 3);
 }
 
-TEST(ProfilePathTest, DefaultPathFollowsAnAbsoluteXdgConfigHome) {
-  const char* saved = std::getenv("XDG_CONFIG_HOME");
-  const std::string restore = saved ? saved : "";
-  const fs::path fallback = fs::path(std::getenv("HOME")) / ".config" / "horavex.ini";
-  setenv("XDG_CONFIG_HOME", "/x/y", 1);
-  EXPECT_EQ(Profile::DefaultPath("horavex"), fs::path("/x/y/horavex.ini"));
-  setenv("XDG_CONFIG_HOME", "relative", 1);
-  EXPECT_EQ(Profile::DefaultPath("horavex"), fallback);
-  unsetenv("XDG_CONFIG_HOME");
-  EXPECT_EQ(Profile::DefaultPath("horavex"), fallback);
-  if (saved) setenv("XDG_CONFIG_HOME", restore.c_str(), 1);
+TEST_F(ProfileTest, AWriteKeepsModeAndLinks) {
+  const fs::path link = dir.File("link.ini");
+  Write("[S]\nK=1\n");
+  fs::permissions(file, fs::perms(0640));
+  fs::create_symlink(file, link);  // a profile kept elsewhere and linked into place stays linked
+  ASSERT_TRUE(Profile(link).WriteInt("S", "L", 2));
+  EXPECT_TRUE(fs::is_symlink(link) && fs::status(file).permissions() == fs::perms(0640));
+  EXPECT_EQ(testing::ReadFile(file), "[S]\nK=1\nL=2\n");
+}
+
+TEST_F(ProfileTest, AFileThatCannotBeReadIsNamedReadAsDefaultsAndNeverReplacedAndAMissingDirectoryIsMade) {
+  ASSERT_EQ(mkfifo(file.c_str(), 0644), 0);  // a plain open would block on it
+  fs::create_directory(dir.File("dir.ini"));
+  fs::create_symlink("loop.ini", dir.File("loop.ini"));
+  const std::pair<fs::path, std::string> cases[] = {{file, "geen gewoon bestand"}, {dir.File("dir.ini"), "een map"},
+                                                    {dir.File("loop.ini"), "kring"}, {dir.File("no") / "x.ini", "de map"},
+                                                    {dir.File("new.ini"), ""}};
+  for (const auto& [path, why] : cases) {
+    Profile profile(path);
+    EXPECT_EQ(profile.GetInt("S", "K", 5), 5) << path;
+    const std::string p = profile.ReadProblem();
+    EXPECT_TRUE(why.empty() ? p.empty() : p.find(path.string() + " ") != p.npos && p.find(why) != p.npos) << path << ": " << p;
+    EXPECT_EQ(Profile(path).WriteInt("S", "K", 1), why.empty() || why == "de map") << path;  // a write makes the directory
+  }
+}
+
+// A second copy writing the same profile, killed at a random moment of one of its writes: what
+// this copy wrote meanwhile is all there, and the file is never left half written.
+TEST_F(ProfileTest, ACopyKilledWhileBothWriteLosesNoKeyAndLeavesAWholeFile) {
+  for (int round = 0; round < 12; ++round) {
+    const pid_t child = fork();
+    if (child == 0) {
+      alarm(20);  // ends it should this test end without killing it
+      for (Profile other(file);;) other.WriteString("OTHER", "K" + std::to_string(rand() % 10), std::string(300, 'x') + "-end");
+    }
+    ASSERT_GT(child, 0);
+    Profile mine(file);
+    bool written = true;
+    for (int i = round * 20; i < round * 20 + 20; ++i) written = mine.WriteInt("MINE", "R" + std::to_string(i), i) && written;
+    usleep(5000 + rand() % 40000), kill(child, SIGKILL);  // the other copy now writes alone, likely killed mid-write
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    ASSERT_TRUE(written);
+    for (int i = 0; i < round * 20 + 20; ++i) ASSERT_EQ(Profile(file).GetInt("MINE", "R" + std::to_string(i), -1), i);
+    for (int k = 0; k < 10; ++k) ASSERT_EQ(Profile(file).GetString("OTHER", "K" + std::to_string(k), "").size() % 304, 0u);
+  }
+}
+
+using Copy = std::function<bool(Profile& from, Profile& to)>;
+template <class Settings, class... Kind>
+Copy CopyOf(Kind... k) {
+  return [k...](Profile& from, Profile& to) { return Settings::Load(from, k...).Save(to, k...); };
+}
+
+// Each section read from a stored profile and saved into an empty one: how it reads what is
+// there (a negative port comes back as the unsigned port above 65535 that no server binds), what
+// it takes for what is not, and the order it writes its keys in.
+TEST_F(ProfileTest, EachSettingsSectionReadsWhatIsStoredAndSavesAllItsKeysInOrder) {
+  const std::tuple<std::string, Copy, std::string> cases[] = {
+      {"", CopyOf<ClientSettings>(ClientKind::SntpUdp),
+       "[SNTP CLIENT UDP]\nServer=pool.ntp.org\nPort=123\nInterval=60\nWarnLevel=4\nMaxOffset=0\nStartUp=0\n"},
+      {"[daytime client tcp]\nstartup=2\nPORT=-1\nInterval=7\nWarnLevel=12abc\nMaxOffset=99999999999\nServer=\n"
+       "[TIME CLIENT TCP]\nPort=1\n", CopyOf<ClientSettings>(ClientKind::DaytimeTcp),
+       "[DAYTIME CLIENT TCP]\nServer=\nPort=-1\nInterval=60\nWarnLevel=12\nMaxOffset=2147483647\nStartUp=1\n"},
+      {"[TIME CLIENT UDP]\nInterval=1440\nServer=time.example\n", CopyOf<ClientSettings>(ClientKind::TimeUdp),
+       "[TIME CLIENT UDP]\nServer=time.example\nPort=37\nInterval=1440\nWarnLevel=4\nMaxOffset=0\nStartUp=0\n"},
+      {"", CopyOf<ServerSettings>(ServerKind::DaytimeUdp), "[DAYTIME SERVER UDP]\nPort=13\nStartUp=0\n"},
+      {"[TIME SERVER UDP]\nPort=70000\nStartUp=-1\n", CopyOf<ServerSettings>(ServerKind::TimeUdp),
+       "[TIME SERVER UDP]\nPort=70000\nStartUp=1\n"},
+      {"[COMMON]\nPlaySound_30=/a b.wav\nCheckConnect= 2x\n", CopyOf<CommonSettings>(),
+       "[COMMON]\nCheckConnect=2\nConnection=\nPlaySound_00=\nPlaySound_15=\nPlaySound_30=/a b.wav\nPlaySound_45=\n"}};
+  for (const auto& [stored, copy, saved] : cases) {
+    Write(stored);
+    Profile from(file), to(dir.File("to.ini"));
+    fs::remove(dir.File("to.ini"));
+    ASSERT_TRUE(copy(from, to)) << stored;
+    EXPECT_EQ(testing::ReadFile(dir.File("to.ini")), saved);
+  }
+}
+
+TEST(ClientRulesTest, WarningBoxesByLevelAndADifferenceBeyondThe32BitRange) {
+  // Per level -1 to 5, whether failures 1 to 6 in a row show a box.
+  const char* const shown[] = {"000000", "000000", "100000", "011111", "000011", "111111", "000000"};
+  for (int level = -1; level <= 5; ++level)
+    for (int n = 1; n <= 6; ++n) EXPECT_EQ(ShouldWarn(n, level), shown[level + 1][n - 1] == '1') << level << "/" << n;
+  // A broken server's 1901 against a clock in 2038: the difference does not overflow.
+  EXPECT_EQ(CheckMaxOffset(INT32_MAX, INT32_MIN, 1), INT32_MAX);
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 // A private directory for one test's files: profiles, peer configurations, logs, pid files.
 #pragma once
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
 #include <system_error>
 
 namespace horavex::testing {

@@ -19,6 +19,17 @@ bool IsModemInterface(const InterfaceState& i) {
   return (StartsWith(i.name, "ppp") || StartsWith(i.name, "wwan")) && (i.flags & IFF_UP) != 0;
 }
 
+// The interfaces of this machine (an interface with several addresses is listed more than once).
+std::vector<InterfaceState> ListInterfaces() {
+  std::vector<InterfaceState> list;
+  ifaddrs* all = nullptr;
+  if (getifaddrs(&all) != 0) return list;
+  for (const ifaddrs* i = all; i != nullptr; i = i->ifa_next)
+    if (i->ifa_name) list.push_back({i->ifa_name, i->ifa_flags});
+  freeifaddrs(all);
+  return list;
+}
+
 bool IsPppUp() {
   for (const InterfaceState& i : ListInterfaces())
     if (StartsWith(i.name, "ppp") && (i.flags & IFF_UP) != 0) return true;
@@ -36,6 +47,16 @@ int FailureCode(const ProgramResult& r) {
     case ProgramResult::Outcome::kUnknown: return r.code != 0 ? r.code : EIO;
   }
   return EIO;
+}
+
+// The Dial result of nmcli's "connection up": 0, kErrorNoConnection for a timeout or a failed
+// activation (exit 3 or 4, or killed at its bound), ECANCELED, or another failure's code.
+int DialResultOfNmcli(const ProgramResult& result) {
+  if (result.Succeeded()) return 0;
+  // 3: the activation timed out, 4: it failed; both may go well on a later try.
+  if (result.outcome == ProgramResult::Outcome::kExited && (result.code == 3 || result.code == 4))
+    return kErrorNoConnection;
+  return FailureCode(result);
 }
 
 class LinuxDialupPort final : public DialupPort {
@@ -120,16 +141,6 @@ class LinuxDialupPort final : public DialupPort {
 
 }  // namespace
 
-std::vector<InterfaceState> ListInterfaces() {
-  std::vector<InterfaceState> list;
-  ifaddrs* all = nullptr;
-  if (getifaddrs(&all) != 0) return list;
-  for (const ifaddrs* i = all; i != nullptr; i = i->ifa_next)
-    if (i->ifa_name) list.push_back({i->ifa_name, i->ifa_flags});
-  freeifaddrs(all);
-  return list;
-}
-
 bool ConnectedStateOf(std::span<const InterfaceState> interfaces, unsigned& flags) {
   flags = 0;
   bool connected = false;
@@ -139,14 +150,6 @@ bool ConnectedStateOf(std::span<const InterfaceState> interfaces, unsigned& flag
     if (IsModemInterface(i)) flags |= kConnectionModem;
   }
   return connected;
-}
-
-int DialResultOfNmcli(const ProgramResult& result) {
-  if (result.Succeeded()) return 0;
-  // 3: the activation timed out, 4: it failed; both may go well on a later try.
-  if (result.outcome == ProgramResult::Outcome::kExited && (result.code == 3 || result.code == 4))
-    return kErrorNoConnection;
-  return FailureCode(result);
 }
 
 std::unique_ptr<DialupPort> MakeLinuxDialupPort(LinuxDialupOptions options) {

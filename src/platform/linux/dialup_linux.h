@@ -27,17 +27,11 @@ struct InterfaceState {
   unsigned flags = 0;
 };
 
-// The interfaces of this machine (an interface with several addresses is listed more than once).
-std::vector<InterfaceState> ListInterfaces();
-
 // True when an interface other than loopback is up and running; `flags` gets kConnectionModem
 // when a ppp* or wwan* interface is up.
 bool ConnectedStateOf(std::span<const InterfaceState> interfaces, unsigned& flags);
 
-// The Dial result of nmcli's "connection up": 0, kErrorNoConnection for a timeout or a failed
-// activation (exit 3 or 4, or killed at its bound), ECANCELED, or another failure's code.
-int DialResultOfNmcli(const ProgramResult& result);
-
+// The Linux port with the waits given; MakeSystemDialupPort gives it with the defaults.
 std::unique_ptr<DialupPort> MakeLinuxDialupPort(LinuxDialupOptions options);
 
 }  // namespace horavex

@@ -1,13 +1,12 @@
 // A dial-up port that always reports a network, a modem one included, so that every connection
 // mode lets the request through: for a single request asked for by hand, where testing or
-// dialling a connection would only get in the way.
-#pragma once
-
+// dialling a connection would only get in the way, and for systems without a port of their own.
 #include "platform/dialup_port.h"
 
 namespace horavex {
+namespace {
 
-class ConnectedPort final : public DialupPort {
+class ConnectedDialupPort final : public DialupPort {
  public:
   bool GetConnectedState(unsigned& flags) override {
     flags = kConnectionModem;
@@ -20,5 +19,9 @@ class ConnectedPort final : public DialupPort {
   void HangUp(DialHandle) override {}
   void Pause(std::chrono::milliseconds) override {}
 };
+
+}  // namespace
+
+std::unique_ptr<DialupPort> MakeConnectedDialupPort() { return std::make_unique<ConnectedDialupPort>(); }
 
 }  // namespace horavex

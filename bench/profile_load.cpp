@@ -1,0 +1,59 @@
+// How long a start takes to read its settings from a very large profile: the five clients' and
+// the four servers' sections, read from a 20 MB file once just after it was written (a file
+// that may still change unseen) and once after it has aged.
+//   profile_load [MEGABYTES]
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "client/client_settings.h"
+#include "common/profile.h"
+#include "server/server_settings.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using namespace horavex;
+using Ms = std::chrono::duration<double, std::milli>;
+
+void WriteProfile(const std::filesystem::path& file, std::size_t bytes) {
+  std::ofstream out(file, std::ios::binary);
+  out << "[SNTP CLIENT UDP]\nServer=127.0.0.1\nStartUp=1\n[TIME SERVER UDP]\nPort=3737\nStartUp=1\n";
+  for (std::size_t n = 0, written = 0; written < bytes; ++n) {
+    const std::string section = "[FILLER " + std::to_string(n) + "]\nKey=" + std::string(200, 'x') + "\n";
+    out << section;
+    written += section.size();
+  }
+}
+
+// Milliseconds to load all nine sections through one profile object, as a start does.
+double LoadNine(const std::filesystem::path& file) {
+  const auto start = std::chrono::steady_clock::now();
+  Profile profile(file);
+  unsigned sum = 0;
+  for (int k = 0; k < kClientKindCount; ++k) sum += ClientSettings::Load(profile, static_cast<ClientKind>(k)).m_nPort;
+  for (int k = 0; k < kServerKindCount; ++k) sum += ServerSettings::Load(profile, static_cast<ServerKind>(k)).m_nPort;
+  const double ms = Ms(std::chrono::steady_clock::now() - start).count();
+  if (sum == 0) std::puts("no ports?");
+  return ms;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 20;
+  horavex::testing::TempDir dir;
+  const std::filesystem::path file = dir.File("horavex.ini");
+  WriteProfile(file, megabytes << 20);
+  std::printf("profile %zu MB, nine sections loaded\n", megabytes);
+  std::printf("  just written: %8.1f ms\n", LoadNine(file));
+  // An hour old: the file's stamp alone tells whether it changed.
+  const timespec old[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
+  utimensat(AT_FDCWD, file.c_str(), old, 0);
+  std::printf("  aged:         %8.1f ms\n", LoadNine(file));
+}

@@ -1,0 +1,86 @@
+// The one shape of a settings struct: it names each key of its section once, in the order the
+// keys are written, bound to a field whose initial value is the key's default.
+//
+//   struct S {
+//     int m_nLevel = 4;
+//     std::string m_strName;
+//     template <class Self, class Visit> static void ForEachKey(Self& s, Visit&& visit) {
+//       visit("Name", s.m_strName);
+//       visit("Level", s.m_nLevel);
+//     }
+//   };
+//
+// Fields are int, unsigned (stored as the int of the same bits, so a negative port reads back as
+// one above 65535), bool (stored 0 or 1, any other number reads as true) and std::string; an int
+// may be kept in another unit than it is stored in (StoredAs).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/profile.h"
+
+namespace horavex {
+
+// An int field stored as something else, for instance a list index stored as the value it stands for.
+struct StoredAs {
+  int (*toStored)(int field);
+  int (*fromStored)(int stored);
+};
+
+namespace section_detail {
+
+class Reader {
+ public:
+  explicit Reader(const SectionValues& values) : values_(values) {}
+  void operator()(std::string_view key, std::string& field) const { Set(values_.String(key), field); }
+  void operator()(std::string_view key, int& field) const { Set(values_.Int(key), field); }
+  void operator()(std::string_view key, unsigned& field) const {
+    if (const auto v = values_.Int(key)) field = static_cast<unsigned>(*v);
+  }
+  void operator()(std::string_view key, bool& field) const {
+    if (const auto v = values_.Int(key)) field = *v != 0;
+  }
+  void operator()(std::string_view key, int& field, StoredAs as) const {
+    if (const auto v = values_.Int(key)) field = as.fromStored(*v);
+  }
+
+ private:
+  template <class T>
+  static void Set(const std::optional<T>& value, T& field) {
+    if (value) field = *value;
+  }
+  const SectionValues& values_;
+};
+
+class Writer {
+ public:
+  void operator()(std::string_view key, const std::string& field) { entries.push_back({std::string(key), field}); }
+  void operator()(std::string_view key, const int& field) { (*this)(key, std::to_string(field)); }
+  void operator()(std::string_view key, const unsigned& field) { (*this)(key, static_cast<int>(field)); }
+  void operator()(std::string_view key, const bool& field) { (*this)(key, field ? 1 : 0); }
+  void operator()(std::string_view key, const int& field, StoredAs as) { (*this)(key, as.toStored(field)); }
+  std::vector<ProfileEntry> entries;
+};
+
+}  // namespace section_detail
+
+// Fills the fields whose keys `section` holds; the others keep their values, the defaults.
+template <class Settings>
+void LoadSection(Profile& profile, std::string_view section, Settings& settings) {
+  const SectionValues values = profile.ReadSection(section);
+  Settings::ForEachKey(settings, section_detail::Reader(values));
+}
+
+// Writes every key, in order, in one replacement of the file; false when it could not be
+// written (Profile::LastError).
+template <class Settings>
+bool SaveSection(Profile& profile, std::string_view section, const Settings& settings) {
+  section_detail::Writer writer;
+  Settings::ForEachKey(settings, writer);
+  return profile.WriteSection(section, writer.entries);
+}
+
+}  // namespace horavex

@@ -1,0 +1,142 @@
+#include <linux/capability.h>
+#include <net/if.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "platform/clock.h"
+#include "platform/linux/dialup_linux.h"
+#include "support/temp_dir.h"
+
+namespace horavex {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(ClockTest, ValidTimesAreThoseASystemTimeAllows) {
+  const std::pair<const char*, bool> cases[] = {
+      {"2024-02-29 23:59:59.999", true}, {"2023-02-29", false}, {"2000-02-29", true}, {"1900-02-29", false},
+      {"2024-00-01", false}, {"2024-04-31", false}, {"2024-01-00", false}, {"2024-01-01 24", false}, {"2024-01-01 0:60", false},
+      {"2024-01-01 0:0:60", false}, {"2024-01-01 0:0:0.1000", false}, {"1601-01-01", true}, {"1600-12-31", false},
+      {"30827-12-31", true}, {"30828-01-01", false}};  // month 13: the refusal below
+  for (const auto& [text, valid] : cases) {
+    SystemTime t{};
+    std::sscanf(text, "%hu-%hu-%hu %hu:%hu:%hu.%hu", &t.wYear, &t.wMonth, &t.wDay, &t.wHour, &t.wMinute, &t.wSecond,
+                &t.wMilliseconds);
+    EXPECT_EQ(IsValidSystemTime(t), valid) << text;
+  }
+}
+
+// Sets the real clock to the time just read (month 13 when `invalid`) in a child that first gives
+// up CAP_SYS_TIME (root by becoming nobody) and sets nothing unless the right is surely gone: the
+// errno of the set, or a number above 200 when it was not tried.
+int SetInAChildWithoutTheRight(bool invalid) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    if ((geteuid() == 0 && setresuid(65534, 65534, 65534) != 0) || syscall(SYS_capget, &header, data) != 0) _exit(201);
+    const auto& word = data[CAP_SYS_TIME / 32];
+    if (((word.effective | word.permitted) & (1u << (CAP_SYS_TIME % 32))) != 0) _exit(202);
+    auto clock = MakeSystemClock();
+    SystemTime t = clock->GetSystemTime();
+    t.wMonth = invalid ? 13 : t.wMonth;
+    _exit(clock->SetSystemTime(t));
+  }
+  int status = 0;
+  return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : 200;
+}
+
+TEST(ClockTest, WithoutTheRightASetIsRefusedAndAnInvalidTimeNeverReachesTheKernel) {
+  EXPECT_EQ(SetInAChildWithoutTheRight(false), EPERM);
+  EXPECT_EQ(SetInAChildWithoutTheRight(true), EINVAL);  // the kernel would say EPERM too
+}
+
+TEST(DialupTest, OnlyARunningInterfaceOtherThanLoopbackConnects) {
+  constexpr unsigned kUp = IFF_UP | IFF_RUNNING;
+  const std::tuple<std::vector<InterfaceState>, bool, unsigned> cases[] = {
+      {{{"lo", kUp | IFF_LOOPBACK}}, false, 0},     {{{"lo", kUp | IFF_LOOPBACK}, {"eth0", kUp}}, true, 0},
+      {{{"eth0", IFF_UP}}, false, 0},                {{{"ppp0", kUp}}, true, kConnectionModem},
+      {{{"ppp0", IFF_UP}}, false, kConnectionModem}, {{{"wwan0", kUp}, {"eth0", kUp}}, true, kConnectionModem},
+      {{{"ppp0", 0}, {"eth0", kUp}}, true, 0}};
+  for (const auto& [interfaces, connected, modem] : cases) {
+    unsigned flags = 99;
+    EXPECT_EQ(ConnectedStateOf(interfaces, flags), connected) << interfaces.back().name;
+    EXPECT_EQ(flags, modem) << interfaces.back().name;
+  }
+}
+
+// Stand-ins for nmcli, pon and poff: scripts in a directory that is all of PATH while the object
+// lives, so no real program of that name is reached. Each appends its name and arguments, one a
+// line, to the file "calls" there, then runs `then` there.
+struct FakeCommands {
+  FakeCommands() { setenv("PATH", dir.Path().c_str(), 1); }
+  ~FakeCommands() { setenv("PATH", savedPath.c_str(), 1); }
+  void Add(const std::string& name, const std::string& then = "exit 0") {
+    std::ofstream(dir.File(name)) << "#!/bin/sh\ncd " << dir.Path() << "\nprintf '%s\\n' \"${0##*/}\" \"$@\" >> calls\n" << then;
+    std::filesystem::permissions(dir.File(name), std::filesystem::perms(0755));
+  }
+  testing::TempDir dir;
+  std::string savedPath = std::getenv("PATH");
+};
+
+// Whether the process is gone (or only a zombie that nobody here has to reap).
+bool IsGone(const std::string& pid) {
+  for (int i = 0; i < 200; ++i, std::this_thread::sleep_for(10ms))
+    if (std::string s; !std::getline(std::ifstream("/proc/" + pid + "/stat"), s) || s.find(") Z ") != s.npos) return true;
+  return false;
+}
+
+// Dials as from an Asio thread, which blocks every signal, and hangs up what it got.
+TEST(DialupTest, DialResultsAndTheCommandsRunForThem) {
+  const std::string name = "x; touch injected $(touch injected) `touch injected`\n";
+  const std::string up = "nmcli\n--wait\n1\nconnection\nup\nid\n" + name;
+  const struct {
+    const char *nmcli, *pon;  // nullptr: not there (pon: nor poff)
+    int expected;
+    std::string calls;
+    bool cancel = false;  // 100 ms into the dial
+  } cases[] = {{"exit 0", nullptr, 0, up + "nmcli\nconnection\ndown\nid\n" + name}, {"exit 3", nullptr, kErrorNoConnection, up},
+               {"exit 4", nullptr, kErrorNoConnection, up}, {"exit 10", nullptr, 10, up},
+               {"kill -KILL $$", nullptr, 128 + SIGKILL, up},
+               {"kill -TERM $$; exit 0", nullptr, 128 + SIGTERM, up},  // the program does not inherit the block
+               {"/bin/sleep 30 & echo $! > sleeper; wait", nullptr, kErrorNoConnection, up},  // killed at its bound
+               {"exec /bin/sleep 30", nullptr, ECANCELED, up, true},  // then later dials and pauses end at once
+               {nullptr, "exit 0", kErrorNoConnection, "pon\n" + name + "poff\n" + name},  // no ppp interface comes up
+               {nullptr, "exit 2", 2, "pon\n" + name}, {nullptr, nullptr, ENOENT, ""}};
+  sigset_t all, old;
+  sigfillset(&all);
+  pthread_sigmask(SIG_BLOCK, &all, &old);
+  const auto start = std::chrono::steady_clock::now();
+  for (const auto& c : cases) {
+    FakeCommands commands;
+    if (c.nmcli) commands.Add("nmcli", c.nmcli);
+    if (c.pon) commands.Add("pon", c.pon), commands.Add("poff");
+    auto port = MakeLinuxDialupPort(
+        {.nmcliWait = 1s, .commandSlack = 300ms, .pppUpWait = 300ms, .commandLimit = 2s, .pollStep = 20ms});
+    std::thread canceller([&] { c.cancel ? std::this_thread::sleep_for(100ms), port->Cancel() : void(); });
+    DialHandle handle = 0;
+    const int result = port->Dial(name.substr(0, name.size() - 1), handle);
+    canceller.join();
+    EXPECT_TRUE(!c.cancel || (port->Pause(30s), port->Dial("again", handle) == ECANCELED)) << "cancelled for good";
+    port->HangUp(result == 0 ? handle : 12345);  // a handle never dialled runs nothing
+    EXPECT_EQ(result, c.expected) << (c.nmcli ? c.nmcli : c.pon ? c.pon : "nothing");
+    EXPECT_EQ(testing::ReadFile(commands.dir.File("calls")), c.calls) << (c.nmcli ? c.nmcli : c.pon ? c.pon : "nothing");
+    std::string pid;
+    EXPECT_TRUE(!(std::ifstream(commands.dir.File("sleeper")) >> pid) || IsGone(pid)) << "what it started is killed";
+  }
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 15s);
+  EXPECT_FALSE(std::filesystem::exists("injected"));
+}
+
+}  // namespace
+}  // namespace horavex
