@@ -51,6 +51,8 @@ struct Row {
   const char* expected;  // the helper's completions, then the mock's SetTime calls
 };
 
+void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
+
 class TimedatedOutcomeTest : public TimedatedTest, public ::testing::WithParamInterface<Row> {};
 
 TEST_P(TimedatedOutcomeTest, EachOutcomeIsReportedOnce) {
