@@ -23,3 +23,7 @@ add_library(simpleini INTERFACE)
 target_include_directories(simpleini SYSTEM INTERFACE ${SIMPLEINI_INCLUDE_DIR})
 # Narrow strings only: the profile is read and written as UTF-8 bytes.
 target_compile_definitions(simpleini INTERFACE SI_NO_CONVERSION)
+
+# GIO's GDBus, for asking systemd-timedated to set the clock; no GTK.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(GIO REQUIRED IMPORTED_TARGET gio-2.0)

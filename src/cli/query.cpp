@@ -134,7 +134,7 @@ std::string FormatAnswerReport(ClientKind kind, const AnswerArea& answer, const 
                   static_cast<long long>(outcome.calendarSeconds - localSeconds));
   }
   out += line;
-  if (clockWasSet) out += "Klok ingesteld.\n";
+  if (clockWasSet) out += outcome.clockSetBy.empty() ? "Klok ingesteld.\n" : "Klok ingesteld via " + outcome.clockSetBy + ".\n";
   return out + IsoUtc(utc, outcome.milliseconds) + "\n";
 }
 

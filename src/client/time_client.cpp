@@ -19,6 +19,7 @@
 #include "platform/clock.h"
 #include "protocol/calendar.h"
 #include "protocol/window_texts.h"
+#include "platform/clock_async.h"
 
 namespace horavex {
 namespace {
@@ -159,19 +160,33 @@ asio::awaitable<std::optional<TimeClient::Failure>> TimeClient::Exchange(std::sh
   if (const std::int32_t d =
           CheckMaxOffset(m_services.clock.Time(), decoded->calendarSeconds, m_settings.m_nMaxOffsetIndex))
     co_return Failure{kTooFar, d};
-  co_return SetClock(decoded->utc, decoded->milliseconds);
+  co_return co_await SetClock(decoded->utc, decoded->milliseconds, alive);
 }
 
-std::optional<TimeClient::Failure> TimeClient::SetClock(const std::tm& utc, std::int32_t milliseconds) {
+asio::awaitable<std::optional<TimeClient::Failure>> TimeClient::SetClock(const std::tm& utc, std::int32_t milliseconds,
+                                                                        std::shared_ptr<bool> alive) {
   Clock& clock = m_services.clock;
-  if (const int error = clock.SetSystemTime(ApplyDecodedTime(clock.GetSystemTime(), utc, milliseconds)); error != 0)
-    return Failure{kCannotSet, error};
+  const SystemTime readAt = clock.GetSystemTime();
+  const ClockSetting setting{ApplyDecodedTime(readAt, utc, milliseconds), readAt};
+  // The set may wait for a person to authorise it: the logic thread goes on meanwhile.
+  const ClockSetResult set = co_await AsyncSetClock(clock, setting, asio::use_awaitable);
+  if (!*alive) co_return std::nullopt;
+  switch (set.error) {
+    case 0: break;
+    case EBUSY: co_return Failure{"De automatische tijdsynchronisatie van het systeem staat aan:\r\nzet die eerst uit", EBUSY};
+    case ETIMEDOUT:
+      co_return Failure{"Kon de TIJD niet instellen: geen antwoord op tijd\r\n(het systeem kan het later nog doen)",
+                        ETIMEDOUT};
+    case EALREADY: co_return Failure{"Kon de TIJD niet instellen:\r\neen eerdere instelling wacht nog", EALREADY};
+    default: co_return Failure{kCannotSet, set.error};
+  }
   m_outcome.clockSet = true;
+  m_outcome.clockSetBy = SetWayName(set.way);
   m_nFailures = 0;
   m_tLastSync = clock.Time();
   ++m_nSyncCount;
   m_view.SetMessages("Oke\r\nTijd is ingesteld...");
-  return std::nullopt;
+  co_return std::nullopt;
 }
 
 asio::awaitable<void> TimeClient::ReportError(std::string text, std::int32_t number) {

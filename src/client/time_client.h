@@ -42,6 +42,7 @@ struct RequestOutcome {
   std::int32_t calendarSeconds = 0;
   std::int32_t milliseconds = -1;     // -1: the answer carries no fraction
   bool clockSet = false;
+  std::string clockSetBy;             // which way set the clock (SetWayName); empty when not set
   std::string failure;                // the failure text; empty on success
   std::int32_t number = 0;            // the failure's number
 };
@@ -110,7 +111,8 @@ class TimeClient {
   asio::awaitable<void> Synchro(std::shared_ptr<bool> alive);
   asio::awaitable<bool> MayConnect(std::shared_ptr<bool> alive);
   asio::awaitable<std::optional<Failure>> Exchange(std::shared_ptr<bool> alive);
-  std::optional<Failure> SetClock(const std::tm& utc, std::int32_t milliseconds);
+  asio::awaitable<std::optional<Failure>> SetClock(const std::tm& utc, std::int32_t milliseconds,
+                                                   std::shared_ptr<bool> alive);
   asio::awaitable<void> ReportError(std::string text, std::int32_t number);
   asio::awaitable<void> Finish(std::shared_ptr<bool> alive);
   void EndRequest();

@@ -20,4 +20,23 @@ bool IsValidSystemTime(const SystemTime& t) {
   return t.wHour < 24 && t.wMinute < 60 && t.wSecond < 60 && t.wMilliseconds < 1000;
 }
 
+std::chrono::microseconds ClockSetting::Correction() const {
+  const auto millis = [](const SystemTime& t) { return UnixFromSystemTime(t) * 1000 + t.wMilliseconds; };
+  return std::chrono::milliseconds(millis(target) - millis(readAt));
+}
+
+const char* SetWayName(SetWay way) {
+  switch (way) {
+    case SetWay::kDirect: return "clock_settime";
+    case SetWay::kTimedated: return "systemd-timedated";
+    case SetWay::kNone: break;
+  }
+  return "";
+}
+
+void Clock::SetSystemTimeAsync(const ClockSetting& setting, std::function<void(ClockSetResult)> done) {
+  const int error = SetSystemTime(setting.target);
+  done({error, error == 0 ? SetWay::kDirect : SetWay::kNone});
+}
+
 }  // namespace horavex

@@ -29,7 +29,7 @@ class ReadOnlyClock final : public Clock {
 
 }  // namespace
 
-std::unique_ptr<Clock> MakeSystemClock() { return std::make_unique<ReadOnlyClock>(); }
+std::unique_ptr<Clock> MakeSystemClock(std::chrono::milliseconds) { return std::make_unique<ReadOnlyClock>(); }
 
 std::unique_ptr<DialupPort> MakeSystemDialupPort() { return MakeConnectedDialupPort(); }
 

@@ -1,0 +1,103 @@
+// The system clock's second way, systemd-timedated's SetTime: against dbusmock's timedated on a
+// private bus that the mock script starts, in processes whose CAP_SYS_TIME is dropped so that the
+// direct way fails. The real clock is never set: the helper refuses to run while it could, and
+// the mock's SetTime sets nothing.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "support/scripted_server.h"
+#include "support/temp_dir.h"
+
+namespace horavex::testing {
+namespace {
+
+std::string Output(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
+    pclose(pipe);
+  }
+  return out;
+}
+
+class TimedatedTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::system("/usr/bin/python3 -c 'import dbusmock' 2>/dev/null && command -v dbus-daemon >/dev/null") != 0)
+      GTEST_SKIP() << "needs python3-dbusmock and dbus-daemon";
+    if (geteuid() == 0 && access("/usr/sbin/capsh", X_OK) != 0)
+      GTEST_SKIP() << "capsh (libcap2-bin) is needed to drop CAP_SYS_TIME";
+  }
+  // The output of `command`, run without CAP_SYS_TIME against the mock in `scenario`, then the
+  // SetTime calls the mock received.
+  static std::string UnderMock(const std::string& scenario, std::string command) {
+    // Root holds CAP_SYS_TIME: drop it, or the first way would set the real clock.
+    if (geteuid() == 0) command = "/usr/sbin/capsh --drop=cap_sys_time -- -c \"" + command + "\"";
+    return Output(std::string("/usr/bin/python3 '") + HORAVEX_TIMEDATED_MOCK + "' " + scenario + " " + command);
+  }
+};
+
+struct Row {
+  const char* name;
+  const char* scenario;  // timedated_mock.py's
+  const char* args;      // the helper's: WAIT_MS CORRECTION_MS [...]
+  const char* expected;  // the helper's completions, then the mock's SetTime calls
+};
+
+void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
+
+class TimedatedOutcomeTest : public TimedatedTest, public ::testing::WithParamInterface<Row> {};
+
+TEST_P(TimedatedOutcomeTest, EachOutcomeIsReportedOnce) {
+  const Row& row = GetParam();
+  EXPECT_EQ(UnderMock(row.scenario, std::string("'") + HORAVEX_TIMEDATED_HELPER + "' " + row.args), row.expected);
+}
+
+// What the mock received for a correction of 2.5 s.
+#define ASKED "SetTime 2500 relative=True interactive=True\n"
+const Row kRows[] = {
+    {"Granted", "accept", "5000 2500", "errno 0 via systemd-timedated\n" ASKED},
+    {"GrantedBackwards", "accept", "5000 -1250",
+     "errno 0 via systemd-timedated\nSetTime -1250 relative=True interactive=True\n"},
+    {"AutomaticSyncOn", "autosync", "5000 2500", "errno 16 via -\n" ASKED},
+    {"NotAuthorized", "notauthorized", "5000 2500", "errno 13 via -\n" ASKED},
+    {"AccessDenied", "accessdenied", "5000 2500", "errno 13 via -\n" ASKED},
+    // The answer comes after the wait: one timeout, a second set meanwhile asks nothing, and the
+    // late answer is not reported.
+    {"AnswerAfterTheWait", "late", "300 2500 --again 2000",
+     "errno 110 via -\nerrno 114 via -\n" ASKED},
+    {"NoTimedated", "notimedated", "5000 2500", "errno 1 via -\n"},
+    {"NoBus", "nobus", "5000 2500", "errno 1 via -\n"},
+    {"InvalidTimeAsksNobody", "accept", "5000 2500 --invalid", "errno 22 via -\n"},
+};
+INSTANTIATE_TEST_SUITE_P(Outcomes, TimedatedOutcomeTest, ::testing::ValuesIn(kRows),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+// horavex-query --set from end to end: the way or the refusal it reports, and timedated asked
+// for the very correction the request measured.
+TEST_F(TimedatedTest, QueryAsksForTheCorrectionItMeasured) {
+  for (const auto& [scenario, line] : {std::pair{"accept", "Klok ingesteld via systemd-timedated."},
+                                       {"autosync", "van het systeem staat aan:\nzet die eerst uit [ERROR: 16]"}}) {
+    ScriptedServer server(Script::Answer(Transport::Udp, SntpAnswer(std::time(nullptr) + 3, 250)));
+    TempDir dir;
+    const std::string out = UnderMock(scenario, std::string(HORAVEX_QUERY_PATH) + " --profile " +
+                                                    dir.File("horavex.ini").string() + " --set sntp 127.0.0.1 " +
+                                                    std::to_string(server.Port()) + " 2>&1");
+    EXPECT_NE(out.find(line), std::string::npos) << out;
+    double measured = 0;
+    long long asked = 0;
+    ASSERT_EQ(std::sscanf(out.c_str() + out.find("Verschil met lokale klok:"), "Verschil met lokale klok: %lf", &measured), 1);
+    ASSERT_EQ(std::sscanf(out.c_str() + out.find("SetTime "), "SetTime %lld", &asked), 1) << out;
+    EXPECT_NEAR(static_cast<double>(asked), measured * 1000, 1.0) << out;
+  }
+}
+
+}  // namespace
+}  // namespace horavex::testing
