@@ -65,8 +65,10 @@ bool IsModemConnected(DialupPort& port);
 // failed.
 bool DialConnection(DialupPort& port, const std::string& name, DialHandle& handle);
 
-// Runs ManageDialup on a thread of its own, one call at a time in the order asked, so that a
-// slow dial never blocks the logic thread. The state lives on that thread.
+// Runs ManageDialup one call at a time in the order asked: a call that may wait (a modem test, a
+// dial, a hang-up) on a thread of its own, so that a slow dial never blocks the logic thread; a
+// network test, and a hang-up with nothing held, on the logic thread, where they cost no thread
+// switch. Call it from the logic thread only.
 class DialupService {
  public:
   // Completions run on `logic`.
@@ -78,8 +80,8 @@ class DialupService {
   DialupService(const DialupService&) = delete;
   DialupService& operator=(const DialupService&) = delete;
 
-  // Runs `request` on the dial-up thread and completes with void(bool) on the logic executor,
-  // in the order asked, whatever executor the token carries.
+  // Runs `request` and completes with void(bool) on the logic executor, never before this
+  // returns, in the order asked, whatever executor the token carries.
   template <typename Token>
   auto Manage(DialupRequest request, Token&& token) {
     return asio::async_initiate<Token, void(bool)>(
@@ -104,7 +106,7 @@ class DialupService {
 
   asio::any_io_executor logic_;
   struct Impl;
-  std::unique_ptr<Impl> impl_;
+  std::shared_ptr<Impl> impl_;  // shared with what the dial-up thread posts back
 };
 
 }  // namespace horavex
