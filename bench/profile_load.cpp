@@ -36,8 +36,8 @@ double LoadNine(const std::filesystem::path& file) {
   const auto start = std::chrono::steady_clock::now();
   Profile profile(file);
   unsigned sum = 0;
-  for (int k = 0; k < kClientKindCount; ++k) sum += ClientSettings::Load(profile, static_cast<ClientKind>(k)).m_nPort;
-  for (int k = 0; k < kServerKindCount; ++k) sum += ServerSettings::Load(profile, static_cast<ServerKind>(k)).m_nPort;
+  for (const ClientKind kind : kClientKinds) sum += ClientSettings::Load(profile, kind).m_nPort;
+  for (const ServerKind kind : kServerKinds) sum += ServerSettings::Load(profile, kind).m_nPort;
   const double ms = Ms(std::chrono::steady_clock::now() - start).count();
   if (sum == 0) std::puts("no ports?");
   return ms;

@@ -18,7 +18,7 @@
 
 #include "common/profile.h"
 #include "platform/clock.h"
-#include "protocol/time_formats.h"
+#include "protocol/wire_formats.h"
 #include "server/time_server.h"
 #include "support/loopback_probe.h"
 

@@ -1,7 +1,7 @@
 #include "app/dashboard.h"
 
 #include "client/client_settings.h"
-#include "protocol/time_formats.h"
+#include "protocol/window_texts.h"
 
 namespace horavex {
 

@@ -15,12 +15,6 @@
 
 namespace horavex {
 
-// Every kind, in kind order: the dashboard's order.
-inline constexpr std::array<ServerKind, kServerKindCount> kServerKinds{
-    ServerKind::TimeTcp, ServerKind::TimeUdp, ServerKind::DaytimeTcp, ServerKind::DaytimeUdp};
-inline constexpr std::array<ClientKind, kClientKindCount> kClientKinds{
-    ClientKind::TimeTcp, ClientKind::TimeUdp, ClientKind::DaytimeTcp, ClientKind::DaytimeUdp, ClientKind::SntpUdp};
-
 // Which client last synchronised the clock, and when (local time, HH:MM:SS).
 struct LastSyncTexts {
   std::string m_szLastSyncBy = "...";

@@ -15,6 +15,7 @@
 #include "common/profile.h"
 #include "platform/clock.h"
 #include "platform/simulated_clock.h"
+#include "protocol/window_texts.h"
 #include "server/time_server.h"
 
 namespace horavex {

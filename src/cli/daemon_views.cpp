@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <ctime>
 
-#include "protocol/time_formats.h"
+#include "protocol/window_texts.h"
 
 namespace horavex {
 namespace {

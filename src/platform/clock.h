@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-#include "protocol/time_formats.h"
+#include "protocol/calendar.h"
 
 namespace horavex {
 

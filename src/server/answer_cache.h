@@ -7,7 +7,7 @@
 #include <span>
 
 #include "protocol/kinds.h"
-#include "protocol/time_formats.h"
+#include "protocol/wire_formats.h"
 
 namespace horavex {
 
