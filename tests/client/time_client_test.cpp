@@ -313,9 +313,6 @@ TEST_F(ClientTest, SchedulingAndStatusTexts) {
   View view;
   ASSERT_TRUE(profile_.WriteInt("SNTP CLIENT UDP", "Interval", 1440));
   ASSERT_TRUE(profile_.WriteInt("TIME CLIENT UDP", "Interval", 7));  // not in the list: 60 minutes
-  const ClientSettings d = ClientSettings::Load(profile_, kDayUdp);  // an empty section: the defaults
-  EXPECT_EQ(std::tie(d.m_nWarnLevel, d.m_nMaxOffsetIndex, d.m_nPort, d.m_strServer, d.m_bStartUp, d.m_nIntervalIndex),
-            std::make_tuple(4, 0, 13u, std::string(kDefaultServer), false, 5));
   auto client = MakeClient(kSntpUdp, 1, view);
   const std::string before = client->GetStatusText();
   EXPECT_TRUE(client->StartClient());
