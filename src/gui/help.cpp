@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include <wx/html/helpctrl.h>
+#include <wx/log.h>
 #include <wx/sysopt.h>
 
 namespace horavex {
@@ -10,7 +11,11 @@ namespace {
 
 class HtmlHelpViewer final : public HelpViewer {
  public:
-  bool Load(const std::filesystem::path& book) { return controller_.AddBook(wxFileName(book.string())); }
+  // The help says nothing of its own troubles (a book without contents, a missing page): no message box.
+  bool Load(const std::filesystem::path& book) {
+    wxLogNull quiet;
+    return controller_.AddBook(wxFileName(book.string()));
+  }
 
   std::intptr_t Show(void* owner, std::string_view page) override {
     if (owner != owner_) {
@@ -20,6 +25,7 @@ class HtmlHelpViewer final : public HelpViewer {
       controller_.SetParentWindow(static_cast<wxWindow*>(owner));
       owner_ = owner;
     }
+    wxLogNull quiet;
     if (!controller_.Display(wxString::FromUTF8(page.data(), page.size()))) return 0;
     return reinterpret_cast<std::intptr_t>(controller_.GetFrame());
   }
