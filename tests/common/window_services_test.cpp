@@ -19,6 +19,8 @@ struct AlphaCase {
   std::optional<int> alpha;
 };
 
+void PrintTo(const AlphaCase& row, std::ostream* out) { *out << row.name; }
+
 class TransparencyTest : public ::testing::TestWithParam<AlphaCase> {};
 
 TEST_P(TransparencyTest, OnlyOneTo254MakeATranslucentWindow) {
