@@ -11,7 +11,6 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/tglbtn.h>
-#include <wx/xrc/xmlres.h>
 
 #include "common/profile.h"
 #include "gui/event_pump.h"
@@ -39,12 +38,8 @@ class ServerWindowTest : public ::testing::Test {
                                  asio::ip::address_v4::loopback());
     ASSERT_TRUE(window_->Create(nullptr));
   }
-  void TearDown() override {
-    InstallHelpLauncher(nullptr);
-    delete window_;
-  }
-  template <class T>
-  T* Control(const char* name) { return dynamic_cast<T*>(window_->FindWindow(name)); }
+  void TearDown() override { InstallHelpLauncher(nullptr), delete window_; }
+  template <class T> T* Control(const char* name) { return dynamic_cast<T*>(window_->FindWindow(name)); }
   void Send(wxWindow* control, wxEventType type) {
     wxCommandEvent event(type, control->GetId());
     event.SetEventObject(control);
@@ -83,14 +78,11 @@ TEST_F(ServerWindowTest, EnabledRunsUnsavedAndSaveWritesAndIsDisabledAgain) {
 TEST_F(ServerWindowTest, ATimeRequestOverLoopbackReachesTheRequestAndMessagesFields) {
   Open(1);
   testing::Peer client(testing::Peer::Type::Tcp, port_);
-  ASSERT_TRUE(client.Valid());
   const auto answer = client.Receive(2s, 1);
-  ASSERT_FALSE(answer.empty());
-  ASSERT_EQ(answer[0].size(), 4u);
+  ASSERT_EQ(answer.empty() ? 0 : answer[0].size(), 4u);
   const std::uint32_t seconds = answer[0][0] << 24 | answer[0][1] << 16 | answer[0][2] << 8 | answer[0][3];
   EXPECT_EQ(seconds, kStart / 1000 + 2'208'988'800);
-  auto* requests = Control<wxTextCtrl>("IDC_REQUESTS");
-  EXPECT_TRUE(RunEventsUntil([&] { return requests->GetValue() == "1"; }, 3s));
+  EXPECT_TRUE(RunEventsUntil([&] { return Control<wxTextCtrl>("IDC_REQUESTS")->GetValue() == "1"; }, 3s));
   EXPECT_NE(Control<wxStaticText>("IDC_MESSAGES")->GetLabel().Find("127.0.0.1"), wxNOT_FOUND);
 }
 
@@ -98,7 +90,6 @@ TEST_F(ServerWindowTest, HelpOpensThePageOwnedByTheWindowOrNothingWithoutABook) 
   Open(0);
   InstallHelpLauncher(std::make_unique<HelpLauncher>(HtmlHelpViewerMaker(dir_.File("missing.hhp"))));
   EXPECT_EQ(ShowHelpTopic(window_, kServerHelpTopic, 0, 0), 0);
-  EXPECT_EQ(InstalledHelpLauncher()->GetState(), HelpLauncher::State::kFailed);
 
   std::ofstream(dir_.File("book.hhp")) << "[OPTIONS]\nTitle=Horavex\nDefault topic=main.html\n\n[FILES]\nserver.html\n";
   std::ofstream(dir_.File("server.html")) << "<html><head><title>Server</title></head><body>Poort</body></html>";
