@@ -44,8 +44,8 @@ void PaintTiled(wxWindow& window) {
 // Push buttons keep the theme's text, as the platform the windows were drawn for did: a disabled
 // button has to look disabled.
 bool KeepsThemeColours(wxWindow* child) {
-  return !child->IsEnabled() || wxDynamicCast(child, wxAnyButton) || wxDynamicCast(child, wxTextCtrl) || wxDynamicCast(child, wxSpinCtrl) || wxDynamicCast(child, wxListBox) ||
-         wxDynamicCast(child, wxListCtrl) || wxDynamicCast(child, wxChoice);
+  return !child->IsEnabled() || dynamic_cast<wxAnyButton*>(child) || dynamic_cast<wxTextCtrl*>(child) || dynamic_cast<wxSpinCtrl*>(child) || dynamic_cast<wxListBox*>(child) ||
+         dynamic_cast<wxListCtrl*>(child) || dynamic_cast<wxChoice*>(child);
 }
 
 // GTK's spin buttons put two wide buttons beside the entry; in the few dialog units a port's
@@ -66,7 +66,7 @@ void ApplyTheme(wxTopLevelWindow& window, std::initializer_list<wxWindow*> theme
   window.SetBackgroundStyle(wxBG_STYLE_PAINT);
   window.Bind(wxEVT_PAINT, [&window](wxPaintEvent&) { PaintTiled(window); });
   for (wxWindow* child : window.GetChildren()) {
-    if (auto* spin = wxDynamicCast(child, wxSpinCtrl)) SpinStyle::Compact(*spin);
+    if (auto* spin = dynamic_cast<wxSpinCtrl*>(child)) SpinStyle::Compact(*spin);
     if (KeepsThemeColours(child) || std::find(themeColours.begin(), themeColours.end(), child) != themeColours.end())
       continue;
     child->SetForegroundColour(kThemeText);
