@@ -8,6 +8,8 @@
 #include <wx/choice.h>
 #include <wx/listbox.h>
 #include <wx/listctrl.h>
+#include <wx/panel.h>
+#include <wx/settings.h>
 #include <wx/spinctrl.h>
 #include <wx/textctrl.h>
 #include <wx/toplevel.h>
@@ -67,8 +69,10 @@ void ApplyTheme(wxTopLevelWindow& window, std::initializer_list<wxWindow*> theme
   window.Bind(wxEVT_PAINT, [&window](wxPaintEvent&) { PaintTiled(window); });
   for (wxWindow* child : window.GetChildren()) {
     if (auto* spin = dynamic_cast<wxSpinCtrl*>(child)) SpinStyle::Compact(*spin);
-    if (KeepsThemeColours(child) || std::find(themeColours.begin(), themeColours.end(), child) != themeColours.end())
-      continue;
+    const bool named = std::find(themeColours.begin(), themeColours.end(), child) != themeColours.end();
+    // GTK draws a panel over its parent's background: one that keeps the theme's colours needs its own.
+    if (named && dynamic_cast<wxPanel*>(child)) child->SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
+    if (named || KeepsThemeColours(child)) continue;
     child->SetForegroundColour(kThemeText);
   }
   // A modeless window lives as long as its owner: the close box only hides it.
