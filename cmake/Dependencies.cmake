@@ -27,3 +27,12 @@ target_compile_definitions(simpleini INTERFACE SI_NO_CONVERSION)
 # GIO's GDBus, for asking systemd-timedated to set the clock; no GTK.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(GIO REQUIRED IMPORTED_TARGET gio-2.0)
+
+# wxWidgets 3.2 on GTK 3, for the windows only: the logic never includes it.
+find_package(wxWidgets 3.2 REQUIRED COMPONENTS xrc html core base)
+find_program(wxWidgets_wxrc_EXECUTABLE wxrc REQUIRED)
+add_library(wx INTERFACE)
+target_include_directories(wx SYSTEM INTERFACE ${wxWidgets_INCLUDE_DIRS})
+target_compile_definitions(wx INTERFACE ${wxWidgets_DEFINITIONS})
+target_compile_options(wx INTERFACE ${wxWidgets_CXX_FLAGS})
+target_link_libraries(wx INTERFACE ${wxWidgets_LIBRARIES})

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Builds Horavex and starts it.
-#   scripts/run.sh [horavex-query|horavexd] [ARGS...]   (default: horavex-query; no arguments: its help)
+#   scripts/run.sh [horavex-query|horavexd|horavex] [ARGS...]   (default: horavex-query; no arguments: its help)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh build
 scripts/build.sh build/release -DHORAVEX_TESTS=OFF -DHORAVEX_BENCH=OFF
 program=horavex-query
-case "${1:-}" in horavex-query|horavexd) program=$1; shift ;; esac
+case "${1:-}" in horavex-query|horavexd|horavex) program=$1; shift ;; esac
 [ $# -eq 0 ] && [ "$program" = horavex-query ] && set -- --help
-exec "build/release/src/cli/$program" "$@"
+dir=cli
+[ "$program" = horavex ] && dir=gui
+exec "build/release/src/$dir/$program" "$@"

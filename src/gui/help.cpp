@@ -1,0 +1,67 @@
+#include "gui/help.h"
+
+#include <system_error>
+
+#include <wx/html/helpctrl.h>
+#include <wx/log.h>
+#include <wx/sysopt.h>
+
+namespace horavex {
+namespace {
+
+class HtmlHelpViewer final : public HelpViewer {
+ public:
+  // The help says nothing of its own troubles (a book without contents, a missing page): no message box.
+  bool Load(const std::filesystem::path& book) {
+    wxLogNull quiet;
+    return controller_.AddBook(wxFileName(book.string()));
+  }
+
+  std::intptr_t Show(void* owner, std::string_view page) override {
+    if (owner != owner_) {
+      // The help window belongs to the window that asked: one made for another owner is closed
+      // so that the next Display makes it anew, the book kept loaded.
+      controller_.Quit();
+      controller_.SetParentWindow(static_cast<wxWindow*>(owner));
+      owner_ = owner;
+    }
+    wxLogNull quiet;
+    if (!controller_.Display(wxString::FromUTF8(page.data(), page.size()))) return 0;
+    return reinterpret_cast<std::intptr_t>(controller_.GetFrame());
+  }
+
+ private:
+  wxHtmlHelpController controller_;
+  void* owner_ = nullptr;
+};
+
+std::unique_ptr<HelpLauncher>& Installed() {
+  static std::unique_ptr<HelpLauncher> launcher;
+  return launcher;
+}
+
+}  // namespace
+
+HelpLauncher::ViewerMaker HtmlHelpViewerMaker(std::filesystem::path book) {
+  return [book = std::move(book)]() -> std::unique_ptr<HelpViewer> {
+    std::error_code error;
+    if (book.empty() || !std::filesystem::is_regular_file(book, error)) return nullptr;
+    // Without this wx asks the desktop's MIME database for each page's type and, finding none
+    // on a bare system, shows the pages as their HTML source.
+    wxSystemOptions::SetOption("filesys.no-mimetypesmanager", 1);
+    auto viewer = std::make_unique<HtmlHelpViewer>();
+    if (!viewer->Load(book)) return nullptr;
+    return viewer;
+  };
+}
+
+void InstallHelpLauncher(std::unique_ptr<HelpLauncher> launcher) { Installed() = std::move(launcher); }
+
+HelpLauncher* InstalledHelpLauncher() { return Installed().get(); }
+
+std::intptr_t ShowHelpTopic(wxWindow* owner, std::string_view topic, unsigned command, std::uintptr_t data) {
+  HelpLauncher* launcher = InstalledHelpLauncher();
+  return launcher ? launcher->ShowHelpTopic(owner, topic, command, data) : 0;
+}
+
+}  // namespace horavex

@@ -1,0 +1,93 @@
+#include "gui/theme.h"
+
+#include <algorithm>
+
+#include <wx/anybutton.h>
+#include <wx/bmpbndl.h>
+#include <wx/dcbuffer.h>
+#include <wx/choice.h>
+#include <wx/listbox.h>
+#include <wx/listctrl.h>
+#include <wx/panel.h>
+#include <wx/settings.h>
+#include <wx/spinctrl.h>
+#include <wx/textctrl.h>
+#include <wx/toplevel.h>
+
+#include "gui/resources.h"
+
+namespace horavex {
+namespace {
+
+// Bitmap 146, read once; an invalid bitmap when the artwork is missing (plain background then).
+const wxBitmap& BackgroundTile() {
+  static const wxBitmap tile = [] {
+    const auto path = FindDataFile("art/background.svg");
+    const wxSize size(544, 243);
+    if (path.empty()) return wxBitmap();
+    return wxBitmapBundle::FromSVGFile(path.string(), size).GetBitmap(size);
+  }();
+  return tile;
+}
+
+void PaintTiled(wxWindow& window) {
+  wxAutoBufferedPaintDC dc(&window);
+  const wxBitmap& tile = BackgroundTile();
+  const wxSize area = window.GetClientSize();
+  if (!tile.IsOk()) {
+    dc.SetBackground(window.GetBackgroundColour());
+    dc.Clear();
+    return;
+  }
+  for (int y = 0; y < area.y; y += tile.GetHeight())
+    for (int x = 0; x < area.x; x += tile.GetWidth()) dc.DrawBitmap(tile, x, y);
+}
+
+// Push buttons keep the theme's text, as the platform the windows were drawn for did: a disabled
+// button has to look disabled.
+bool KeepsThemeColours(wxWindow* child) {
+  return !child->IsEnabled() || dynamic_cast<wxAnyButton*>(child) || dynamic_cast<wxTextCtrl*>(child) || dynamic_cast<wxSpinCtrl*>(child) || dynamic_cast<wxListBox*>(child) ||
+         dynamic_cast<wxListCtrl*>(child) || dynamic_cast<wxChoice*>(child);
+}
+
+// GTK's spin buttons put two wide buttons beside the entry; in the few dialog units a port's
+// edit and its arrows had there is then no room for the digits. wx styles a widget with CSS only
+// from inside its classes.
+struct SpinStyle : wxSpinCtrl {
+  static void Compact(wxSpinCtrl& spin) {
+    void (wxWindow::*apply)(const char*) = &SpinStyle::GTKApplyCssStyle;
+    (spin.*apply)("spinbutton button { min-width: 0; padding: 0 2px; } spinbutton entry { min-width: 0; }");
+  }
+};
+
+}  // namespace
+
+wxFont TemplateFont() { return wxFont(wxFontInfo(8).Family(wxFONTFAMILY_SWISS)); }
+
+void ApplyTheme(wxTopLevelWindow& window, std::initializer_list<wxWindow*> themeColours) {
+  window.SetBackgroundStyle(wxBG_STYLE_PAINT);
+  window.Bind(wxEVT_PAINT, [&window](wxPaintEvent&) { PaintTiled(window); });
+  for (wxWindow* child : window.GetChildren()) {
+    if (auto* spin = dynamic_cast<wxSpinCtrl*>(child)) SpinStyle::Compact(*spin);
+    const bool named = std::find(themeColours.begin(), themeColours.end(), child) != themeColours.end();
+    // GTK draws a panel over its parent's background: one that keeps the theme's colours needs its own.
+    if (named && dynamic_cast<wxPanel*>(child)) child->SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
+    if (named || KeepsThemeColours(child)) continue;
+    child->SetForegroundColour(kThemeText);
+  }
+  // A modeless window lives as long as its owner: the close box only hides it.
+  window.Bind(wxEVT_CLOSE_WINDOW, [&window](wxCloseEvent& event) {
+    if (!event.CanVeto()) return event.Skip();
+    event.Veto();
+    window.Hide();
+  });
+}
+
+void BindHelpKey(wxTopLevelWindow& window, std::function<void()> onHelp) {
+  window.Bind(wxEVT_CHAR_HOOK, [onHelp = std::move(onHelp)](wxKeyEvent& event) {
+    if (event.GetKeyCode() == WXK_F1 && event.GetModifiers() == wxMOD_NONE) onHelp();
+    else event.Skip();
+  });
+}
+
+}  // namespace horavex

@@ -1,0 +1,31 @@
+// The look every window of the program shares: the template font, the background tiled from the
+// program's pattern (bitmap 146), dark blue text on what shows the tile, hiding instead of
+// closing, and F1 for the window's help topic.
+#pragma once
+
+#include <functional>
+#include <initializer_list>
+
+#include <wx/colour.h>
+#include <wx/font.h>
+
+class wxTopLevelWindow;
+class wxWindow;
+
+namespace horavex {
+
+// The text colour of controls that show the tile.
+inline const wxColour kThemeText(0, 0, 200);
+
+// 8 point sans: the size the dialog-unit layouts were drawn for.
+wxFont TemplateFont();
+
+// Tiles the background, colours the text of every child except those in `themeColours` (and
+// edits, spin controls and lists, which keep the theme's colours), and hides the window instead
+// of closing it. Call once the children exist.
+void ApplyTheme(wxTopLevelWindow& window, std::initializer_list<wxWindow*> themeColours);
+
+// F1 anywhere in `window` calls `onHelp`.
+void BindHelpKey(wxTopLevelWindow& window, std::function<void()> onHelp);
+
+}  // namespace horavex

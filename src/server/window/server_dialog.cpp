@@ -1,0 +1,103 @@
+#include "server/window/server_dialog.h"
+
+#include <algorithm>
+
+#include <wx/button.h>
+#include <wx/spinctrl.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+#include <wx/tglbtn.h>
+#include <wx/xrc/xmlres.h>
+
+#include "common/help_launcher.h"
+#include "common/transparency.h"
+#include "gui/help.h"
+#include "gui/templates.h"
+#include "gui/theme.h"
+#include "gui/window_alpha.h"
+
+namespace horavex {
+namespace {
+
+// The template's size in dialog units.
+constexpr int kTemplateWidth = 301;
+constexpr int kTemplateHeight = 68;
+
+// GTK ends lines with \n alone; the logic's texts end them as the profile's platform did.
+wxString ToLabel(const std::string& text) {
+  std::string lines = text;
+  lines.erase(std::remove(lines.begin(), lines.end(), '\r'), lines.end());
+  return wxString::FromUTF8(lines);
+}
+
+}  // namespace
+
+CTimeServerDlg::CTimeServerDlg(ServerKind kind, ServerServices services,
+                               std::optional<asio::ip::address_v4> bindAddress)
+    : m_nKind(kind), profile_(services.profile), server_(kind, std::move(services), *this, bindAddress) {}
+
+bool CTimeServerDlg::Create(wxWindow* parent) {
+  if (!LoadTemplate(*this, parent, "IDD_TIME_SERVER")) return false;
+  m_spinPort = XRCCTRL(*this, "IDC_PORT", wxSpinCtrl);
+  m_btnEnabled = XRCCTRL(*this, "IDC_ENABLED", wxToggleButton);
+  m_editRequests = XRCCTRL(*this, "IDC_REQUESTS", wxTextCtrl);
+  m_txtMessages = XRCCTRL(*this, "IDC_MESSAGES", wxStaticText);
+  m_btnSave = XRCCTRL(*this, "wxID_OK", wxButton);
+  // XRC sizes the window before it sets the template font; the font's dialog units decide.
+  SetClientSize(ConvertDialogToPixels(wxSize(kTemplateWidth, kTemplateHeight)));
+  ApplyTheme(*this, {FindWindow("IDC_MESSAGES_FIELD"), m_txtMessages});
+  BindHelpKey(*this, [this] { OnHelpButton(); });
+  m_spinPort->Bind(wxEVT_SPINCTRL, [this](wxSpinEvent&) { OnPortChanged(); });
+  m_spinPort->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { OnPortChanged(); });
+  m_btnEnabled->Bind(wxEVT_TOGGLEBUTTON, [this](wxCommandEvent&) { OnEnabledClicked(); });
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnHelpButton(); }, wxID_HELP);
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnOK(); }, wxID_OK);
+  OnInitDialog();
+  return true;
+}
+
+void CTimeServerDlg::OnInitDialog() {
+  ApplyTransparency(profile_, kServerWindowSection, *this);
+  // Filling the port edit reports a change; m_bInitialized keeps it from enabling the save button.
+  m_spinPort->SetRange(0, 65535);
+  m_spinPort->SetValue(static_cast<int>(std::min(server_.Port(), 65535u)));
+  m_btnEnabled->SetValue(server_.StartUp());
+  const std::string_view title = InfoOf(m_nKind).title;
+  SetTitle(wxString::FromUTF8(title.data(), title.size()));
+  m_bInitialized = true;
+  server_.StartIfEnabled();
+}
+
+void CTimeServerDlg::OnPortChanged() {
+  if (m_bInitialized) m_btnSave->Enable();
+}
+
+void CTimeServerDlg::OnEnabledClicked() {
+  UpdateData();
+  server_.SetEnabled(m_btnEnabled->GetValue());
+  OnPortChanged();
+}
+
+void CTimeServerDlg::OnOK() {
+  UpdateData();
+  m_btnSave->Disable();
+  server_.Save();
+}
+
+void CTimeServerDlg::OnHelpButton() { ShowHelpTopic(this, kServerHelpTopic, 0, 0); }
+
+void CTimeServerDlg::UpdateData() { server_.SetPort(static_cast<unsigned>(m_spinPort->GetValue())); }
+
+void CTimeServerDlg::ShowRequestLog(const std::string& text) { ShowMessage(text); }
+
+void CTimeServerDlg::ShowError(const std::string& text) { ShowMessage(text); }
+
+void CTimeServerDlg::SetRequestText(const std::string& text) {
+  if (m_editRequests) m_editRequests->ChangeValue(wxString::FromUTF8(text));
+}
+
+void CTimeServerDlg::ShowMessage(const std::string& text) {
+  if (m_txtMessages) m_txtMessages->SetLabel(ToLabel(text));
+}
+
+}  // namespace horavex
