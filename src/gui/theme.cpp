@@ -6,6 +6,7 @@
 #include <wx/bmpbndl.h>
 #include <wx/dcbuffer.h>
 #include <wx/choice.h>
+#include <wx/combo.h>
 #include <wx/listbox.h>
 #include <wx/listctrl.h>
 #include <wx/panel.h>
@@ -47,18 +48,24 @@ void PaintTiled(wxWindow& window) {
 // button has to look disabled.
 bool KeepsThemeColours(wxWindow* child) {
   return !child->IsEnabled() || dynamic_cast<wxAnyButton*>(child) || dynamic_cast<wxTextCtrl*>(child) || dynamic_cast<wxSpinCtrl*>(child) || dynamic_cast<wxListBox*>(child) ||
-         dynamic_cast<wxListCtrl*>(child) || dynamic_cast<wxChoice*>(child);
+         dynamic_cast<wxListCtrl*>(child) || dynamic_cast<wxChoice*>(child) ||
+         dynamic_cast<wxComboCtrl*>(child);
 }
 
-// GTK's spin buttons put two wide buttons beside the entry; in the few dialog units a port's
-// edit and its arrows had there is then no room for the digits. wx styles a widget with CSS only
-// from inside its classes.
-struct SpinStyle : wxSpinCtrl {
-  static void Compact(wxSpinCtrl& spin) {
-    void (wxWindow::*apply)(const char*) = &SpinStyle::GTKApplyCssStyle;
-    (spin.*apply)("spinbutton button { min-width: 0; padding: 0 2px; } spinbutton entry { min-width: 0; }");
+// GTK's spin buttons put two wide buttons beside the entry: in the few dialog units a port's
+// edit and its arrows had there is then no room for the digits. wx styles a widget with CSS only from inside its classes.
+struct Css : wxWindow {
+  static void Apply(wxWindow& window, const char* css) {
+    void (wxWindow::*apply)(const char*) = &Css::GTKApplyCssStyle;
+    (window.*apply)(css);
   }
 };
+
+void Compact(wxWindow& child) {
+  if (dynamic_cast<wxSpinCtrl*>(&child))
+    Css::Apply(child, "spinbutton button { min-width: 0; min-height: 0; padding: 0 2px; } "
+                      "spinbutton entry { min-width: 0; min-height: 0; }");
+}
 
 }  // namespace
 
@@ -68,7 +75,7 @@ void ApplyTheme(wxTopLevelWindow& window, std::initializer_list<wxWindow*> theme
   window.SetBackgroundStyle(wxBG_STYLE_PAINT);
   window.Bind(wxEVT_PAINT, [&window](wxPaintEvent&) { PaintTiled(window); });
   for (wxWindow* child : window.GetChildren()) {
-    if (auto* spin = dynamic_cast<wxSpinCtrl*>(child)) SpinStyle::Compact(*spin);
+    Compact(*child);
     const bool named = std::find(themeColours.begin(), themeColours.end(), child) != themeColours.end();
     // GTK draws a panel over its parent's background: one that keeps the theme's colours needs its own.
     if (named && dynamic_cast<wxPanel*>(child)) child->SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
@@ -81,6 +88,12 @@ void ApplyTheme(wxTopLevelWindow& window, std::initializer_list<wxWindow*> theme
     event.Veto();
     window.Hide();
   });
+}
+
+wxString LogicText(const std::string& text) {
+  std::string lines = text;
+  lines.erase(std::remove(lines.begin(), lines.end(), '\r'), lines.end());
+  return wxString::FromUTF8(lines);
 }
 
 void BindHelpKey(wxTopLevelWindow& window, std::function<void()> onHelp) {
