@@ -144,6 +144,7 @@ TEST_F(ClientWindowTest, AFailureWarnsModallyAndASecondRequestIsRefusedMeanwhile
   ASSERT_TRUE(WaitForStatus("Aanvraag gereed"));
   EXPECT_TRUE(window_->IsEnabled());
   EXPECT_EQ(window_->WarningBox(), nullptr);
+  EXPECT_EQ(InfoShown(), "Geen informatie aanwezig");  // nothing was received
 }
 
 }  // namespace
