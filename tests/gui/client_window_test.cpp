@@ -14,6 +14,7 @@
 #include "common/profile.h"
 #include "gui/event_pump.h"
 #include "gui/gui_runtime.h"
+#include "gui/help.h"
 #include "platform/simulated_clock.h"
 #include "support/fake_dialup_port.h"
 #include "support/scripted_server.h"
@@ -36,7 +37,7 @@ class ClientWindowTest : public ::testing::Test {
     window_ = new CTimeClientDlg(kind, {executors_, profile_, clock_, dialup_});
     ASSERT_TRUE(window_->Create(nullptr));
   }
-  void TearDown() override { delete window_; }
+  void TearDown() override { InstallHelpLauncher(nullptr), delete window_; }
   template <class T> T* Control(const char* name) { return dynamic_cast<T*>(window_->FindWindow(name)); }
   wxString Value(const char* name) {
     if (auto* edit = Control<wxTextCtrl>(name)) return edit->GetValue();
@@ -145,6 +146,18 @@ TEST_F(ClientWindowTest, AFailureWarnsModallyAndASecondRequestIsRefusedMeanwhile
   EXPECT_TRUE(window_->IsEnabled());
   EXPECT_EQ(window_->WarningBox(), nullptr);
   EXPECT_EQ(InfoShown(), "Geen informatie aanwezig");  // nothing was received
+}
+
+TEST_F(ClientWindowTest, HelpOpenedFromTheInformationWindowOutlivesIt) {
+  std::ofstream(dir_.File("book.hhp")) << "[OPTIONS]\nTitle=Horavex\n\n[FILES]\nclient.html\nclientinfo.html\n";
+  for (const char* page : {"client.html", "clientinfo.html"}) std::ofstream(dir_.File(page)) << "<html><body>Info</body></html>";
+  InstallHelpLauncher(std::make_unique<HelpLauncher>(HtmlHelpViewerMaker(dir_.File("book.hhp"))));
+  Open(ClientKind::TimeTcp, 1, 0);
+  auto* info = ShowClientInfo(window_, profile_, ClientKind::TimeTcp, window_->Client().Answer());
+  EXPECT_EQ(reinterpret_cast<wxWindow*>(ShowHelpTopic(info, kClientInfoHelpTopic, 0, 0))->GetParent(), info);
+  info->Close();
+  RunEventsUntil([] { return false; }, 100ms);  // the window goes, and its help window with it
+  EXPECT_NE(ShowHelpTopic(window_, kClientHelpTopic, 0, 0), 0);
 }
 
 }  // namespace
