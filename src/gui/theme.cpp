@@ -48,24 +48,19 @@ void PaintTiled(wxWindow& window) {
 // button has to look disabled.
 bool KeepsThemeColours(wxWindow* child) {
   return !child->IsEnabled() || dynamic_cast<wxAnyButton*>(child) || dynamic_cast<wxTextCtrl*>(child) || dynamic_cast<wxSpinCtrl*>(child) || dynamic_cast<wxListBox*>(child) ||
-         dynamic_cast<wxListCtrl*>(child) || dynamic_cast<wxChoice*>(child) ||
-         dynamic_cast<wxComboCtrl*>(child);
+         dynamic_cast<wxListCtrl*>(child) || dynamic_cast<wxChoice*>(child) || dynamic_cast<wxComboCtrl*>(child);
 }
 
-// GTK's spin buttons put two wide buttons beside the entry: in the few dialog units a port's
-// edit and its arrows had there is then no room for the digits. wx styles a widget with CSS only from inside its classes.
-struct Css : wxWindow {
-  static void Apply(wxWindow& window, const char* css) {
-    void (wxWindow::*apply)(const char*) = &Css::GTKApplyCssStyle;
-    (window.*apply)(css);
+// GTK's spin buttons put two wide buttons beside the entry, and an entry as tall as a finger: in
+// the few dialog units a port's edit and its arrows had there is then no room for the digits. wx
+// styles a widget with CSS only from inside its classes.
+struct SpinStyle : wxSpinCtrl {
+  static void Compact(wxSpinCtrl& spin) {
+    void (wxWindow::*apply)(const char*) = &SpinStyle::GTKApplyCssStyle;
+    (spin.*apply)("spinbutton button { min-width: 0; min-height: 0; padding: 0 2px; } "
+                  "spinbutton entry { min-width: 0; min-height: 0; }");
   }
 };
-
-void Compact(wxWindow& child) {
-  if (dynamic_cast<wxSpinCtrl*>(&child))
-    Css::Apply(child, "spinbutton button { min-width: 0; min-height: 0; padding: 0 2px; } "
-                      "spinbutton entry { min-width: 0; min-height: 0; }");
-}
 
 }  // namespace
 
@@ -75,7 +70,7 @@ void ApplyTheme(wxTopLevelWindow& window, std::initializer_list<wxWindow*> theme
   window.SetBackgroundStyle(wxBG_STYLE_PAINT);
   window.Bind(wxEVT_PAINT, [&window](wxPaintEvent&) { PaintTiled(window); });
   for (wxWindow* child : window.GetChildren()) {
-    Compact(*child);
+    if (auto* spin = dynamic_cast<wxSpinCtrl*>(child)) SpinStyle::Compact(*spin);
     const bool named = std::find(themeColours.begin(), themeColours.end(), child) != themeColours.end();
     // GTK draws a panel over its parent's background: one that keeps the theme's colours needs its own.
     if (named && dynamic_cast<wxPanel*>(child)) child->SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
