@@ -51,14 +51,14 @@ bool KeepsThemeColours(wxWindow* child) {
          dynamic_cast<wxListCtrl*>(child) || dynamic_cast<wxChoice*>(child) || dynamic_cast<wxComboCtrl*>(child);
 }
 
-// GTK's spin buttons put two wide buttons beside the entry, and an entry as tall as a finger: in
-// the few dialog units a port's edit and its arrows had there is then no room for the digits. wx
-// styles a widget with CSS only from inside its classes.
+// GTK's spin buttons put two wide buttons beside a padded entry as tall as a finger: in the few
+// dialog units a port's edit and its arrows had there is then no room for the digits, and GTK
+// asserts at every layout below its minimum. wx styles a widget with CSS only from inside its classes.
 struct SpinStyle : wxSpinCtrl {
   static void Compact(wxSpinCtrl& spin) {
     void (wxWindow::*apply)(const char*) = &SpinStyle::GTKApplyCssStyle;
     (spin.*apply)("spinbutton button { min-width: 0; min-height: 0; padding: 0 2px; } "
-                  "spinbutton entry { min-width: 0; min-height: 0; }");
+                  "spinbutton entry { min-width: 0; min-height: 0; padding-left: 2px; padding-right: 2px; }");
   }
 };
 
