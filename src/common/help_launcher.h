@@ -13,6 +13,8 @@ namespace horavex {
 
 // The topics of the windows: the help file, two colons, the page inside it.
 inline constexpr std::string_view kServerHelpTopic = "Horavex.chm::server.html";
+inline constexpr std::string_view kClientHelpTopic = "Horavex.chm::client.html";
+inline constexpr std::string_view kClientInfoHelpTopic = "Horavex.chm::clientinfo.html";
 
 // The page part of a topic ("server.html" of "Horavex.chm::server.html"); the whole text when it
 // names no file.

@@ -6,6 +6,7 @@
 #include <wx/bmpbndl.h>
 #include <wx/dcbuffer.h>
 #include <wx/choice.h>
+#include <wx/combo.h>
 #include <wx/listbox.h>
 #include <wx/listctrl.h>
 #include <wx/panel.h>
@@ -47,16 +48,17 @@ void PaintTiled(wxWindow& window) {
 // button has to look disabled.
 bool KeepsThemeColours(wxWindow* child) {
   return !child->IsEnabled() || dynamic_cast<wxAnyButton*>(child) || dynamic_cast<wxTextCtrl*>(child) || dynamic_cast<wxSpinCtrl*>(child) || dynamic_cast<wxListBox*>(child) ||
-         dynamic_cast<wxListCtrl*>(child) || dynamic_cast<wxChoice*>(child);
+         dynamic_cast<wxListCtrl*>(child) || dynamic_cast<wxChoice*>(child) || dynamic_cast<wxComboCtrl*>(child);
 }
 
-// GTK's spin buttons put two wide buttons beside the entry; in the few dialog units a port's
-// edit and its arrows had there is then no room for the digits. wx styles a widget with CSS only
-// from inside its classes.
+// GTK's spin buttons put two wide buttons beside a padded entry as tall as a finger: in the few
+// dialog units a port's edit and its arrows had there is then no room for the digits, and GTK
+// asserts at every layout below its minimum. wx styles a widget with CSS only from inside its classes.
 struct SpinStyle : wxSpinCtrl {
   static void Compact(wxSpinCtrl& spin) {
     void (wxWindow::*apply)(const char*) = &SpinStyle::GTKApplyCssStyle;
-    (spin.*apply)("spinbutton button { min-width: 0; padding: 0 2px; } spinbutton entry { min-width: 0; }");
+    (spin.*apply)("spinbutton button { min-width: 0; min-height: 0; padding: 0 2px; } "
+                  "spinbutton entry { min-width: 0; min-height: 0; padding-left: 2px; padding-right: 2px; }");
   }
 };
 
@@ -81,6 +83,12 @@ void ApplyTheme(wxTopLevelWindow& window, std::initializer_list<wxWindow*> theme
     event.Veto();
     window.Hide();
   });
+}
+
+wxString LogicText(const std::string& text) {
+  std::string lines = text;
+  lines.erase(std::remove(lines.begin(), lines.end(), '\r'), lines.end());
+  return wxString::FromUTF8(lines);
 }
 
 void BindHelpKey(wxTopLevelWindow& window, std::function<void()> onHelp) {

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <initializer_list>
+#include <string>
 
 #include <wx/colour.h>
 #include <wx/font.h>
@@ -24,6 +25,9 @@ wxFont TemplateFont();
 // edits, spin controls and lists, which keep the theme's colours), and hides the window instead
 // of closing it. Call once the children exist.
 void ApplyTheme(wxTopLevelWindow& window, std::initializer_list<wxWindow*> themeColours);
+
+// A text of the logic as a label: the logic ends lines with CR LF, GTK with LF alone.
+wxString LogicText(const std::string& text);
 
 // F1 anywhere in `window` calls `onHelp`.
 void BindHelpKey(wxTopLevelWindow& window, std::function<void()> onHelp);

@@ -12,6 +12,7 @@
 #include "common/help_launcher.h"
 #include "common/transparency.h"
 #include "gui/help.h"
+#include "gui/port_spin.h"
 #include "gui/templates.h"
 #include "gui/theme.h"
 #include "gui/window_alpha.h"
@@ -23,13 +24,6 @@ namespace {
 constexpr int kTemplateWidth = 301;
 constexpr int kTemplateHeight = 68;
 
-// GTK ends lines with \n alone; the logic's texts end them as the profile's platform did.
-wxString ToLabel(const std::string& text) {
-  std::string lines = text;
-  lines.erase(std::remove(lines.begin(), lines.end(), '\r'), lines.end());
-  return wxString::FromUTF8(lines);
-}
-
 }  // namespace
 
 CTimeServerDlg::CTimeServerDlg(ServerKind kind, ServerServices services,
@@ -38,7 +32,7 @@ CTimeServerDlg::CTimeServerDlg(ServerKind kind, ServerServices services,
 
 bool CTimeServerDlg::Create(wxWindow* parent) {
   if (!LoadTemplate(*this, parent, "IDD_TIME_SERVER")) return false;
-  m_spinPort = XRCCTRL(*this, "IDC_PORT", wxSpinCtrl);
+  m_spinPort = PlacePortSpin(*this, "IDC_PORT");
   m_btnEnabled = XRCCTRL(*this, "IDC_ENABLED", wxToggleButton);
   m_editRequests = XRCCTRL(*this, "IDC_REQUESTS", wxTextCtrl);
   m_txtMessages = XRCCTRL(*this, "IDC_MESSAGES", wxStaticText);
@@ -97,7 +91,7 @@ void CTimeServerDlg::SetRequestText(const std::string& text) {
 }
 
 void CTimeServerDlg::ShowMessage(const std::string& text) {
-  if (m_txtMessages) m_txtMessages->SetLabel(ToLabel(text));
+  if (m_txtMessages) m_txtMessages->SetLabel(LogicText(text));
 }
 
 }  // namespace horavex

@@ -1,0 +1,138 @@
+#include "client/window/client_dialog.h"
+
+#include <algorithm>
+
+#include <wx/button.h>
+#include <wx/odcombo.h>
+#include <wx/spinctrl.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+#include <wx/tglbtn.h>
+#include <wx/xrc/xmlres.h>
+
+#include "client/window/client_info_dialog.h"
+#include "common/help_launcher.h"
+#include "common/transparency.h"
+#include "gui/help.h"
+#include "gui/port_spin.h"
+#include "gui/templates.h"
+#include "gui/theme.h"
+#include "gui/window_alpha.h"
+#include "gui/window_modal.h"
+
+namespace horavex {
+namespace {
+
+// The template's size in dialog units.
+constexpr int kTemplateWidth = 357;
+constexpr int kTemplateHeight = 133;
+
+}  // namespace
+
+CTimeClientDlg::CTimeClientDlg(ClientKind kind, ClientServices services)
+    : m_nKind(kind), profile_(services.profile), client_(kind, std::move(services), *this) {}
+
+CTimeClientDlg::~CTimeClientDlg() { delete m_pWarning; }
+
+bool CTimeClientDlg::Create(wxWindow* parent) {
+  if (!LoadTemplate(*this, parent, "IDD_TIME_CLIENT")) return false;
+  m_editServer = XRCCTRL(*this, "IDC_SERVER", wxTextCtrl);
+  m_spinPort = PlacePortSpin(*this, "IDC_PORT");
+  m_cbInterval = XRCCTRL(*this, "IDC_INTERVAL", wxOwnerDrawnComboBox);
+  m_cbWarnLevel = XRCCTRL(*this, "IDC_WARNLEVEL", wxOwnerDrawnComboBox);
+  m_cbMaxOffset = XRCCTRL(*this, "IDC_MAXOFFSET", wxOwnerDrawnComboBox);
+  m_editLastAttempt = XRCCTRL(*this, "IDC_LAST_ATTEMPT", wxTextCtrl);
+  m_editLastSync = XRCCTRL(*this, "IDC_LAST_SYNC", wxTextCtrl);
+  m_txtMessages = XRCCTRL(*this, "IDC_MESSAGES", wxStaticText);
+  m_txtStatus = XRCCTRL(*this, "IDC_STATUS", wxStaticText);
+  m_btnSynchro = XRCCTRL(*this, "IDC_SYNCHRO", wxButton);
+  m_btnSave = XRCCTRL(*this, "wxID_OK", wxButton);
+  m_btnEnabled = XRCCTRL(*this, "IDC_ENABLED", wxToggleButton);
+  // XRC sizes the window before it sets the template font; the font's dialog units decide.
+  SetClientSize(ConvertDialogToPixels(wxSize(kTemplateWidth, kTemplateHeight)));
+  ApplyTheme(*this, {FindWindow("IDC_MESSAGES_FIELD"), m_txtMessages});
+  BindHelpKey(*this, [this] { OnHelpButton(); });
+  BindControls();
+  OnInitDialog();
+  return true;
+}
+
+void CTimeClientDlg::BindControls() {
+  auto changed = [this](wxCommandEvent&) { OnSettingChanged(); };
+  m_editServer->Bind(wxEVT_TEXT, changed);
+  m_spinPort->Bind(wxEVT_TEXT, changed);
+  m_spinPort->Bind(wxEVT_SPINCTRL, [this](wxSpinEvent&) { OnSettingChanged(); });
+  for (wxOwnerDrawnComboBox* list : {m_cbInterval, m_cbWarnLevel, m_cbMaxOffset}) list->Bind(wxEVT_COMBOBOX, changed);
+  m_btnEnabled->Bind(wxEVT_TOGGLEBUTTON, [this](wxCommandEvent&) { OnEnabledClicked(); });
+  m_btnSynchro->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { client_.DoSynchro(); });
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnInfo(); }, XRCID("IDC_INFO"));
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnHelpButton(); }, wxID_HELP);
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnOK(); }, wxID_OK);
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { Hide(); }, wxID_CANCEL);
+}
+
+void CTimeClientDlg::OnInitDialog() {
+  ApplyTransparency(profile_, kClientWindowSection, *this);
+  // Filling the controls reports changes; m_bInitialized keeps them from enabling Save.
+  const ClientSettings& settings = client_.Settings();
+  m_editServer->ChangeValue(wxString::FromUTF8(settings.m_strServer));
+  m_spinPort->SetValue(static_cast<int>(std::min(settings.m_nPort, 65535u)));
+  m_cbInterval->SetSelection(settings.m_nIntervalIndex);
+  m_cbWarnLevel->SetSelection(settings.m_nWarnLevel);
+  m_cbMaxOffset->SetSelection(settings.m_nMaxOffsetIndex);
+  const std::string_view hint = InfoOf(m_nKind).portHint;
+  XRCCTRL(*this, "IDC_PORT_HINT", wxStaticText)->SetLabel(wxString::FromUTF8(hint.data(), hint.size()));
+  m_btnEnabled->SetValue(settings.m_bStartUp);
+  SetTitle(wxString::FromUTF8(client_.Title()));
+  m_bInitialized = true;
+  client_.StartUpIfEnabled();
+}
+
+void CTimeClientDlg::UpdateData() {
+  ClientSettings& settings = client_.Settings();
+  settings.m_strServer = m_editServer->GetValue().utf8_string();
+  settings.m_nPort = static_cast<unsigned>(m_spinPort->GetValue());
+  settings.m_nIntervalIndex = m_cbInterval->GetSelection();
+  settings.m_nWarnLevel = m_cbWarnLevel->GetSelection();
+  settings.m_nMaxOffsetIndex = m_cbMaxOffset->GetSelection();
+  settings.m_bStartUp = m_btnEnabled->GetValue();
+}
+
+void CTimeClientDlg::OnOK() {
+  UpdateData();
+  m_btnSave->Disable();
+  client_.Save();
+}
+
+void CTimeClientDlg::OnEnabledClicked() {
+  UpdateData();
+  client_.SetEnabled(client_.Settings().m_bStartUp);
+  OnSettingChanged();
+}
+
+void CTimeClientDlg::OnSettingChanged() {
+  if (m_bInitialized) m_btnSave->Enable();
+}
+
+void CTimeClientDlg::OnInfo() { ShowClientInfo(this, profile_, m_nKind, client_.Answer()); }
+
+void CTimeClientDlg::OnHelpButton() { ShowHelpTopic(this, kClientHelpTopic, 0, 0); }
+
+void CTimeClientDlg::SetStatusLine(const std::string& text) { m_txtStatus->SetLabel(LogicText(text)); }
+
+void CTimeClientDlg::SetMessages(const std::string& text) { m_txtMessages->SetLabel(LogicText(text)); }
+
+void CTimeClientDlg::SetLastAttempt(const std::string& text) { m_editLastAttempt->ChangeValue(LogicText(text)); }
+
+void CTimeClientDlg::SetLastSync(const std::string& text) { m_editLastSync->ChangeValue(LogicText(text)); }
+
+void CTimeClientDlg::EnableSynchro(bool enabled) { m_btnSynchro->Enable(enabled); }
+
+void CTimeClientDlg::ShowWarning(const std::string& title, const std::string& text, std::function<void()> closed) {
+  m_pWarning = ShowWarningBox(this, title, text, [this, closed = std::move(closed)] {
+    m_pWarning = nullptr;
+    closed();
+  });
+}
+
+}  // namespace horavex

@@ -1,0 +1,36 @@
+// CClientInfoDlg: the window "Informatie" (template 141) that takes a client's last answer apart.
+// It reads the answer once, when it opens, and changes nothing.
+#pragma once
+
+#include <functional>
+#include <span>
+
+#include <wx/dialog.h>
+
+#include "protocol/kinds.h"
+#include "protocol/wire_formats.h"
+
+class wxTextCtrl;
+
+namespace horavex {
+
+class Profile;
+
+class CClientInfoDlg : public wxDialog {
+ public:
+  // Makes the window, hidden, over `parent`, showing the dump of `answer` for `kind`; false when
+  // the template is missing (nothing is made then).
+  bool Create(wxWindow* parent, Profile& profile, ClientKind kind, std::span<const std::uint8_t, kAnswerSize> answer);
+  // The shown text, lines ending in \n.
+  wxString GetText() const;
+
+ private:
+  wxTextCtrl* m_editDump = nullptr;
+};
+
+// Opens the information window modal to `parent` only (other windows keep running); `closed`
+// runs when it has been closed. The window, or null when it could not be made.
+CClientInfoDlg* ShowClientInfo(wxWindow* parent, Profile& profile, ClientKind kind,
+                               std::span<const std::uint8_t, kAnswerSize> answer, std::function<void()> closed = {});
+
+}  // namespace horavex
