@@ -8,13 +8,17 @@ void InitWindowTemplates();
 
 namespace horavex {
 
-bool LoadTemplate(wxDialog& dialog, wxWindow* parent, std::string_view name) {
+bool LoadTemplate(wxDialog& dialog, wxWindow* parent, std::string_view name, wxSize size) {
   static const bool loaded = [] {
     wxXmlResource::Get()->InitAllHandlers();
     InitWindowTemplates();
     return true;
   }();
-  return loaded && wxXmlResource::Get()->LoadDialog(&dialog, parent, wxString::FromUTF8(name.data(), name.size()));
+  if (!loaded || !wxXmlResource::Get()->LoadDialog(&dialog, parent, wxString::FromUTF8(name.data(), name.size())))
+    return false;
+  // XRC sizes the window before it sets the template font; the font's dialog units decide.
+  dialog.SetClientSize(dialog.ConvertDialogToPixels(size));
+  return true;
 }
 
 }  // namespace horavex

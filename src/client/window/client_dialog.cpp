@@ -35,7 +35,7 @@ CTimeClientDlg::CTimeClientDlg(ClientKind kind, ClientServices services)
 CTimeClientDlg::~CTimeClientDlg() { delete m_pWarning; }
 
 bool CTimeClientDlg::Create(wxWindow* parent) {
-  if (!LoadTemplate(*this, parent, "IDD_TIME_CLIENT")) return false;
+  if (!LoadTemplate(*this, parent, "IDD_TIME_CLIENT", wxSize(kTemplateWidth, kTemplateHeight))) return false;
   m_editServer = XRCCTRL(*this, "IDC_SERVER", wxTextCtrl);
   m_spinPort = PlacePortSpin(*this, "IDC_PORT");
   m_cbInterval = XRCCTRL(*this, "IDC_INTERVAL", wxOwnerDrawnComboBox);
@@ -48,8 +48,6 @@ bool CTimeClientDlg::Create(wxWindow* parent) {
   m_btnSynchro = XRCCTRL(*this, "IDC_SYNCHRO", wxButton);
   m_btnSave = XRCCTRL(*this, "wxID_OK", wxButton);
   m_btnEnabled = XRCCTRL(*this, "IDC_ENABLED", wxToggleButton);
-  // XRC sizes the window before it sets the template font; the font's dialog units decide.
-  SetClientSize(ConvertDialogToPixels(wxSize(kTemplateWidth, kTemplateHeight)));
   ApplyTheme(*this, {FindWindow("IDC_MESSAGES_FIELD"), m_txtMessages});
   BindHelpKey(*this, [this] { OnHelpButton(); });
   BindControls();

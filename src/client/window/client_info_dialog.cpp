@@ -27,15 +27,13 @@ const wxColour kDumpBackground(255, 255, 200);
 
 bool CClientInfoDlg::Create(wxWindow* parent, Profile& profile, ClientKind kind,
                             std::span<const std::uint8_t, kAnswerSize> answer) {
-  if (!LoadTemplate(*this, parent, "IDD_CLIENT_INFO")) return false;
+  if (!LoadTemplate(*this, parent, "IDD_CLIENT_INFO", wxSize(kTemplateWidth, kTemplateHeight))) return false;
   ApplyTransparency(profile, kClientInfoWindowSection, *this);
   m_editDump = XRCCTRL(*this, "IDC_DUMP", wxTextCtrl);
   m_editDump->SetFont(wxFont(wxFontInfo(9).Family(wxFONTFAMILY_TELETYPE)));
   m_editDump->SetForegroundColour(kThemeText);
   m_editDump->SetBackgroundColour(kDumpBackground);
   m_editDump->ChangeValue(LogicText(InfoText(kind, answer)));
-  // XRC sizes the window before it sets the template font; the font's dialog units decide.
-  SetClientSize(ConvertDialogToPixels(wxSize(kTemplateWidth, kTemplateHeight)));
   BindHelpKey(*this, [this] { ShowHelpTopic(this, kClientInfoHelpTopic, 0, 0); });
   Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
     if (event.GetKeyCode() == WXK_RETURN || event.GetKeyCode() == WXK_NUMPAD_ENTER) Close();

@@ -31,14 +31,12 @@ CTimeServerDlg::CTimeServerDlg(ServerKind kind, ServerServices services,
     : m_nKind(kind), profile_(services.profile), server_(kind, std::move(services), *this, bindAddress) {}
 
 bool CTimeServerDlg::Create(wxWindow* parent) {
-  if (!LoadTemplate(*this, parent, "IDD_TIME_SERVER")) return false;
+  if (!LoadTemplate(*this, parent, "IDD_TIME_SERVER", wxSize(kTemplateWidth, kTemplateHeight))) return false;
   m_spinPort = PlacePortSpin(*this, "IDC_PORT");
   m_btnEnabled = XRCCTRL(*this, "IDC_ENABLED", wxToggleButton);
   m_editRequests = XRCCTRL(*this, "IDC_REQUESTS", wxTextCtrl);
   m_txtMessages = XRCCTRL(*this, "IDC_MESSAGES", wxStaticText);
   m_btnSave = XRCCTRL(*this, "wxID_OK", wxButton);
-  // XRC sizes the window before it sets the template font; the font's dialog units decide.
-  SetClientSize(ConvertDialogToPixels(wxSize(kTemplateWidth, kTemplateHeight)));
   ApplyTheme(*this, {FindWindow("IDC_MESSAGES_FIELD"), m_txtMessages});
   BindHelpKey(*this, [this] { OnHelpButton(); });
   m_spinPort->Bind(wxEVT_SPINCTRL, [this](wxSpinEvent&) { OnPortChanged(); });
