@@ -1,0 +1,7 @@
+#include "about/window/about_dialog.h"
+
+namespace horavex {
+
+void OpenAboutWindow(wxWindow*) {}
+
+}  // namespace horavex
