@@ -23,8 +23,10 @@ struct LastSyncTexts {
 
 // The two last-synchronisation texts as dashboard fields.
 enum class LastSyncField { By, At };
-// One field of the dashboard: a server's status, a client's status or a last-sync text.
-using DashboardField = std::variant<ServerKind, ClientKind, LastSyncField>;
+// The local time (HH:MM:SS) and date (MM/DD/YY) the main window shows.
+enum class ClockField { Time, Date };
+// One field of the dashboard: a server's status, a client's status, the clock or a last-sync text.
+using DashboardField = std::variant<ServerKind, ClientKind, ClockField, LastSyncField>;
 
 struct DashboardChange {
   DashboardField field;
@@ -38,15 +40,18 @@ class DashboardModel {
   static constexpr std::chrono::milliseconds kTickPeriod{150};
   // Gives the current status text of one server or client.
   using StatusSource = std::function<std::string()>;
+  // Gives the time to show, in seconds since 1970 (UTC).
+  using SecondsSource = std::function<std::int64_t()>;
 
-  // Sources in the order of kServerKinds and kClientKinds.
+  // Sources in the order of kServerKinds and kClientKinds. With `now`, the local time and date
+  // are fields too, after the clients.
   DashboardModel(std::array<StatusSource, kServerKindCount> servers,
-                 std::array<StatusSource, kClientKindCount> clients);
+                 std::array<StatusSource, kClientKindCount> clients, SecondsSource now = {});
 
   // A client's success (its observer): remembers its label and the local time of `lastSync`.
   void OnLastSync(ClientKind kind, std::int64_t lastSync);
   // Reads every text and returns those that differ from the previous tick, in the dashboard's
-  // order: servers, clients, then by whom and when. The first tick returns all eleven.
+  // order: servers, clients, time, date, then by whom and when. The first tick returns them all.
   std::vector<DashboardChange> Tick();
   // The texts as the last sync left them.
   const LastSyncTexts& LastSync() const { return lastSync_; }
@@ -54,6 +59,7 @@ class DashboardModel {
  private:
   std::array<StatusSource, kServerKindCount> servers_;
   std::array<StatusSource, kClientKindCount> clients_;
+  SecondsSource now_;
   LastSyncTexts lastSync_;
   std::vector<std::string> shown_;  // what the previous tick gave, per field; empty before it
 };

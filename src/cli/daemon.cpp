@@ -142,7 +142,7 @@ void Daemon::Tick() {
       printer_.Print(std::string(InfoOf(*server).title), "status: " + change.text);
     else if (const auto* client = std::get_if<ClientKind>(&change.field))
       printer_.Print(std::string(InfoOf(*client).title), "status: " + change.text);
-    else
+    else if (std::holds_alternative<LastSyncField>(change.field))
       lastSyncChanged = true;
   }
   // One line for both texts, whichever of them changed.

@@ -21,4 +21,11 @@ std::string FormatClockTime(std::int64_t unixSeconds) {
   return buf;
 }
 
+std::string FormatShortDate(std::int64_t unixSeconds) {
+  const std::tm l = LocalBreakdown(unixSeconds);
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%02d/%02d/%02d", l.tm_mon + 1, l.tm_mday, ((l.tm_year % 100) + 100) % 100);
+  return buf;
+}
+
 }  // namespace horavex
