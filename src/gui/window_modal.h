@@ -19,4 +19,9 @@ void ShowWindowModal(wxDialog& box, std::function<void()> closed);
 wxDialog* ShowWarningBox(wxWindow* owner, const std::string& title, const std::string& text,
                          std::function<void()> closed);
 
+// A box with a question icon, `text` and Yes and No buttons, window-modal over `owner`; `answered`
+// gets true for Yes and false for No. Escape or the close box dismisses it without an answer.
+wxDialog* ShowQuestionBox(wxWindow* owner, const std::string& title, const std::string& text,
+                          std::function<void(bool yes)> answered);
+
 }  // namespace horavex

@@ -1,0 +1,235 @@
+#include "app/window/main_dialog.h"
+
+#include <wx/bmpbuttn.h>
+#include <wx/bmpbndl.h>
+#include <wx/button.h>
+#include <wx/iconbndl.h>
+#include <wx/log.h>
+#include <wx/statbmp.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+#include <wx/utils.h>
+#include <wx/xrc/xmlres.h>
+
+#include "about/window/about_dialog.h"
+#include "app/links.h"
+#include "client/window/client_dialog.h"
+#include "common/help_launcher.h"
+#include "common/window/common_settings_dialog.h"
+#include "gui/help.h"
+#include "gui/resources.h"
+#include "gui/templates.h"
+#include "gui/theme.h"
+#include "gui/window_alpha.h"
+#include "gui/window_modal.h"
+#include "platform/clock.h"
+#include "server/window/server_dialog.h"
+
+namespace horavex {
+namespace {
+
+// The template's size in dialog units.
+constexpr int kTemplateWidth = 437;
+constexpr int kTemplateHeight = 148;
+// Profile section whose "Transparant" the main window reads.
+constexpr std::string_view kMainWindowSection = "MAIN WINDOW";
+// Picture 137, the artwork's own size.
+const wxSize kPictureSize(300, 234);
+
+wxBitmapBundle Artwork(const char* name, wxSize size) {
+  const auto path = FindDataFile(std::string("art/") + name);
+  return path.empty() ? wxBitmapBundle() : wxBitmapBundle::FromSVGFile(path.string(), size);
+}
+
+void OpenWithUserPrograms(const std::string& url) {
+  // Without a browser or mail program wx would put up an error box: say nothing instead.
+  wxLogNull quiet;
+  wxLaunchDefaultBrowser(wxString::FromUTF8(url));
+}
+
+}  // namespace
+
+CMainDlg::CMainDlg(const ServerServices& servers, const ClientServices& clients, SoundPlayer& sounds)
+    : m_profile(servers.profile), m_sounds(sounds), m_chimes(servers.profile, sounds),
+      m_openLink(OpenWithUserPrograms) {
+  // The objects in the order they read their settings: the servers, then the clients.
+  for (ServerKind kind : {ServerKind::TimeUdp, ServerKind::TimeTcp, ServerKind::DaytimeUdp, ServerKind::DaytimeTcp})
+    m_servers[static_cast<std::size_t>(kind)] = new CTimeServerDlg(kind, servers);
+  for (ClientKind kind : kClientKinds) m_clients[static_cast<std::size_t>(kind)] = new CTimeClientDlg(kind, clients);
+  std::array<DashboardModel::StatusSource, kServerKindCount> serverTexts;
+  std::array<DashboardModel::StatusSource, kClientKindCount> clientTexts;
+  for (std::size_t i = 0; i < serverTexts.size(); ++i)
+    serverTexts[i] = [this, i] { return m_servers[i] ? m_servers[i]->GetStatusText() : std::string("disabled"); };
+  for (std::size_t i = 0; i < clientTexts.size(); ++i)
+    clientTexts[i] = [this, i] { return m_clients[i] ? m_clients[i]->GetStatusText() : std::string("Disabled"); };
+  Clock& clock = servers.clock;
+  m_model = std::make_unique<DashboardModel>(serverTexts, clientTexts, [&clock] { return clock.Time(); });
+  for (CTimeClientDlg* client : m_clients)
+    client->Client().SetLastSyncObserver([this](ClientKind kind, std::int64_t at) { m_model->OnLastSync(kind, at); });
+}
+
+CMainDlg::~CMainDlg() {
+  m_refresh.Stop();
+  m_fadeTimer.Stop();
+  // Windows never made are not wx's to destroy.
+  for (CTimeServerDlg* server : m_servers)
+    if (server && !server->GetHandle()) delete server;
+  for (CTimeClientDlg* client : m_clients)
+    if (client && !client->GetHandle()) delete client;
+}
+
+bool CMainDlg::Create() {
+  if (!LoadTemplate(*this, nullptr, "IDD_MAIN", wxSize(kTemplateWidth, kTemplateHeight))) return false;
+  BindControls();
+  ApplyTheme(*this, {});
+  // The close box ends the program; the theme's handler would only hide.
+  Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { Stop(); });
+  Bind(wxEVT_CHAR_HOOK, &CMainDlg::OnKey, this);
+  wxIconBundle icons;
+  const wxBitmapBundle appIcon = Artwork("icon-app.svg", wxSize(32, 32));
+  for (int size : {16, 32, 48}) icons.AddIcon(appIcon.GetIcon(wxSize(size, size)));
+  SetIcons(icons);
+
+  // The servers' windows, then the clients', made hidden in dashboard order: making them starts
+  // what the profile enables.
+  for (ServerKind kind : kServerKinds) {
+    auto& server = m_servers[static_cast<std::size_t>(kind)];
+    if (!server->Create(this)) delete std::exchange(server, nullptr);
+  }
+  for (ClientKind kind : kClientKinds) {
+    auto& client = m_clients[static_cast<std::size_t>(kind)];
+    if (!client->Create(this)) delete std::exchange(client, nullptr);
+  }
+
+  Centre();
+  m_rcNormal = GetRect();
+  if (m_bNoShow) m_bHide = true;
+  if (!m_bHide) ApplyTransparency(m_profile, kMainWindowSection, *this);
+  m_refresh.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { OnTimer(); });
+  m_refresh.Start(static_cast<int>(DashboardModel::kTickPeriod.count()));
+  if (m_bHide) {
+    m_fade = StartupFade(m_bNoShow);
+    m_fadeTimer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { OnFadeStep(); });
+    m_fadeTimer.Start(static_cast<int>(StartupFade::kPeriod.count()));
+  }
+  if (m_bNoShow) return true;
+  // A hidden start shows the caption and the picture only, as a splash.
+  if (m_bHide) SetClientSize(m_picture->GetSize());
+  Show();
+  return true;
+}
+
+void CMainDlg::BindControls() {
+  for (std::size_t i = 0; i < m_servers.size(); ++i) {
+    const std::string n = std::to_string(i);
+    m_serverStatus[i] = dynamic_cast<wxStaticText*>(FindWindow("IDC_SERVER_STATUS_" + n));
+    FindWindow("IDC_SERVER_" + n)->Bind(wxEVT_BUTTON, [this, i](wxCommandEvent&) {
+      if (m_servers[i]) m_servers[i]->Show(), m_servers[i]->Raise();
+    });
+  }
+  for (std::size_t i = 0; i < m_clients.size(); ++i) {
+    const std::string n = std::to_string(i);
+    m_clientStatus[i] = dynamic_cast<wxStaticText*>(FindWindow("IDC_CLIENT_STATUS_" + n));
+    FindWindow("IDC_CLIENT_" + n)->Bind(wxEVT_BUTTON, [this, i](wxCommandEvent&) {
+      if (m_clients[i]) m_clients[i]->Show(), m_clients[i]->Raise();
+    });
+  }
+  m_editTime = XRCCTRL(*this, "IDC_TIME", wxTextCtrl);
+  m_editDate = XRCCTRL(*this, "IDC_DATE", wxTextCtrl);
+  m_editLastSyncAt = XRCCTRL(*this, "IDC_LASTSYNC_AT", wxTextCtrl);
+  m_txtLastSyncBy = XRCCTRL(*this, "IDC_LASTSYNC_BY", wxStaticText);
+  m_picture = XRCCTRL(*this, "IDC_PICTURE", wxStaticBitmap);
+  m_picture->SetBitmap(Artwork("picture.svg", kPictureSize));
+  m_picture->SetSize(m_picture->GetBestSize());
+
+  struct PictureButton { const char* name; const char* art; std::function<void()> onClick; };
+  for (const PictureButton& b : {PictureButton{"IDC_INFO", "icon-app.svg", [this] { OnInfoButton(); }},
+                                 PictureButton{"IDC_WEB", "icon-info.svg", [this] { m_openLink(std::string(kWebAddress)); }},
+                                 PictureButton{"IDC_HELPBUTTON", "icon-smile.svg", [this] { OnHelpButton(); }}}) {
+    auto* button = XRCCTRL(*this, b.name, wxBitmapButton);
+    button->SetBitmap(Artwork(b.art, wxSize(32, 32)));
+    button->Bind(wxEVT_BUTTON, [onClick = b.onClick](wxCommandEvent&) { onClick(); });
+  }
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { Hide(); }, wxID_OK);
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { Stop(); }, wxID_CANCEL);
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OpenCommonSettings(this, m_profile, m_sounds); }, XRCID("IDC_SETTINGS"));
+}
+
+wxWindow* CMainDlg::FieldOf(const DashboardField& field) const {
+  if (const auto* server = std::get_if<ServerKind>(&field)) return m_serverStatus[static_cast<std::size_t>(*server)];
+  if (const auto* client = std::get_if<ClientKind>(&field)) return m_clientStatus[static_cast<std::size_t>(*client)];
+  if (const auto* clock = std::get_if<ClockField>(&field)) return *clock == ClockField::Time ? m_editTime : m_editDate;
+  return std::get<LastSyncField>(field) == LastSyncField::By ? static_cast<wxWindow*>(m_txtLastSyncBy) : m_editLastSyncAt;
+}
+
+void CMainDlg::OnTimer() {
+  for (const DashboardChange& change : m_model->Tick()) {
+    wxWindow* control = FieldOf(change.field);
+    const wxString text = wxString::FromUTF8(change.text);
+    if (auto* edit = dynamic_cast<wxTextCtrl*>(control)) edit->ChangeValue(text);
+    else control->SetLabel(text);
+    ++m_nFieldWrites;
+    if (const auto* server = std::get_if<ServerKind>(&change.field)) {
+      if (CTimeServerDlg* window = Server(*server)) window->SetRequestText(change.text);
+    } else if (change.field == DashboardField{ClockField::Time}) {
+      m_chimes.OnTimeShown(change.text);
+    }
+  }
+}
+
+void CMainDlg::OnFadeStep() {
+  const StartupFade::Step step = m_fade.Next();
+  SetWindowAlpha(*this, step.alpha);
+  if (step.done) EndFade();
+}
+
+void CMainDlg::EndFade() {
+  m_fadeTimer.Stop();
+  Hide();
+  SetWindowAlpha(*this, StartupFade::kRestoredAlpha);
+  ApplyTransparency(m_profile, kMainWindowSection, *this);
+  SetSize(m_rcNormal);
+}
+
+void CMainDlg::ShowAndRaise() {
+  if (m_fadeTimer.IsRunning()) EndFade();
+  Show();
+  Raise();
+}
+
+void CMainDlg::OnInfoButton() {
+  if (wxGetKeyState(WXK_SHIFT) && wxGetKeyState(WXK_CONTROL)) OpenAboutWindow(this);
+  else m_openLink(std::string(kMailLink));
+}
+
+void CMainDlg::OnHelpButton() { ShowHelpTopic(this, kMainHelpTopic, 0, 0); }
+
+void CMainDlg::OnKey(wxKeyEvent& event) {
+  switch (event.GetKeyCode()) {
+    case WXK_ESCAPE: return OnEscape();
+    case WXK_F1: return OnHelpButton();
+    case WXK_RETURN:
+    case WXK_NUMPAD_ENTER:
+      // Enter on a focused button presses that button; anywhere else it hides the window.
+      if (!dynamic_cast<wxAnyButton*>(FindFocus())) return static_cast<void>(Hide());
+      [[fallthrough]];
+    default: event.Skip();
+  }
+}
+
+void CMainDlg::OnEscape() {
+  ShowQuestionBox(this, "Verberg of Stop", "Verbergen van programma ?", [this](bool yes) {
+    if (yes) Hide();
+    else Stop();
+  });
+}
+
+void CMainDlg::Stop() {
+  // The help window may belong to one of the windows about to go: it goes first.
+  InstallHelpLauncher(nullptr);
+  m_refresh.Stop();
+  m_fadeTimer.Stop();
+  Destroy();
+}
+
+}  // namespace horavex

@@ -1,0 +1,90 @@
+// CMainDlg: the main window "Horavex". It owns the four servers and five clients (their windows
+// are its hidden children), shows each one's status beside a button that opens its window, the
+// date, the time and the last synchronisation, refreshed every 150 ms, plays the quarter chimes,
+// and fades out after a hidden start. Hiding it stops nothing; closing it ends the program.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <wx/dialog.h>
+#include <wx/timer.h>
+
+#include "app/chimes.h"
+#include "app/dashboard.h"
+#include "app/startup.h"
+#include "client/time_client.h"
+#include "server/time_server.h"
+
+class wxStaticBitmap;
+class wxStaticText;
+class wxTextCtrl;
+
+namespace horavex {
+
+class CTimeClientDlg;
+class CTimeServerDlg;
+class SoundPlayer;
+
+class CMainDlg : public wxDialog {
+ public:
+  // Opens a link (mail or web) with the user's programs; nothing is said when there are none.
+  using LinkOpener = std::function<void(const std::string& url)>;
+
+  CMainDlg(const ServerServices& servers, const ClientServices& clients, SoundPlayer& sounds);
+  ~CMainDlg() override;
+
+  // Set before Create from the start words; NOSHOW implies HIDE.
+  bool m_bHide = false;
+  bool m_bNoShow = false;
+
+  // Makes the window and, hidden, the nine windows it owns (which starts the servers and clients
+  // the profile enables); then shows it centred, shows it as a fading splash, or keeps it hidden.
+  bool Create();
+  // A second start: ends a fade that still runs, then shows the window and brings it to the front.
+  void ShowAndRaise();
+
+  CTimeServerDlg* Server(ServerKind kind) const { return m_servers[static_cast<std::size_t>(kind)]; }
+  CTimeClientDlg* Client(ClientKind kind) const { return m_clients[static_cast<std::size_t>(kind)]; }
+  // How many fields the refreshes have written so far.
+  std::size_t FieldWrites() const { return m_nFieldWrites; }
+  void SetLinkOpener(LinkOpener opener) { m_openLink = std::move(opener); }
+  // Runs one refresh now, as the timer does.
+  void OnTimer();
+
+ private:
+  void BindControls();
+  void OnFadeStep();
+  void EndFade();
+  void OnInfoButton();
+  void OnHelpButton();
+  void OnKey(wxKeyEvent& event);
+  void OnEscape();
+  // Ends the program: the window goes, and its nine windows with it.
+  void Stop();
+  wxWindow* FieldOf(const DashboardField& field) const;
+
+  Profile& m_profile;
+  SoundPlayer& m_sounds;
+  std::array<CTimeServerDlg*, kServerKindCount> m_servers{};
+  std::array<CTimeClientDlg*, kClientKindCount> m_clients{};
+  std::unique_ptr<DashboardModel> m_model;
+  Chimes m_chimes;
+  StartupFade m_fade{false};
+  wxRect m_rcNormal;
+  wxTimer m_refresh;
+  wxTimer m_fadeTimer;
+  std::array<wxStaticText*, kServerKindCount> m_serverStatus{};
+  std::array<wxStaticText*, kClientKindCount> m_clientStatus{};
+  wxTextCtrl* m_editTime = nullptr;
+  wxTextCtrl* m_editDate = nullptr;
+  wxTextCtrl* m_editLastSyncAt = nullptr;
+  wxStaticText* m_txtLastSyncBy = nullptr;
+  wxStaticBitmap* m_picture = nullptr;
+  std::size_t m_nFieldWrites = 0;
+  LinkOpener m_openLink;
+};
+
+}  // namespace horavex

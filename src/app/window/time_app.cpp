@@ -1,0 +1,119 @@
+// CTimeApp: the windowed program. It decides whether this copy may run (one at a time, unless
+// MULTIPLE), hands over to a copy that already runs, starts the network thread and runs the main
+// window for the whole life of the program. The logic runs on the window thread, the sockets on
+// the network thread, which is joined after the windows have gone and before wx shuts down.
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <system_error>
+
+#include <wx/app.h>
+#include <wx/init.h>
+#include <wx/log.h>
+#include <wx/msgdlg.h>
+#include <wx/weakref.h>
+
+#include "app/single_instance.h"
+#include "app/startup.h"
+#include "app/window/main_dialog.h"
+#include "client/time_client.h"
+#include "common/dialup.h"
+#include "common/profile.h"
+#include "gui/gui_runtime.h"
+#include "gui/help.h"
+#include "gui/resources.h"
+#include "platform/clock.h"
+#include "platform/dialup_port.h"
+#include "platform/sound.h"
+
+namespace horavex {
+namespace {
+
+// The application's name: the title of its message boxes and the base name of its profile.
+constexpr const char* kAppName = "horavex";
+
+}  // namespace
+
+class CTimeApp : public wxApp {
+ public:
+  bool OnInit() override {
+    SetAppName(kAppName);
+    std::string commandLine;
+    for (int i = 0; i < argc; ++i) commandLine += (i ? " " : "") + std::string(argv[i].utf8_str());
+    const StartWords words = StartWords::Find(commandLine);
+    if (!words.multiple) {
+      m_instance = std::make_unique<SingleInstance>(SingleInstance::DefaultDir(),
+                                                    std::string(kAppName) + "-" + std::to_string(::getuid()));
+      if (!m_instance->TryLock()) {
+        if (!m_instance->AskFirstToShow()) wxMessageBox("Horavex is actief, maar niet te activeren", kAppName, wxOK);
+        return false;
+      }
+    }
+    try {
+      m_runtime = std::make_unique<GuiRuntime>();
+    } catch (const std::system_error&) {
+      wxMessageBox("Windows sockets initialization failed.", kAppName, wxOK);
+      return false;
+    }
+    m_profile = std::make_unique<Profile>(Profile::DefaultPath(kAppName));
+    m_clock = MakeSystemClock();
+    m_sounds = MakeSystemSoundPlayer();
+    InstallHelpLauncher(std::make_unique<HelpLauncher>(HtmlHelpViewerMaker(FindDataFile("help/horavex.hhp"))));
+    const Executors executors = m_runtime->GetExecutors();
+    m_dialup = std::make_unique<DialupService>(MakeSystemDialupPort(), executors.logic);
+    auto* main = new CMainDlg(ServerServices{executors, *m_profile, *m_clock},
+                              ClientServices{executors, *m_profile, *m_clock, *m_dialup}, *m_sounds);
+    main->m_bHide = words.hide;
+    main->m_bNoShow = words.noShow;
+    if (!main->Create()) {
+      delete main;
+      return false;
+    }
+    SetTopWindow(main);
+    m_main = main;
+    if (m_instance) m_instance->Listen(executors.io, executors.logic, [this] {
+      if (m_main) m_main->ShowAndRaise();
+    });
+    return true;
+  }
+
+  int OnExit() override {
+    InstallHelpLauncher(nullptr);
+    m_instance.reset();
+    // The windows, and the clients with them, are gone; the dial-up service goes before the
+    // logic's context.
+    m_dialup.reset();
+    if (m_runtime) m_runtime->Stop();
+    return wxApp::OnExit();
+  }
+
+ private:
+  std::unique_ptr<SingleInstance> m_instance;
+  std::unique_ptr<GuiRuntime> m_runtime;
+  std::unique_ptr<Profile> m_profile;
+  std::unique_ptr<Clock> m_clock;
+  std::unique_ptr<SoundPlayer> m_sounds;
+  std::unique_ptr<DialupService> m_dialup;
+  wxWeakRef<CMainDlg> m_main;
+};
+
+}  // namespace horavex
+
+wxIMPLEMENT_APP_NO_MAIN(horavex::CTimeApp);
+
+int main(int argc, char** argv) {
+  // Without a screen the toolkit would only complain in its own words: say it in one line.
+  wxLog::EnableLogging(false);
+  if (!wxEntryStart(argc, argv)) {
+    std::fputs("horavex: geen beeldscherm gevonden (is DISPLAY gezet?); het venster kan niet openen\n", stderr);
+    return 1;
+  }
+  wxLog::EnableLogging(true);
+  int status = 1;
+  if (wxTheApp->CallOnInit()) status = wxTheApp->OnRun();
+  else status = 0;
+  wxEntryCleanup();
+  return status;
+}
