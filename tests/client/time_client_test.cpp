@@ -2,6 +2,7 @@
 // with a clock that only moves when the test moves it and a view that records what it was shown.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <thread>
 
 #include "client/time_client.h"
@@ -125,8 +126,10 @@ TEST_P(EveryKind, GoodAnswerSetsTheClockAndReportsSuccess) {
   EXPECT_EQ(client->SyncCount(), 1);
   EXPECT_EQ(view.lastSync + "|" + view.lastAttempt, "06 Dec 12:01:40|06 Dec 12:01:40");
   EXPECT_EQ(lastSyncs_, (Syncs{{kind, kNow + 100}}));
-  const NtpPacket noon = MakeSntpRequest(46362.5);  // the local OLE date of 2026-12-06 12:00:00
-  const Bytes request = kind == kSntpUdp ? Bytes(noon.begin(), noon.end()) : IsDatagram(kind) ? Bytes{'Q', 'Z'} : Bytes{};
+  // SNTP: mode 3, version 3, and the local OLE date of 2026-12-06 12:00:00 little-endian as the transmit time.
+  const double ole = 46362.5;
+  Bytes request = kind == kSntpUdp ? Bytes(kNtpPacketSize, 0) : IsDatagram(kind) ? Bytes{'Q', 'Z'} : Bytes{};
+  if (kind == kSntpUdp) request[0] = 0x1B, std::memcpy(&request[40], &ole, 8);
   EXPECT_EQ(server.Requests().at(0), request);
 }
 

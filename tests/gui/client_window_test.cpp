@@ -97,7 +97,7 @@ TEST_F(ClientWindowTest, SaveFollowsChangesAndEnabledRunsWithoutRequestOrSave) {
 struct RequestCase {
   const char* name;
   ClientKind kind;
-  Script script;
+  Script script;  // answering late enough that the request is seen waiting, however loaded the machine
   int startUp;  // 1: the request made as the window is created; 0: the Synchro button's
   const char* info;
 };
@@ -127,10 +127,10 @@ TEST_P(ClientRequestTest, ARequestFillsTheTimesMessagesStatusAndInformation) {
 INSTANTIATE_TEST_SUITE_P(
     Kinds, ClientRequestTest,
     ::testing::Values(
-        RequestCase{"TimeTcp", ClientKind::TimeTcp, Script::Answer(Transport::Tcp, testing::TimeAnswer(kStart / 1000)), 1,
+        RequestCase{"TimeTcp", ClientKind::TimeTcp, {Transport::Tcp, {testing::TimeAnswer(kStart / 1000)}, 300ms}, 1,
                     "Type client: Time via TCP\nDUMP:\nED 00 37 80 \nBerekening: 3976214400 - 2208988800=1767225600"},
-        RequestCase{"SntpUdp", ClientKind::SntpUdp, Script::Answer(Transport::Udp, testing::SntpAnswer(kStart / 1000, 0)),
-                    0, "Mode (-----XXX)(4): server\nStratum : 2 "}),
+        RequestCase{"SntpUdp", ClientKind::SntpUdp, {Transport::Udp, {testing::SntpAnswer(kStart / 1000, 0)}, 300ms}, 0,
+                    "Mode (-----XXX)(4): server\nStratum : 2 "}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(ClientWindowTest, AFailureWarnsModallyAndASecondRequestIsRefusedMeanwhile) {

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/require_peer.h"
 #include "support/scripted_server.h"
 #include "support/temp_dir.h"
 
@@ -30,10 +31,10 @@ std::string Output(const std::string& command) {
 class TimedatedTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (std::system("/usr/bin/python3 -c 'import dbusmock' 2>/dev/null && command -v dbus-daemon >/dev/null") != 0)
-      GTEST_SKIP() << "needs python3-dbusmock and dbus-daemon";
-    if (geteuid() == 0 && access("/usr/sbin/capsh", X_OK) != 0)
-      GTEST_SKIP() << "capsh (libcap2-bin) is needed to drop CAP_SYS_TIME";
+    HORAVEX_REQUIRE(std::system("/usr/bin/python3 -c 'import dbusmock' 2>/dev/null && command -v dbus-daemon >/dev/null") == 0,
+                    "python3-dbusmock or dbus-daemon");
+    // capsh drops CAP_SYS_TIME.
+    HORAVEX_REQUIRE(geteuid() != 0 || access("/usr/sbin/capsh", X_OK) == 0, "capsh (libcap2-bin)");
   }
   // The output of `command`, run without CAP_SYS_TIME against the mock in `scenario`, then the
   // SetTime calls the mock received.
@@ -73,6 +74,8 @@ const Row kRows[] = {
     // late answer is not reported.
     {"AnswerAfterTheWait", "late", "300 2500 --again 2000",
      "errno 110 via -\nerrno 114 via -\n" ASKED},
+    // The kernel's refusal of a process without the right, with nobody else to ask; an invalid
+    // time is refused before the kernel, which would refuse it for the right alone.
     {"NoTimedated", "notimedated", "5000 2500", "errno 1 via -\n"},
     {"NoBus", "nobus", "5000 2500", "errno 1 via -\n"},
     {"InvalidTimeAsksNobody", "accept", "5000 2500 --invalid", "errno 22 via -\n"},

@@ -3,8 +3,6 @@
 #include <cstring>
 
 #include "protocol/answer_dump.h"
-#include "protocol/calendar.h"
-#include "protocol/window_texts.h"
 #include "protocol/wire_formats.h"
 
 namespace horavex {
@@ -84,20 +82,9 @@ TEST(ServerAnswer, TimeBytesAndTheDaytimeLineReadBackToTheSameSecond) {
     const ServerAnswer a = MakeServerAnswer(kind, t);
     return std::string(a.Span().begin(), a.Span().end());
   };
-  EXPECT_EQ(text(ServerKind::TimeTcp, 946684800), "\xBC\x17\xC2\x00"s);
+  // The exact answers of each kind are the server tests'; here the era's wrap and the round trip.
   EXPECT_EQ(text(ServerKind::TimeUdp, 2085978496), std::string(4, '\0'));  // 2036-02-07 06:28:16 UTC
-  EXPECT_EQ(text(ServerKind::DaytimeTcp, 1041375600), "Wed Jan 01 00:00:00 2003\n");  // 2003-01-01 00:00:00 CET
   EXPECT_EQ(DecodeAnswer(kDay, Area(text(ServerKind::DaytimeUdp, 1234567890)))->calendarSeconds, 1234567890);
-}
-
-TEST(SntpRequest, CarriesTheLocalOleDateLittleEndian) {
-  std::tm noon{};
-  noon.tm_year = 100, noon.tm_mday = 1, noon.tm_hour = 12;
-  const double ole = OleDate(noon);
-  NtpPacket expected{0x1B};
-  std::memcpy(&expected[40], &ole, 8);  // this machine is little-endian, as the wire layout
-  EXPECT_EQ(ole, 36526.5);
-  EXPECT_EQ(MakeSntpRequest(36526.5), expected);
 }
 
 TEST(AnswerDump, SntpNamesEveryHeaderField) {
@@ -112,10 +99,6 @@ TEST(AnswerDump, SntpNamesEveryHeaderField) {
             "Originate Timestamp : 0.0000000000\r\nReceive Timestamp : 0.0000000000\r\n"
             "Transmit Timestamp : 0.0000000000\r\n");
   EXPECT_EQ(InfoText(kSntp, Area("\0\0\0\x09"s)), "Geen informatie aanwezig") << "byte 3 is not looked at";
-}
-
-TEST(WindowTexts, EnglishMonthsWhateverTheLocale) {
-  EXPECT_EQ(FormatDayMonthTime(1043353383) + "|" + FormatClockTime(1043353383), "23 Jan 21:23:03|21:23:03");
 }
 
 }  // namespace

@@ -21,8 +21,7 @@ class FakeDialupPort final : public DialupPort {
   // The script; set it while no call is under way.
   bool connected = true;
   unsigned flags = 0;
-  std::deque<int> dials;                    // results of the next dials, in order
-  int otherDials = 0;                       // the result of every dial after them
+  std::deque<int> dials;                    // results of the next dials, in order, the last repeating; none: 0
   bool modemFollowsDial = false;            // a dial raises the modem flag, hanging up drops it
   std::chrono::milliseconds dialTakes{0};   // fake time per dial
   std::chrono::milliseconds dialBlocks{0};  // real time a dial waits for Cancel
@@ -37,8 +36,8 @@ class FakeDialupPort final : public DialupPort {
     std::unique_lock lock(log->mutex);
     wake_.wait_for(lock, dialBlocks, [this] { return cancelled_; });
     now_ += dialTakes;
-    int result = dials.empty() ? otherDials : dials.front();
-    if (!dials.empty()) dials.pop_front();
+    int result = dials.empty() ? 0 : dials.front();
+    if (dials.size() > 1) dials.pop_front();
     if (cancelled_) result = ECANCELED;
     if (result == 0) handle = ++lastHandle_, connected |= modemFollowsDial, flags |= modemFollowsDial ? kConnectionModem : 0;
     return Add("dial " + name), result;

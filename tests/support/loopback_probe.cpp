@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <thread>
 
 namespace horavex::testing {
 namespace {
@@ -33,14 +32,6 @@ std::uint16_t FreePort() {
     if (free) return udp.Port();
   }
   return 0;
-}
-
-bool WaitForTcp(std::uint16_t port, milliseconds bound) {
-  for (const auto deadline = Clock::now() + bound; !Peer(Peer::Type::Tcp, port).Valid();) {
-    if (Clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(milliseconds{20});
-  }
-  return true;
 }
 
 std::optional<Bytes> WaitForUdpAnswer(std::uint16_t port, std::span<const std::uint8_t> request, milliseconds bound) {

@@ -17,9 +17,6 @@ using Bytes = std::vector<std::uint8_t>;
 // Another process may take it before the caller binds it: callers retry with a new port.
 std::uint16_t FreePort();
 
-// True once a TCP connection to 127.0.0.1:`port` succeeds, polling until `bound` passes.
-bool WaitForTcp(std::uint16_t port, std::chrono::milliseconds bound);
-
 // The first datagram answering `request` from 127.0.0.1:`port`; the request is sent again every
 // 100 ms. Nothing when no answer came within `bound`.
 std::optional<Bytes> WaitForUdpAnswer(std::uint16_t port, std::span<const std::uint8_t> request,

@@ -84,11 +84,4 @@ std::filesystem::path ProgramPath(std::string_view name) {
   return {};
 }
 
-bool StartOnFreePorts(milliseconds bound, const std::function<bool(milliseconds)>& attempt) {
-  const auto deadline = Clock::now() + bound;
-  for (int i = 0; i < 3 && Clock::now() < deadline; ++i)
-    if (attempt(std::chrono::duration_cast<milliseconds>(deadline - Clock::now()))) return true;
-  return false;
-}
-
 }  // namespace horavex::testing

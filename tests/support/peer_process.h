@@ -49,8 +49,4 @@ class PeerProcess {
 std::filesystem::path ProgramPath(std::string_view name);
 inline bool FindProgram(std::string_view name) { return !ProgramPath(name).empty(); }
 
-// Calls `attempt` (which picks fresh free ports each time) until it succeeds, at most three times
-// within `bound`: a port can be taken between choosing it and the peer's bind.
-bool StartOnFreePorts(std::chrono::milliseconds bound, const std::function<bool(std::chrono::milliseconds)>& attempt);
-
 }  // namespace horavex::testing

@@ -12,6 +12,15 @@ namespace horavex::testing {
 
 using std::chrono::milliseconds;
 
+// Calls `attempt` (which picks fresh free ports each time) until it succeeds, at most three times
+// within `bound`: a port can be taken between choosing it and the peer's bind.
+static bool StartOnFreePorts(milliseconds bound, const std::function<bool(milliseconds)>& attempt) {
+  const auto deadline = std::chrono::steady_clock::now() + bound;
+  for (int i = 0; i < 3 && std::chrono::steady_clock::now() < deadline; ++i)
+    if (attempt(std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now()))) return true;
+  return false;
+}
+
 std::unique_ptr<TimePeer> TimePeer::Chrony(std::string& error, milliseconds bound) {
   auto peer = std::make_unique<TimePeer>();
   return StartOnFreePorts(bound, [&](milliseconds left) { return peer->StartChrony(left, error); }) ? std::move(peer) : nullptr;
@@ -73,8 +82,8 @@ bool TimePeer::StartXinetd(const XinetdOptions& options, milliseconds bound, std
     // A service that could not bind stays off: give these ports up at once.
     if (ReadFile(dir_.File("xinetd.log")).find("failed to start") != std::string::npos) return process_->Stop(), false;
     const milliseconds probe{200};
-    return WaitForTcp(port_, probe) && WaitForTcp(port2_, probe) && WaitForUdpAnswer(port_, kUdpRequest, probe) &&
-           WaitForUdpAnswer(port2_, kUdpRequest, probe);
+    return Peer(Peer::Type::Tcp, port_).Valid() && Peer(Peer::Type::Tcp, port2_).Valid() &&
+           WaitForUdpAnswer(port_, kUdpRequest, probe) && WaitForUdpAnswer(port2_, kUdpRequest, probe);
   };
   if (process_ && process_->AwaitReady(ready, bound)) return true;
   if (process_) error = "xinetd werd niet gereed:\n" + process_->Log() + ReadFile(dir_.File("xinetd.log"));

@@ -24,7 +24,7 @@ class TimePeer {
   std::uint16_t Port() const { return port_; }          // chronyd's SNTP port
   std::uint16_t TimePort() const { return port_; }      // xinetd's Time port, TCP and UDP
   std::uint16_t DaytimePort() const { return port2_; }  // xinetd's Daytime port, TCP and UDP
-  pid_t Pid() const { return process_->Pid(); }
+  pid_t Pid() const { return process_->Pid(); }  // for the load benchmark's figures
 
  private:
   bool StartChrony(std::chrono::milliseconds bound, std::string& error);

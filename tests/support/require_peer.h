@@ -11,10 +11,12 @@
 #include "support/peer_process.h"
 
 // Ends the current test (skipped or failed) when `program` is not installed.
-#define HORAVEX_REQUIRE_PEER(program)                                                       \
-  do {                                                                                      \
-    if (::horavex::testing::FindProgram(program)) break;                                    \
-    const char* required = std::getenv("HORAVEX_REQUIRE_PEERS");                            \
-    if (required && std::string(required) == "1") FAIL() << program << " is not installed"; \
-    GTEST_SKIP() << program << " is not installed";                                         \
+#define HORAVEX_REQUIRE_PEER(program) HORAVEX_REQUIRE(::horavex::testing::FindProgram(program), program)
+// The same for any peer `what` that `present` tells is there.
+#define HORAVEX_REQUIRE(present, what)                                                   \
+  do {                                                                                   \
+    if (present) break;                                                                  \
+    const char* required = std::getenv("HORAVEX_REQUIRE_PEERS");                         \
+    if (required && std::string(required) == "1") FAIL() << what << " is not installed"; \
+    GTEST_SKIP() << what << " is not installed";                                         \
   } while (false)
