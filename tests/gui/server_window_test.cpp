@@ -107,6 +107,10 @@ int main(int argc, char** argv) {
   if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();  // the build lists them without a screen
   wxApp::SetInstance(new wxApp());
   if (!wxEntryStart(argc, argv)) return 1;
+  // A failed check of wx fails the test instead of opening a box nobody clicks.
+  wxSetAssertHandler([](const wxString& file, int line, const wxString&, const wxString& cond, const wxString& msg) {
+    ADD_FAILURE_AT(file.utf8_str(), line) << cond << " " << msg;
+  });
   delete wxLog::SetActiveTarget(new wxLogStderr());  // a message box would wait for a click
   const int result = RUN_ALL_TESTS();
   wxEntryCleanup();

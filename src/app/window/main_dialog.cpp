@@ -85,10 +85,11 @@ bool CMainDlg::Create() {
   // The close box ends the program; the theme's handler would only hide.
   Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { Stop(); });
   Bind(wxEVT_CHAR_HOOK, &CMainDlg::OnKey, this);
-  wxIconBundle icons;
-  const wxBitmapBundle appIcon = Artwork("icon-app.svg", wxSize(32, 32));
-  for (int size : {16, 32, 48}) icons.AddIcon(appIcon.GetIcon(wxSize(size, size)));
-  SetIcons(icons);
+  if (const wxBitmapBundle appIcon = Artwork("icon-app.svg", wxSize(32, 32)); appIcon.IsOk()) {
+    wxIconBundle icons;
+    for (int size : {16, 32, 48}) icons.AddIcon(appIcon.GetIcon(wxSize(size, size)));
+    SetIcons(icons);
+  }
 
   // The servers' windows, then the clients', made hidden in dashboard order: making them starts
   // what the profile enables.

@@ -1,0 +1,170 @@
+// The main window under Xvfb over a simulated clock, and the program itself started twice.
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+
+#include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+#include <wx/xrc/xmlres.h>
+
+#include "app/links.h"
+#include "app/window/main_dialog.h"
+#include "common/dialup.h"
+#include "common/profile.h"
+#include "gui/event_pump.h"
+#include "gui/gui_runtime.h"
+#include "platform/simulated_clock.h"
+#include "platform/sound.h"
+#include "server/window/server_dialog.h"
+#include "support/fake_dialup_port.h"
+#include "support/loopback_probe.h"
+#include "support/peer_process.h"
+#include "support/temp_dir.h"
+
+namespace horavex {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct SilentPlayer : SoundPlayer {
+  void PlayFile(const std::string&) override {}
+};
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    std::ofstream(dir_.File("horavex.ini")) << "[TIME SERVER TCP]\nPort=" << testing::FreePort() << "\n";
+    main_ = new CMainDlg({runtime_.GetExecutors(), profile_, clock_},
+                         {runtime_.GetExecutors(), profile_, clock_, dialup_}, sounds_);
+    main_->SetLinkOpener([this](const std::string& url) { links_.push_back(url); });
+    ASSERT_TRUE(main_->Create());
+  }
+  void TearDown() override {
+    if (main_) main_->Destroy();
+    RunEventsUntil([] { return false; }, 50ms);
+  }
+  wxString Text(const char* name) {
+    wxWindow* w = main_->FindWindow(name);
+    auto* edit = dynamic_cast<wxTextCtrl*>(w);
+    return edit ? edit->GetValue() : w->GetLabel();
+  }
+  void Key(int code) {
+    wxKeyEvent key(wxEVT_CHAR_HOOK);
+    key.m_keyCode = code;
+    main_->ProcessWindowEvent(key);
+  }
+  // Answers the open question box with `button`.
+  void Answer(int button) {
+    for (wxWindow* child : main_->GetChildren())
+      if (auto* box = dynamic_cast<wxDialog*>(child); box && box->IsShown() && box->FindWindow(wxID_YES)) {
+        wxCommandEvent click(wxEVT_BUTTON, button);
+        box->ProcessWindowEvent(click);
+        return;
+      }
+    ADD_FAILURE() << "no question box";
+  }
+
+  testing::TempDir dir_;
+  Profile profile_{dir_.File("horavex.ini")};
+  ManualTimeSource time_{1'767'225'599'000};  // 2025-12-31 23:59:59 UTC
+  SimulatedClock clock_{time_.Source()};
+  GuiRuntime runtime_;
+  DialupService dialup_{std::make_unique<testing::FakeDialupPort>(), runtime_.GetExecutors().logic};
+  SilentPlayer sounds_;
+  CMainDlg* main_ = nullptr;
+  std::vector<std::string> links_;
+};
+
+TEST_F(MainWindowTest, TheRefreshWritesEveryFieldOnceThenOnlyWhatChanged) {
+  main_->OnTimer();
+  EXPECT_EQ(main_->FieldWrites(), 13u);
+  EXPECT_EQ(Text("IDC_TIME") + " " + Text("IDC_DATE"), "23:59:59 12/31/25");
+  EXPECT_EQ(Text("IDC_LASTSYNC_BY") + "|" + Text("IDC_LASTSYNC_AT"), "...|Nog Niet");
+  EXPECT_EQ(Text("IDC_CLIENT_STATUS_4") + "|" + Text("IDC_SERVER_STATUS_0"), "Disabled|disabled");
+  EXPECT_EQ(XRCCTRL(*main_->Server(ServerKind::TimeTcp), "IDC_REQUESTS", wxTextCtrl)->GetValue(), "disabled");
+  main_->OnTimer();
+  EXPECT_EQ(main_->FieldWrites(), 13u);
+
+  main_->Server(ServerKind::TimeTcp)->Server().SetEnabled(true);
+  time_.Advance(1s);
+  main_->OnTimer();
+  EXPECT_EQ(main_->FieldWrites(), 16u);  // the server, the time and the date
+  EXPECT_EQ(Text("IDC_SERVER_STATUS_0") + " " + Text("IDC_TIME") + " " + Text("IDC_DATE"), "0 00:00:00 01/01/26");
+  EXPECT_EQ(XRCCTRL(*main_->Server(ServerKind::TimeTcp), "IDC_REQUESTS", wxTextCtrl)->GetValue(), "0");
+}
+
+TEST_F(MainWindowTest, EnterAndYesHideNoStopsAndThePictureButtonsOpenTheProjectsLinks) {
+  for (const char* button : {"IDC_INFO", "IDC_WEB"}) {
+    wxCommandEvent click(wxEVT_BUTTON, main_->FindWindow(button)->GetId());
+    main_->FindWindow(button)->ProcessWindowEvent(click);
+  }
+  EXPECT_EQ(links_, (std::vector<std::string>{std::string(kMailLink), std::string(kWebAddress)}));
+
+  main_->FindWindow("IDC_TIME")->SetFocus();
+  Key(WXK_RETURN);
+  EXPECT_FALSE(main_->IsShown());
+  main_->ShowAndRaise();
+  Key(WXK_ESCAPE);
+  EXPECT_FALSE(main_->IsEnabled());
+  Answer(wxID_YES);
+  EXPECT_FALSE(main_->IsShown());
+  EXPECT_FALSE(wxPendingDelete.Member(main_));
+  main_->ShowAndRaise();
+  Key(WXK_ESCAPE);
+  Answer(wxID_NO);
+  EXPECT_TRUE(wxPendingDelete.Member(main_));
+  main_ = nullptr;
+}
+
+// The real program, started as a user would, in folders of its own.
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("XDG_RUNTIME_DIR", dir_.Path().c_str(), 1);
+    setenv("XDG_CONFIG_HOME", dir_.Path().c_str(), 1);
+  }
+  std::unique_ptr<testing::PeerProcess> Start(std::vector<std::string> words) {
+    words.insert(words.begin(), HORAVEX_PROGRAM);
+    std::string error;
+    auto process = testing::PeerProcess::Start(words, dir_.File("horavex.log"), error);
+    EXPECT_TRUE(process) << error;
+    return process;
+  }
+  // Whether `process` shows its main window.
+  static bool Shows(testing::PeerProcess& process) {
+    const std::string command = "xdotool search --onlyvisible --pid " + std::to_string(process.Pid()) + " --name '^Horavex$'";
+    FILE* out = popen(command.c_str(), "r");
+    char line[64] = {};
+    const bool found = out && std::fgets(line, sizeof line, out);
+    if (out) pclose(out);
+    return found;
+  }
+  bool Listening() { return std::filesystem::exists(dir_.File("horavex-" + std::to_string(getuid()) + ".sock")); }
+
+  testing::TempDir dir_;
+};
+
+TEST_F(ProgramTest, ASecondStartRaisesTheFirstMultipleRunsBesideAndACrashLeavesNoBlock) {
+  auto first = Start({"NOSHOW"});
+  ASSERT_TRUE(first->AwaitReady([&] { return Listening(); }, 20s)) << first->Log();
+  auto second = Start({});
+  ASSERT_TRUE(second->AwaitReady([&] { return !second->Running(); }, 10s));
+  EXPECT_EQ(second->Stop(), 0);
+  EXPECT_TRUE(first->AwaitReady([&] { return Shows(*first); }, 10s));
+
+  auto beside = Start({"MULTIPLE"});
+  EXPECT_TRUE(beside->AwaitReady([&] { return Shows(*beside); }, 20s));
+  EXPECT_TRUE(first->Running());
+
+  kill(first->Pid(), SIGKILL);
+  first->Stop();
+  auto next = Start({});
+  EXPECT_TRUE(next->AwaitReady([&] { return Shows(*next); }, 20s)) << next->Log();
+}
+
+}  // namespace
+}  // namespace horavex
