@@ -1,0 +1,110 @@
+#include "about/window/star_crawl_ctrl.h"
+
+#include <algorithm>
+
+#include <wx/dcclient.h>
+#include <wx/dcmemory.h>
+#include <wx/image.h>
+
+namespace horavex {
+namespace {
+
+constexpr int kTickMs = 75;
+constexpr int kCellHeight = 24;
+
+int CellHeight(const wxFont& font) {
+  wxMemoryDC dc;
+  dc.SetFont(font);
+  return dc.GetTextExtent("Ag").y;
+}
+
+// A bold sans like the one the crawl was drawn for, as large as fits a cell of 24 pixels. DejaVu
+// Sans is taller for its size than Tahoma, so the size is found by measuring.
+wxFont CrawlFont() {
+  wxFont font;
+  for (int pixels = kCellHeight; pixels > 8; --pixels) {
+    font = wxFont(wxFontInfo(wxSize(0, pixels)).FaceName("DejaVu Sans").Family(wxFONTFAMILY_SWISS).Bold());
+    if (CellHeight(font) <= kCellHeight) break;
+  }
+  return font;
+}
+
+}  // namespace
+
+LineMask RenderLineMask(const wxFont& font, int height, std::string_view text) {
+  const wxString line = wxString::FromUTF8(text.data(), text.size());
+  LineMask mask{0, height, {}};
+  if (line.empty()) return mask;
+  wxMemoryDC dc;
+  dc.SetFont(font);
+  mask.width = dc.GetTextExtent(line).x;  // a trailing blank counts
+  wxBitmap bitmap(mask.width, height, 24);
+  dc.SelectObject(bitmap);
+  dc.SetBackground(*wxBLACK_BRUSH);
+  dc.Clear();
+  dc.SetTextForeground(*wxWHITE);
+  dc.DrawText(line, 0, 0);
+  dc.SelectObject(wxNullBitmap);
+  const wxImage image = bitmap.ConvertToImage();
+  const unsigned char* rgb = image.GetData();
+  mask.coverage.resize(static_cast<std::size_t>(mask.width) * height);
+  for (std::size_t i = 0; i < mask.coverage.size(); ++i, rgb += 3) mask.coverage[i] = std::max({rgb[0], rgb[1], rgb[2]});
+  return mask;
+}
+
+CStarCrawlCtrl::CStarCrawlCtrl(wxWindow* parent, const wxPoint& pos, const wxSize& size)
+    : m_font(CrawlFont()), m_lineHeight(CellHeight(m_font)) {
+  SetBackgroundStyle(wxBG_STYLE_PAINT);  // every pixel comes from the frame: no erasing, no flicker
+  Create(parent, wxID_ANY, pos, size, wxBORDER_NONE);
+  Bind(wxEVT_PAINT, &CStarCrawlCtrl::OnPaint, this);
+  Bind(wxEVT_SIZE, &CStarCrawlCtrl::OnSize, this);
+  m_timer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
+    m_crawl.ComposeFrame();
+    ShowFrame();
+  });
+  const wxSize client = GetClientSize();
+  m_crawl.Start(client.x, client.y);
+  ShowFrame();
+  m_timer.Start(kTickMs);
+}
+
+void CStarCrawlCtrl::AddLine(std::string_view text) { m_crawl.AddLine(RenderLineMask(m_font, m_lineHeight, text)); }
+
+void CStarCrawlCtrl::ShowFrame() {
+  const int w = m_crawl.Width();
+  const int h = m_crawl.Height();
+  if (w == 0 || h == 0) return;
+  wxImage image(w, h, false);
+  unsigned char* rgb = image.GetData();
+  for (const std::uint32_t pixel : m_crawl.Pixels()) {
+    *rgb++ = static_cast<unsigned char>(pixel >> 16);
+    *rgb++ = static_cast<unsigned char>(pixel >> 8);
+    *rgb++ = static_cast<unsigned char>(pixel);
+  }
+  m_frame = wxBitmap(image);
+  Refresh(false);
+}
+
+void CStarCrawlCtrl::OnPaint(wxPaintEvent&) {
+  wxPaintDC dc(this);
+  const wxSize client = GetClientSize();
+  if (!m_frame.IsOk()) {
+    dc.SetBackground(*wxBLACK_BRUSH);
+    dc.Clear();
+  } else if (m_frame.GetSize() == client) {
+    dc.DrawBitmap(m_frame, 0, 0);
+  } else {
+    // Resized since the last tick: the last frame, stretched, until the next one is composed.
+    wxMemoryDC frame(m_frame);
+    dc.StretchBlit(0, 0, client.x, client.y, &frame, 0, 0, m_frame.GetWidth(), m_frame.GetHeight());
+  }
+}
+
+void CStarCrawlCtrl::OnSize(wxSizeEvent& event) {
+  const wxSize client = GetClientSize();
+  if (client.x != m_crawl.Width() || client.y != m_crawl.Height()) m_crawl.Resize(client.x, client.y);
+  Refresh(false);
+  event.Skip();
+}
+
+}  // namespace horavex
