@@ -58,10 +58,10 @@ CStarCrawlCtrl::CStarCrawlCtrl(wxWindow* parent, const wxPoint& pos, const wxSiz
   Create(parent, wxID_ANY, pos, size, wxBORDER_NONE);
   Bind(wxEVT_PAINT, &CStarCrawlCtrl::OnPaint, this);
   Bind(wxEVT_SIZE, &CStarCrawlCtrl::OnSize, this);
-  m_timer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
+  Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
     m_crawl.ComposeFrame();
     ShowFrame();
-  });
+  }, m_timer.GetId());
   const wxSize client = GetClientSize();
   m_crawl.Start(client.x, client.y);
   ShowFrame();
