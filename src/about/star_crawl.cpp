@@ -41,7 +41,10 @@ void StarCrawl::ComposeFrame() {
   ++m_frames;
 }
 
-int StarCrawl::CrawlTextLevel(int y) { return std::clamp(y, 0, 255); }
+std::uint32_t StarCrawl::CrawlTextColor(int y) {
+  const auto level = static_cast<std::uint32_t>(std::clamp(y, 0, 255));
+  return level << 16 | level << 8;
+}
 
 // 255 - z is black far away and white at depth 0. Nearer than 0 it would pass 255, and keeping only
 // its low byte would make the nearest stars' outlines go black and brighten again as they pass the
@@ -83,7 +86,7 @@ void StarCrawl::DrawCrawl() {
     const LineMask& line = m_lines[i];
     const int y = line.height * static_cast<int>(i) + m_nScrollPos;
     if (y <= 0 || y >= m_h) continue;  // a line vanishes whole once its top reaches the top edge
-    const int level = CrawlTextLevel(y);
+    const auto level = static_cast<int>(CrawlTextColor(y) >> 16);
     const int x = m_w / 2 - line.width / 2;
     const int rows = std::min(line.height, m_h - y);
     firstRow = std::min(firstRow, y);

@@ -55,8 +55,8 @@ class StarCrawl {
   // The frame, row by row, 0x00RRGGBB.
   const std::vector<std::uint32_t>& Pixels() const { return m_pixels; }
 
-  // The level L of the text colour RGB(L, L, 0) of a line whose top is at y.
-  static int CrawlTextLevel(int y);
+  // The colour of a line whose top is at y: RGB(L, L, 0), L = y within 0..255, as 0x00RRGGBB.
+  static std::uint32_t CrawlTextColor(int y);
   // The outline grey of a star at depth z.
   static int StarGrey(int z);
   // Where a star's dot starts on the screen: {sx, sy}.

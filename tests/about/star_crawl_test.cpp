@@ -61,7 +61,7 @@ TEST(StarCrawl, TextLevelFollowsTheLinesTopAndALineAtTheTopEdgeIsGone) {
     crawl.ComposeFrame();
     EXPECT_EQ(At(crawl, kW / 2, 1), pixel) << top;
   }
-  for (const auto& [y, level] : {std::pair{200, 200}, {255, 255}, {400, 255}}) EXPECT_EQ(StarCrawl::CrawlTextLevel(y), level);
+  for (const auto& [y, colour] : {std::pair{200, 0xC8C800u}, {255, 0xFFFF00u}, {400, 0xFFFF00u}}) EXPECT_EQ(StarCrawl::CrawlTextColor(y), colour);
 }
 
 TEST(StarCrawl, TheFirstFrameHasNoTextWhichRisesFromTheBottomAndRestartsAtTheHeight) {
