@@ -80,8 +80,7 @@ void StarCrawl::DrawStars() {
 void StarCrawl::DrawCrawl() {
   // The lines into the text buffer, each in the level of yellow its top's height gives it.
   std::fill(m_text.begin(), m_text.end(), 0);
-  int firstRow = m_h;
-  int lastRow = -1;
+  m_ink.assign(static_cast<std::size_t>(m_h), false);
   for (std::size_t i = 0; i < m_lines.size(); ++i) {
     const LineMask& line = m_lines[i];
     const int y = line.height * static_cast<int>(i) + m_nScrollPos;
@@ -89,28 +88,28 @@ void StarCrawl::DrawCrawl() {
     const auto level = static_cast<int>(CrawlTextColor(y) >> 16);
     const int x = m_w / 2 - line.width / 2;
     const int rows = std::min(line.height, m_h - y);
-    firstRow = std::min(firstRow, y);
-    lastRow = std::max(lastRow, y + rows - 1);
     for (int row = 0; row < rows; ++row) {
       const std::uint8_t* from = line.coverage.data() + static_cast<std::size_t>(row) * line.width;
       std::uint8_t* to = m_text.data() + static_cast<std::size_t>(y + row) * m_w;
+      std::uint8_t ink = 0;
       for (int col = std::max(0, -x); col < line.width && x + col < m_w; ++col) {
         const auto value = static_cast<std::uint8_t>((level * from[col] + 127) / 255);
         to[x + col] = std::max(to[x + col], value);
+        ink |= value;
       }
+      if (ink) m_ink[y + row] = true;
     }
   }
   // Row r narrowed to (r / h) * w and centred, ORed over the stars. Each target pixel takes the
   // mean of the source pixels it stands for, so the text thins out smoothly into the distance.
-  for (int r = firstRow; r <= lastRow; ++r) {
+  for (int r = 0; r < m_h; ++r) {
     const int width = static_cast<int>((static_cast<double>(r) / m_h) * m_w);
-    if (width <= 0) continue;
+    if (width <= 0 || !m_ink[r]) continue;
     const int x = (m_w - width) / 2;
     const std::uint8_t* from = m_text.data() + static_cast<std::size_t>(r) * m_w;
     std::uint32_t* to = m_pixels.data() + static_cast<std::size_t>(r) * m_w + x;
-    for (int col = 0; col < width; ++col) {
-      const int begin = col * m_w / width;
-      const int end = (col + 1) * m_w / width;
+    for (int col = 0, begin = 0, end = 0; col < width; ++col, begin = end) {
+      end = (col + 1) * m_w / width;
       int sum = 0;
       for (int s = begin; s < end; ++s) sum += from[s];
       const auto level = static_cast<std::uint32_t>(sum / (end - begin));

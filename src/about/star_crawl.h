@@ -77,6 +77,7 @@ class StarCrawl {
   std::vector<LineMask> m_lines;
   std::vector<std::uint32_t> m_pixels;
   std::vector<std::uint8_t> m_text;  // the text buffer: the level of yellow per pixel
+  std::vector<bool> m_ink;  // per row of the text buffer: whether anything was drawn in it
 };
 
 }  // namespace horavex

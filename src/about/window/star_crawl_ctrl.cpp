@@ -5,6 +5,7 @@
 #include <wx/dcclient.h>
 #include <wx/dcmemory.h>
 #include <wx/image.h>
+#include <wx/rawbmp.h>
 
 namespace horavex {
 namespace {
@@ -74,14 +75,19 @@ void CStarCrawlCtrl::ShowFrame() {
   const int w = m_crawl.Width();
   const int h = m_crawl.Height();
   if (w == 0 || h == 0) return;
-  wxImage image(w, h, false);
-  unsigned char* rgb = image.GetData();
-  for (const std::uint32_t pixel : m_crawl.Pixels()) {
-    *rgb++ = static_cast<unsigned char>(pixel >> 16);
-    *rgb++ = static_cast<unsigned char>(pixel >> 8);
-    *rgb++ = static_cast<unsigned char>(pixel);
+  if (!m_frame.IsOk() || m_frame.GetSize() != wxSize(w, h)) m_frame.Create(w, h, 24);
+  wxNativePixelData data(m_frame);
+  if (!data) return;
+  const std::uint32_t* pixel = m_crawl.Pixels().data();
+  wxNativePixelData::Iterator row(data);
+  for (int y = 0; y < h; ++y, row.OffsetY(data, 1)) {
+    wxNativePixelData::Iterator to = row;
+    for (int x = 0; x < w; ++x, ++to, ++pixel) {
+      to.Red() = static_cast<unsigned char>(*pixel >> 16);
+      to.Green() = static_cast<unsigned char>(*pixel >> 8);
+      to.Blue() = static_cast<unsigned char>(*pixel);
+    }
   }
-  m_frame = wxBitmap(image);
   Refresh(false);
 }
 
