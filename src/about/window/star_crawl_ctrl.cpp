@@ -19,8 +19,8 @@ int CellHeight(const wxFont& font) {
   return dc.GetTextExtent("Ag").y;
 }
 
-// A bold sans like the one the crawl was drawn for, as large as fits a cell of 24 pixels. DejaVu
-// Sans is taller for its size than Tahoma, so the size is found by measuring.
+// A bold sans like the one the crawl was drawn for, as large as fits a cell of 24 pixels. A font's
+// pixel size is its cell height on some back ends and its em size on others, so it is measured.
 wxFont CrawlFont() {
   wxFont font;
   for (int pixels = kCellHeight; pixels > 8; --pixels) {
