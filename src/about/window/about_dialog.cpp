@@ -1,7 +1,46 @@
 #include "about/window/about_dialog.h"
 
-namespace horavex {
+#include "about/credits.h"
+#include "about/window/star_crawl_ctrl.h"
+#include "gui/theme.h"
+#include "gui/window_modal.h"
 
-void OpenAboutWindow(wxWindow*) {}
+namespace horavex {
+namespace {
+
+// The window's size in dialog units of the template font.
+constexpr int kTemplateWidth = 328;
+constexpr int kTemplateHeight = 255;
+
+}  // namespace
+
+bool CAboutDlg::Create(wxWindow* parent) {
+  if (!wxDialog::Create(parent, wxID_ANY, wxString(), wxDefaultPosition, wxDefaultSize, wxBORDER_SIMPLE))
+    return false;
+  SetFont(TemplateFont());
+  SetClientSize(ConvertDialogToPixels(wxSize(kTemplateWidth, kTemplateHeight)));
+  // The crawl starts, with its first frame, before it has speeds or lines: that frame shows only stars.
+  m_crawl = new CStarCrawlCtrl(this, wxPoint(0, 0), GetClientSize());
+  m_crawl->SetStarSpeed(30);
+  m_crawl->SetScrollStep(2);
+  for (const std::string_view line : kCredits) m_crawl->AddLine(line);
+  // Escape closes every window-modal box; Enter, with no button to press, closes this one too.
+  Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
+    if (event.GetKeyCode() == WXK_RETURN || event.GetKeyCode() == WXK_NUMPAD_ENTER) Close();
+    else event.Skip();
+  });
+  return true;
+}
+
+void OpenAboutWindow(wxWindow* owner) {
+  auto* window = new CAboutDlg();
+  if (!window->Create(owner)) {
+    delete window;
+    return;
+  }
+  if (owner) window->CentreOnParent();
+  ShowWindowModal(*window, {});
+  window->Crawl()->SetFocus();
+}
 
 }  // namespace horavex
