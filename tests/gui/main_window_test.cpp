@@ -7,9 +7,12 @@
 #include <wx/app.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/uiaction.h>
 #include <wx/xrc/xmlres.h>
 
 #include "app/links.h"
+#include "about/window/about_dialog.h"
+#include "about/window/star_crawl_ctrl.h"
 #include "app/window/main_dialog.h"
 #include "common/dialup.h"
 #include "common/profile.h"
@@ -57,6 +60,10 @@ class MainWindowTest : public ::testing::Test {
     key.m_keyCode = code;
     main_->ProcessWindowEvent(key);
   }
+  void Click(const char* button) {
+    wxCommandEvent click(wxEVT_BUTTON, main_->FindWindow(button)->GetId());
+    main_->FindWindow(button)->ProcessWindowEvent(click);
+  }
   // Answers the open question box with `button`.
   void Answer(int button) {
     for (wxWindow* child : main_->GetChildren())
@@ -98,10 +105,8 @@ TEST_F(MainWindowTest, TheRefreshWritesEveryFieldOnceThenOnlyWhatChanged) {
 }
 
 TEST_F(MainWindowTest, EnterAndYesHideNoStopsAndThePictureButtonsOpenTheProjectsLinks) {
-  for (const char* button : {"IDC_INFO", "IDC_WEB"}) {
-    wxCommandEvent click(wxEVT_BUTTON, main_->FindWindow(button)->GetId());
-    main_->FindWindow(button)->ProcessWindowEvent(click);
-  }
+  Click("IDC_INFO");
+  Click("IDC_WEB");
   EXPECT_EQ(links_, (std::vector<std::string>{std::string(kMailLink), std::string(kWebAddress)}));
 
   main_->FindWindow("IDC_TIME")->SetFocus();
@@ -118,6 +123,31 @@ TEST_F(MainWindowTest, EnterAndYesHideNoStopsAndThePictureButtonsOpenTheProjects
   Answer(wxID_NO);
   EXPECT_TRUE(wxPendingDelete.Member(main_));
   main_ = nullptr;
+}
+
+TEST_F(MainWindowTest, TheInfoButtonWithShiftAndCtrlHeldOpensTheCrawlUntilEnterOrEscape) {
+  Star previous;
+  wxUIActionSimulator keys;
+  for (const int key : {WXK_ESCAPE, WXK_RETURN}) {
+    keys.KeyDown(WXK_SHIFT), keys.KeyDown(WXK_CONTROL);
+    Click("IDC_INFO");
+    keys.KeyUp(WXK_CONTROL), keys.KeyUp(WXK_SHIFT);
+    auto* about = dynamic_cast<CAboutDlg*>(main_->GetChildren().GetLast()->GetData());
+    ASSERT_NE(about, nullptr);
+    const StarCrawl& crawl = about->Crawl()->Crawl();
+    EXPECT_EQ(wxSize(crawl.Width(), crawl.Height()), about->GetClientSize());
+    EXPECT_NE(std::pair(crawl.Stars()[0].x, crawl.Stars()[0].y), std::pair(previous.x, previous.y));
+    previous = crawl.Stars()[0];
+    EXPECT_TRUE(RunEventsUntil([&] { return crawl.FrameCount() >= 4; }, 2s)) << "a frame every 75 ms";
+    EXPECT_EQ(crawl.ScrollPos(), crawl.Height() - 2 * crawl.FrameCount());
+    EXPECT_FALSE(main_->IsEnabled());
+    wxKeyEvent press(wxEVT_CHAR_HOOK);
+    press.m_keyCode = key;
+    about->ProcessWindowEvent(press);
+    EXPECT_TRUE(main_->IsEnabled() && !about->IsShown()) << key;
+    RunEventsUntil([] { return false; }, 50ms);  // the window goes at the next idle time
+  }
+  EXPECT_TRUE(links_.empty());
 }
 
 // The real program, started as a user would, in folders of its own.
