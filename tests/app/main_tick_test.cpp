@@ -4,15 +4,24 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <thread>
+
+#include <asio/executor_work_guard.hpp>
+#include <asio/io_context.hpp>
+#include <asio/post.hpp>
 
 #include "app/chimes.h"
 #include "app/dashboard.h"
+#include "app/single_instance.h"
 #include "app/startup.h"
 #include "common/profile.h"
 #include "platform/sound.h"
 #include "support/temp_dir.h"
 
 namespace horavex {
+
+void PrintTo(const DashboardChange& c, std::ostream* os) { *os << c.field.index() << ":" << c.text; }
+
 namespace {
 
 struct RecordingPlayer : SoundPlayer {
@@ -22,7 +31,8 @@ struct RecordingPlayer : SoundPlayer {
 
 constexpr std::int64_t k121459 = 1'765'023'299;  // Sat 2025-12-06 12:14:59 UTC
 
-TEST(MainTick, TheClockShowsOncePerSecondAndEachQuarterChimesOnceAlsoWhenSetBack) {
+// The dashboard's texts, the clock among them, as the main window's refresh and chimes see them.
+TEST(MainTick, EachTextIsGivenWhenItChangesAndEachQuarterChimesOnceAlsoWhenSetBack) {
   setenv("TZ", "UTC", 1);
   tzset();
   testing::TempDir dir;
@@ -46,8 +56,10 @@ TEST(MainTick, TheClockShowsOncePerSecondAndEachQuarterChimesOnceAlsoWhenSetBack
 
   const auto first = tick();
   ASSERT_EQ(first.size(), 13u);
-  EXPECT_EQ(first[9], (DashboardChange{ClockField::Time, "12:14:59"}));
-  EXPECT_EQ(first[10], (DashboardChange{ClockField::Date, "12/06/25"}));
+  EXPECT_EQ((std::vector<DashboardChange>{first[0], first[8], first[9], first[10], first[11], first[12]}),
+            (std::vector<DashboardChange>{{ServerKind::TimeTcp, "disabled"}, {ClientKind::SntpUdp, "Disabled"},
+                                          {ClockField::Time, "12:14:59"}, {ClockField::Date, "12/06/25"},
+                                          {LastSyncField::By, "..."}, {LastSyncField::At, "Nog Niet"}}));
   EXPECT_TRUE(tick().empty());
   // 12:15:00 is seen by seven ticks, then 12:15:01, then the clock is set back across the quarter.
   for (std::int64_t t : {k121459 + 1, k121459 + 1, k121459 + 1, k121459 + 1, k121459 + 1, k121459 + 1,
@@ -66,6 +78,12 @@ TEST(MainTick, TheClockShowsOncePerSecondAndEachQuarterChimesOnceAlsoWhenSetBack
   }
   EXPECT_EQ(player.played.back(), "/other.wav");
   EXPECT_EQ(player.played.size(), 3u);
+
+  // A client's success shows by whom and when; another's in the same second changes only by whom.
+  model.OnLastSync(ClientKind::SntpUdp, k121459);
+  EXPECT_EQ(tick(), (std::vector<DashboardChange>{{LastSyncField::By, "SNTP"}, {LastSyncField::At, "12:14:59"}}));
+  model.OnLastSync(ClientKind::TimeTcp, k121459);
+  EXPECT_EQ(tick(), (std::vector<DashboardChange>{{LastSyncField::By, "TmTcp"}}));
 }
 
 TEST(MainTick, StartWordsAreFoundCaseSensitivelyAnywhere) {
@@ -90,6 +108,23 @@ TEST(MainTick, AHiddenStartFadesOverEightyFiveStepsAndANoShowStartEndsAtOnce) {
   EXPECT_EQ(alphas.size(), 85u);
   EXPECT_EQ((std::vector<unsigned>{alphas[0], alphas[83], alphas[84]}), (std::vector<unsigned>{252, 3, 0}));
   EXPECT_TRUE(StartupFade(true).Next().done);
+}
+
+TEST(MainTick, ALaterCopyReachesTheFirstOnlyOnceItListens) {
+  testing::TempDir dir;
+  SingleInstance first(dir.Path(), "h"), later(dir.Path(), "h");
+  ASSERT_TRUE(first.TryLock());
+  EXPECT_FALSE(later.TryLock());
+  EXPECT_FALSE(later.AskFirstToShow());  // "Horavex is actief, maar niet te activeren"
+  asio::io_context io;
+  auto work = asio::make_work_guard(io);
+  std::thread thread([&] { io.run(); });
+  int shown = 0;
+  ASSERT_TRUE(first.Listen(io.get_executor(), io.get_executor(), [&] { ++shown; }));
+  EXPECT_TRUE(later.AskFirstToShow());
+  asio::post(io, [&] { io.stop(); });  // after the request's own work
+  thread.join();
+  EXPECT_EQ(shown, 1);
 }
 
 }  // namespace
