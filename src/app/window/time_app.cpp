@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -104,6 +105,9 @@ class CTimeApp : public wxApp {
 wxIMPLEMENT_APP_NO_MAIN(horavex::CTimeApp);
 
 int main(int argc, char** argv) {
+  // The windows draw with cairo alone; without this GTK may load the software GL stack (tens of
+  // megabytes) on a screen without hardware GL. A user's own choice of GDK_GL stands.
+  setenv("GDK_GL", "disable", 0);
   // Without a screen the toolkit would only complain in its own words: say it in one line.
   wxLog::EnableLogging(false);
   if (!wxEntryStart(argc, argv)) {
