@@ -4,13 +4,11 @@
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
 
 #include "cli/daemon.h"
-#include "cli/daemon_views.h"
 #include "support/loopback_probe.h"
 #include "support/peer_process.h"
 #include "support/scripted_server.h"
@@ -31,26 +29,6 @@ TEST(DaemonArgs, OptionsAndMistakes) {
     EXPECT_EQ(ParseDaemonArgs({"--bind", bad}).message,
               "Ongeldig IPv4-adres: " + std::string(bad) + "\n" + DaemonUsage());
   EXPECT_FALSE(ParseDaemonArgs({"--profile"}).options || ParseDaemonArgs({"extra"}).options);
-}
-
-// "hh:mm:ss [T] x", but only "[T] x" into the journal's own stream, which stamps its lines.
-TEST(LinePrinterOutput, HasATimeUnlessItGoesToTheJournal) {
-  int out[2];
-  ASSERT_EQ(pipe(out), 0);
-  struct stat st {};
-  ASSERT_EQ(fstat(out[1], &st), 0);
-  const std::string thisPipe = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
-  for (const auto& [journal, size] : std::vector<std::pair<std::string, std::size_t>>{
-           {"", 15}, {"1:1", 15}, {"garbage", 15}, {thisPipe, 6}}) {
-    setenv("JOURNAL_STREAM", journal.c_str(), 1);
-    LinePrinter(out[1]).Print("T", "x");
-    std::string line(64, '\0');
-    line.resize(static_cast<std::size_t>(std::max<ssize_t>(0, read(out[0], line.data(), line.size()))));
-    EXPECT_TRUE(line.size() == size && line.ends_with(" [T] x\n") == (size > 6) && line.ends_with("[T] x\n"))
-        << journal << ": " << line;
-  }
-  unsetenv("JOURNAL_STREAM");
-  close(out[0]), close(out[1]);
 }
 
 class DaemonProcess : public ::testing::Test {

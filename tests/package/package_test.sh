@@ -30,6 +30,14 @@ for p in horavex-query:1 horavexd:8; do
   done
 done
 
+# horavexd logs one line per event; into the journal's stream (JOURNAL_STREAM names its device and
+# inode) without a time of its own, as the journal stamps each line.
+: >"$tmp/log"
+JOURNAL_STREAM=$(stat -c %d:%i "$tmp/log") "$root/usr/bin/horavexd" --profile "$tmp/none.ini" >>"$tmp/log" || true
+"$root/usr/bin/horavexd" --profile "$tmp/none.ini" >>"$tmp/log" || true
+grep -q "^\[Horavex\] Profiel: $tmp/none.ini\$" "$tmp/log" &&
+  grep -q "^[0-9][0-9]:[0-9][0-9]:[0-9][0-9] \[Horavex\] Profiel: " "$tmp/log" || { cat "$tmp/log"; fail "horavexd's log lines"; }
+
 # Errors fail; warnings are shown.
 lintian --fail-on error "$deb" || fail lintian
 
