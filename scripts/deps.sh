@@ -10,7 +10,7 @@ build_pkgs=(cmake ninja-build g++ libasio-dev libsimpleini-dev libgtest-dev libg
   libwxgtk3.2-dev)
 test_pkgs=(chrony xinetd rdate socat netcat-openbsd libcap2-bin iproute2 clang libclang-rt-14-dev
   dbus-daemon python3-dbusmock xvfb xauth imagemagick fonts-dejavu-core
-  dpkg-dev lintian desktop-file-utils appstream groff-base man-db mandoc systemd)
+  dpkg-dev file lintian desktop-file-utils appstream groff-base man-db mandoc systemd)
 
 pkgs=("${build_pkgs[@]}")
 [ "${1:-build}" = test ] && pkgs+=("${test_pkgs[@]}")

@@ -8,8 +8,11 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh build
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
-dpkg-query -W -f='${Status}' dpkg-dev 2>/dev/null | grep -q 'install ok installed' ||
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends dpkg-dev
+# dpkg-shlibdeps computes the dependencies; CPack finds the binaries it asks about with file.
+for p in dpkg-dev file; do
+  dpkg-query -W -f='${Status}' $p 2>/dev/null | grep -q 'install ok installed' ||
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $p
+done
 
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 # CMake reads no CPPFLAGS: the preprocessor's flags (_FORTIFY_SOURCE) go with the compiler's.
