@@ -9,10 +9,14 @@ scripts/deps.sh build
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 # dpkg-shlibdeps computes the dependencies; CPack finds the binaries it asks about with file.
+missing=()
 for p in dpkg-dev file; do
-  dpkg-query -W -f='${Status}' $p 2>/dev/null | grep -q 'install ok installed' ||
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $p
+  dpkg-query -W -f='${Status}' $p 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
+if [ ${#missing[@]} -gt 0 ]; then
+  $sudo apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
 
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 # CMake reads no CPPFLAGS: the preprocessor's flags (_FORTIFY_SOURCE) go with the compiler's.
