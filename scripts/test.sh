@@ -12,6 +12,7 @@ export HORAVEX_REQUIRE_PEERS=1
 screen=(xvfb-run -a -s "-screen 0 1024x768x24")
 
 scripts/build.sh build/ci -DHORAVEX_WERROR=ON
+# Label package (here only, not under the sanitizers) makes the Debian package and checks it unpacked.
 (cd build/ci && ctest --output-on-failure -j "$jobs" -LE gui && "${screen[@]}" ctest --output-on-failure -L gui)
 
 scripts/build.sh build/asan -DHORAVEX_WERROR=ON -DHORAVEX_SANITIZE=ON -DHORAVEX_BENCH=OFF

@@ -202,7 +202,9 @@ std::string DaemonUsage() {
          "  SIGHUP leest het profiel opnieuw en herstart wat veranderd is.\n"
          "  --profile   het profiel (standaard dat van Horavex)\n"
          "  --dry-run   de clients zetten de klok niet, maar melden wat ze zouden zetten\n"
-         "  --bind      de servers luisteren alleen op dit IPv4-adres\n";
+         "  --bind      de servers luisteren alleen op dit IPv4-adres\n"
+         "  --help      toont deze tekst\n"
+         "Afsluitstatus: 0 na SIGINT of SIGTERM, 1 niets gestart, 2 verkeerde argumenten.\n";
 }
 
 ParsedDaemon ParseDaemonArgs(const std::vector<std::string>& args) {

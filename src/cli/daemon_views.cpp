@@ -2,10 +2,13 @@
 
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
 #include "protocol/window_texts.h"
@@ -21,18 +24,26 @@ std::string OneLine(std::string text) {
 
 }  // namespace
 
+bool LinePrinter::IsJournalStream(int fd) {
+  const char* names = std::getenv("JOURNAL_STREAM");
+  unsigned long long device = 0, inode = 0;
+  if (!names || std::sscanf(names, "%llu:%llu", &device, &inode) != 2) return false;
+  struct stat st {};
+  return fstat(fd, &st) == 0 && st.st_dev == device && st.st_ino == inode;
+}
+
 void LinePrinter::Print(const std::string& title, const std::string& text) {
   if (gone_) return;
   if (!Flush()) {
     ++dropped_;
     return;
   }
-  const std::string stamp = FormatClockTime(std::time(nullptr));
+  const std::string stamp = stamped_ ? FormatClockTime(std::time(nullptr)) + " " : std::string();
   if (dropped_ > 0) {
-    pending_ = stamp + " [Horavex] " + std::to_string(dropped_) + " regels weggelaten: de uitvoer liep vol\n";
+    pending_ = stamp + "[Horavex] " + std::to_string(dropped_) + " regels weggelaten: de uitvoer liep vol\n";
     dropped_ = 0;
   }
-  pending_ += stamp + " [" + title + "] " + text + "\n";
+  pending_ += stamp + "[" + title + "] " + text + "\n";
   // What the output does not take now stays pending and goes out before the next line.
   Flush();
 }

@@ -13,10 +13,13 @@ namespace horavex {
 // Writes "hh:mm:ss [title] text" lines to a descriptor at once, so that a log collector sees them,
 // and never waits: it runs on the thread that serves. A line the output cannot take now is
 // dropped and counted, and the count is written before the next line that fits. Once the reader
-// has gone (EPIPE; SIGPIPE must be ignored) nothing more is written.
+// has gone (EPIPE; SIGPIPE must be ignored) nothing more is written. Written to systemd's journal
+// (the stream JOURNAL_STREAM names), a line has no time of its own: the journal stamps it.
 class LinePrinter {
  public:
-  explicit LinePrinter(int fd) : fd_(fd) {}
+  explicit LinePrinter(int fd) : fd_(fd), stamped_(!IsJournalStream(fd)) {}
+  // True when `fd` is the stream that the environment's JOURNAL_STREAM ("device:inode") names.
+  static bool IsJournalStream(int fd);
   void Print(const std::string& title, const std::string& text);
 
  private:
@@ -27,6 +30,7 @@ class LinePrinter {
   long WriteNow(const char* data, std::size_t size);
 
   int fd_;
+  bool stamped_;
   std::string pending_;  // the rest of a line the output took only in part
   std::uint64_t dropped_ = 0;
   bool gone_ = false;

@@ -47,10 +47,14 @@ std::int64_t Millis(const SystemTime& t) { return UnixFromSystemTime(t) * 1000 +
 std::string QueryUsage() {
   return "Gebruik: horavex-query [--timeout SECONDEN] [--set [--dry-run]] [--profile PAD] SOORT SERVER [POORT]\n"
          "  SOORT: time-tcp, time-udp, daytime-tcp, daytime-udp of sntp\n"
-         "  --timeout   hoe lang het verzoek op het netwerk wacht (standaard 5)\n"
+         "  POORT: standaard 37 (time), 13 (daytime) of 123 (sntp)\n"
+         "  --timeout   hoe lang het verzoek op het netwerk wacht, hoogstens 600 (standaard 5)\n"
          "  --set       zet de klok, met dezelfde controles als de client (maximale correctie)\n"
          "  --dry-run   met --set: laat zien wat gezet zou worden, zet niets\n"
-         "  --profile   het profiel met de instellingen van de client (standaard dat van Horavex)\n";
+         "  --profile   het profiel met de instellingen van de client (standaard dat van Horavex)\n"
+         "  --help      toont deze tekst\n"
+         "Afsluitstatus: 0 een geldig antwoord (met --set: en de klok gezet), 1 geen of een\n"
+         "  ongeldig antwoord of de klok niet gezet, 2 verkeerde argumenten.\n";
 }
 
 std::optional<ClientKind> KindFromName(const std::string& name) {
