@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Builds Horavex and starts it.
-#   scripts/run.sh [horavex-query|horavexd|horavex] [ARGS...]   (default: horavex-query; no arguments: its help)
+#   scripts/run.sh [horavex|horavex-query|horavexd] [ARGS...]
+# With no arguments it opens the main window. Without a profile every client and server starts
+# disabled; the main window's buttons open their windows to set them up.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh build
 scripts/build.sh build/release -DHORAVEX_TESTS=OFF -DHORAVEX_BENCH=OFF
-program=horavex-query
+program=horavex
 case "${1:-}" in horavex-query|horavexd|horavex) program=$1; shift ;; esac
 [ $# -eq 0 ] && [ "$program" = horavex-query ] && set -- --help
 dir=cli
