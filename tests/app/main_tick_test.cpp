@@ -112,11 +112,11 @@ TEST(MainTick, AHiddenStartFadesOverEightyFiveStepsAndANoShowStartEndsAtOnce) {
 
 TEST(MainTick, ALaterCopyReachesTheFirstOnlyOnceItListens) {
   testing::TempDir dir;
+  asio::io_context io;  // outlives the listener, as the program's network thread does
   SingleInstance first(dir.Path(), "h"), later(dir.Path(), "h");
   ASSERT_TRUE(first.TryLock());
   EXPECT_FALSE(later.TryLock());
   EXPECT_FALSE(later.AskFirstToShow());  // "Horavex is actief, maar niet te activeren"
-  asio::io_context io;
   auto work = asio::make_work_guard(io);
   std::thread thread([&] { io.run(); });
   int shown = 0;
