@@ -38,8 +38,7 @@ std::unique_ptr<PeerProcess> PeerProcess::Start(const std::vector<std::string>& 
     execv(program.c_str(), args.data());
     _exit(127);
   }
-  if (logFd >= 0) close(logFd);
-  if (nullFd >= 0) close(nullFd);
+  for (int fd : {logFd, nullFd}) fd < 0 || close(fd);
   if (pid > 0) return std::unique_ptr<PeerProcess>(new PeerProcess(pid, logFile));
   error = "kan " + (argv.empty() ? std::string() : argv[0]) + " niet starten: " + std::strerror(program.empty() ? ENOENT : errno);
   return nullptr;

@@ -44,6 +44,5 @@ class PeerProcess {
 // The executable `name` on PATH or in /usr/local/sbin, /usr/sbin or /sbin (where root's tools live
 // even when PATH lacks them); a name holding '/' is taken as a path. Empty when not found.
 std::filesystem::path ProgramPath(std::string_view name);
-inline bool FindProgram(std::string_view name) { return !ProgramPath(name).empty(); }
 
 }  // namespace horavex::testing
