@@ -1,11 +1,8 @@
-// What the windows share without a toolkit: the opacity rule of "Transparant" and the help
-// launcher's states.
+// What the windows share without a toolkit: the opacity rule of "Transparant".
 #include <fstream>
-#include <optional>
 
 #include <gtest/gtest.h>
 
-#include "common/help_launcher.h"
 #include "common/profile.h"
 #include "common/transparency.h"
 #include "support/temp_dir.h"
@@ -24,28 +21,6 @@ TEST(TransparencyTest, OnlyOneTo254MakeATranslucentWindow) {
     Profile profile(dir.File("horavex.ini"));
     EXPECT_EQ(WindowAlpha(profile, kServerWindowSection).value_or(0), alpha) << line;
   }
-}
-
-struct FakeViewer : HelpViewer {
-  std::intptr_t Show(void* owner, std::string_view page) override {
-    shown += std::string(page) + (owner ? "" : " unowned");
-    return 7;
-  }
-  std::string shown;
-};
-
-TEST(HelpLauncherTest, MakesTheViewerOnceAndGivesUpForGoodWhenItCannot) {
-  int makes = 0;
-  auto viewer = std::make_unique<FakeViewer>();
-  FakeViewer& seen = *viewer;
-  HelpLauncher launcher([&] { return ++makes, std::move(viewer); });
-  EXPECT_EQ(launcher.ShowHelpTopic(&makes, kServerHelpTopic, 0, 0), 7);
-  EXPECT_EQ(launcher.ShowHelpTopic(&makes, "Horavex.chm::client.html", 0, 0), 7);
-  EXPECT_EQ(seen.shown, "server.htmlclient.html");
-
-  HelpLauncher failing([&]() -> std::unique_ptr<HelpViewer> { return ++makes, nullptr; });
-  EXPECT_EQ(failing.ShowHelpTopic(&makes, kServerHelpTopic, 0, 0) + failing.ShowHelpTopic(&makes, kServerHelpTopic, 0, 0), 0);
-  EXPECT_EQ(makes, 2);
 }
 
 }  // namespace

@@ -72,7 +72,6 @@ TEST(AnswerDump, SntpNamesEveryHeaderField) {
   for (const char* field : {"(XX------): 01,", "(--XXX---): 3\r", "Stratum : 1 ", "Poll Interval: 6\r", "Preciesie: 236\r",
                             "Delay: 32768\r", "Dispersion: 1\r", "Identifier: 1196446464\r", "Timestamp: 3992977408.2147483648\r"})
     EXPECT_NE(dump.find(field), std::string::npos) << field;
-  EXPECT_EQ(InfoText(kSntp, Area("\0\0\0\x09"s)), "Geen informatie aanwezig") << "byte 3 is not looked at";
 }
 
 }  // namespace
