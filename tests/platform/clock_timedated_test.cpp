@@ -18,16 +18,6 @@
 namespace horavex::testing {
 namespace {
 
-std::string Output(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
-    pclose(pipe);
-  }
-  return out;
-}
-
 class TimedatedTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -41,7 +31,9 @@ class TimedatedTest : public ::testing::Test {
   static std::string UnderMock(const std::string& scenario, std::string command) {
     // Root holds CAP_SYS_TIME: drop it, or the first way would set the real clock.
     if (geteuid() == 0) command = "/usr/sbin/capsh --drop=cap_sys_time -- -c \"" + command + "\"";
-    return Output(std::string("/usr/bin/python3 '") + HORAVEX_TIMEDATED_MOCK + "' " + scenario + " " + command);
+    const TempDir dir;
+    const std::string run = "{ /usr/bin/python3 '" HORAVEX_TIMEDATED_MOCK "' " + scenario + " " + command + "; } > " + dir.File("out").string();
+    return std::system(run.c_str()) == -1 ? "not run" : ReadFile(dir.File("out"));
   }
 };
 
