@@ -122,9 +122,6 @@ TEST_F(ProfileTest, EachSettingsSectionReadsWhatIsStoredAndSavesAllItsKeysInOrde
       {"[daytime client tcp]\nstartup=2\nPORT=-1\nInterval=7\nWarnLevel=12abc\nMaxOffset=99999999999\nServer=\n"
        "[TIME CLIENT TCP]\nPort=1\n", CopyOf<ClientSettings>(ClientKind::DaytimeTcp),
        "[DAYTIME CLIENT TCP]\nServer=\nPort=-1\nInterval=60\nWarnLevel=12\nMaxOffset=2147483647\nStartUp=1\n"},
-      {"[TIME CLIENT UDP]\nInterval=1440\nServer=time.example\n", CopyOf<ClientSettings>(ClientKind::TimeUdp),
-       "[TIME CLIENT UDP]\nServer=time.example\nPort=37\nInterval=1440\nWarnLevel=4\nMaxOffset=0\nStartUp=0\n"},
-      {"", CopyOf<ServerSettings>(ServerKind::DaytimeUdp), "[DAYTIME SERVER UDP]\nPort=13\nStartUp=0\n"},
       {"[TIME SERVER UDP]\nPort=70000\nStartUp=-1\n", CopyOf<ServerSettings>(ServerKind::TimeUdp),
        "[TIME SERVER UDP]\nPort=70000\nStartUp=1\n"},
       {"[COMMON]\nPlaySound_30=/a b.wav\nCheckConnect= 2x\n", CopyOf<CommonSettings>(),

@@ -1,11 +1,8 @@
-// What the windows share without a toolkit: the opacity rule of "Transparant" and the help
-// launcher's states.
+// What the windows share without a toolkit: the opacity rule of "Transparant".
 #include <fstream>
-#include <optional>
 
 #include <gtest/gtest.h>
 
-#include "common/help_launcher.h"
 #include "common/profile.h"
 #include "common/transparency.h"
 #include "support/temp_dir.h"
@@ -13,53 +10,17 @@
 namespace horavex {
 namespace {
 
-struct AlphaCase {
-  const char* name;
-  const char* line;  // the section's line, nullptr for none
-  std::optional<int> alpha;
-};
-
-void PrintTo(const AlphaCase& row, std::ostream* out) { *out << row.name; }
-
-class TransparencyTest : public ::testing::TestWithParam<AlphaCase> {};
-
-TEST_P(TransparencyTest, OnlyOneTo254MakeATranslucentWindow) {
-  testing::TempDir dir;
-  std::ofstream(dir.File("horavex.ini")) << "[server window]\n" << (GetParam().line ? GetParam().line : "") << "\n";
-  Profile profile(dir.File("horavex.ini"));
-  const auto alpha = WindowAlpha(profile, kServerWindowSection);
-  EXPECT_EQ(alpha ? std::optional<int>(*alpha) : std::nullopt, GetParam().alpha);
-}
-
-INSTANTIATE_TEST_SUITE_P(Values, TransparencyTest,
-                         ::testing::Values(AlphaCase{"Absent", nullptr, std::nullopt}, AlphaCase{"Zero", "Transparant=0", std::nullopt},
-                                           AlphaCase{"One", "transparant=1", 1}, AlphaCase{"Two54", "Transparant=254", 254},
-                                           AlphaCase{"Opaque255", "Transparant=255", std::nullopt},
-                                           AlphaCase{"Above", "Transparant=300", std::nullopt},
-                                           AlphaCase{"NegativeIsLarge", "Transparant=-1", std::nullopt},
-                                           AlphaCase{"SaturatedNotWrapped", "Transparant=-4294967096", std::nullopt}),
-                         [](const auto& row) { return row.param.name; });
-
-struct FakeViewer : HelpViewer {
-  std::intptr_t Show(void* owner, std::string_view page) override {
-    shown += std::string(page) + (owner ? "" : " unowned");
-    return 7;
+// The section's line, and the opacity it gives (0: an opaque window). A negative value reads as a
+// large one, and one beyond the 32 bits saturates instead of wrapping into the range.
+TEST(TransparencyTest, OnlyOneTo254MakeATranslucentWindow) {
+  const std::pair<const char*, int> rows[] = {{"", 0}, {"Transparant=0", 0}, {"transparant=1", 1}, {"Transparant=254", 254},
+                                              {"Transparant=255", 0}, {"Transparant=300", 0}, {"Transparant=-1", 0}, {"Transparant=-4294967096", 0}};
+  for (const auto& [line, alpha] : rows) {
+    testing::TempDir dir;
+    std::ofstream(dir.File("horavex.ini")) << "[server window]\n" << line << "\n";
+    Profile profile(dir.File("horavex.ini"));
+    EXPECT_EQ(WindowAlpha(profile, kServerWindowSection).value_or(0), alpha) << line;
   }
-  std::string shown;
-};
-
-TEST(HelpLauncherTest, MakesTheViewerOnceAndGivesUpForGoodWhenItCannot) {
-  int makes = 0;
-  auto viewer = std::make_unique<FakeViewer>();
-  FakeViewer& seen = *viewer;
-  HelpLauncher launcher([&] { return ++makes, std::move(viewer); });
-  EXPECT_EQ(launcher.ShowHelpTopic(&makes, kServerHelpTopic, 0, 0), 7);
-  EXPECT_EQ(launcher.ShowHelpTopic(&makes, "Horavex.chm::client.html", 0, 0), 7);
-  EXPECT_EQ(seen.shown, "server.htmlclient.html");
-
-  HelpLauncher failing([&]() -> std::unique_ptr<HelpViewer> { return ++makes, nullptr; });
-  EXPECT_EQ(failing.ShowHelpTopic(&makes, kServerHelpTopic, 0, 0) + failing.ShowHelpTopic(&makes, kServerHelpTopic, 0, 0), 0);
-  EXPECT_EQ(makes, 2);
 }
 
 }  // namespace

@@ -18,16 +18,6 @@
 namespace horavex::testing {
 namespace {
 
-std::string Output(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
-    pclose(pipe);
-  }
-  return out;
-}
-
 class TimedatedTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -41,47 +31,31 @@ class TimedatedTest : public ::testing::Test {
   static std::string UnderMock(const std::string& scenario, std::string command) {
     // Root holds CAP_SYS_TIME: drop it, or the first way would set the real clock.
     if (geteuid() == 0) command = "/usr/sbin/capsh --drop=cap_sys_time -- -c \"" + command + "\"";
-    return Output(std::string("/usr/bin/python3 '") + HORAVEX_TIMEDATED_MOCK + "' " + scenario + " " + command);
+    const TempDir dir;
+    const std::string run = "{ /usr/bin/python3 '" HORAVEX_TIMEDATED_MOCK "' " + scenario + " " + command + "; } > " + dir.File("out").string();
+    return std::system(run.c_str()) == -1 ? "not run" : ReadFile(dir.File("out"));
   }
 };
 
-struct Row {
-  const char* name;
-  const char* scenario;  // timedated_mock.py's
-  const char* args;      // the helper's: WAIT_MS CORRECTION_MS [...]
-  const char* expected;  // the helper's completions, then the mock's SetTime calls
-};
-
-void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
-
-class TimedatedOutcomeTest : public TimedatedTest, public ::testing::WithParamInterface<Row> {};
-
-TEST_P(TimedatedOutcomeTest, EachOutcomeIsReportedOnce) {
-  const Row& row = GetParam();
-  EXPECT_EQ(UnderMock(row.scenario, std::string("'") + HORAVEX_TIMEDATED_HELPER + "' " + row.args), row.expected);
+// Each row: timedated_mock.py's scenario, the helper's arguments (WAIT_MS CORRECTION_MS [...]), and
+// the helper's completions followed by the SetTime calls the mock received.
+TEST_F(TimedatedTest, EachOutcomeIsReportedOnce) {
+  const std::string asked = "SetTime 2500 relative=True interactive=True\n";  // for a correction of 2.5 s
+  const std::tuple<const char*, const char*, std::string> rows[] = {
+      {"accept", "5000 2500", "errno 0 via systemd-timedated\n" + asked},
+      {"accept", "5000 -1250", "errno 0 via systemd-timedated\nSetTime -1250 relative=True interactive=True\n"},
+      {"autosync", "5000 2500", "errno 16 via -\n" + asked},
+      {"notauthorized", "5000 2500", "errno 13 via -\n" + asked}, {"accessdenied", "5000 2500", "errno 13 via -\n" + asked},
+      // The answer comes after the wait: one timeout, a second set meanwhile asks nothing, and the
+      // late answer is not reported.
+      {"late", "300 2500 --again 2000", "errno 110 via -\nerrno 114 via -\n" + asked},
+      // The kernel's refusal of a process without the right, with nobody else to ask; an invalid
+      // time is refused before the kernel, which would refuse it for the right alone.
+      {"notimedated", "5000 2500", "errno 1 via -\n"}, {"nobus", "5000 2500", "errno 1 via -\n"},
+      {"accept", "5000 2500 --invalid", "errno 22 via -\n"}};
+  for (const auto& [scenario, args, expected] : rows)
+    EXPECT_EQ(UnderMock(scenario, std::string("'") + HORAVEX_TIMEDATED_HELPER + "' " + args), expected) << scenario << " " << args;
 }
-
-// What the mock received for a correction of 2.5 s.
-#define ASKED "SetTime 2500 relative=True interactive=True\n"
-const Row kRows[] = {
-    {"Granted", "accept", "5000 2500", "errno 0 via systemd-timedated\n" ASKED},
-    {"GrantedBackwards", "accept", "5000 -1250",
-     "errno 0 via systemd-timedated\nSetTime -1250 relative=True interactive=True\n"},
-    {"AutomaticSyncOn", "autosync", "5000 2500", "errno 16 via -\n" ASKED},
-    {"NotAuthorized", "notauthorized", "5000 2500", "errno 13 via -\n" ASKED},
-    {"AccessDenied", "accessdenied", "5000 2500", "errno 13 via -\n" ASKED},
-    // The answer comes after the wait: one timeout, a second set meanwhile asks nothing, and the
-    // late answer is not reported.
-    {"AnswerAfterTheWait", "late", "300 2500 --again 2000",
-     "errno 110 via -\nerrno 114 via -\n" ASKED},
-    // The kernel's refusal of a process without the right, with nobody else to ask; an invalid
-    // time is refused before the kernel, which would refuse it for the right alone.
-    {"NoTimedated", "notimedated", "5000 2500", "errno 1 via -\n"},
-    {"NoBus", "nobus", "5000 2500", "errno 1 via -\n"},
-    {"InvalidTimeAsksNobody", "accept", "5000 2500 --invalid", "errno 22 via -\n"},
-};
-INSTANTIATE_TEST_SUITE_P(Outcomes, TimedatedOutcomeTest, ::testing::ValuesIn(kRows),
-                         [](const auto& row) { return std::string(row.param.name); });
 
 // horavex-query --set from end to end: the way or the refusal it reports, and timedated asked
 // for the very correction the request measured.

@@ -59,10 +59,6 @@ Peer::Peer(Type type, std::uint16_t port, const char* address)
   if (fd_ >= 0 && getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &length) == 0) port_ = ntohs(local.sin_port);
 }
 
-Peer::~Peer() {
-  if (fd_ >= 0) close(fd_);
-}
-
 void Peer::Send(std::string_view payload, std::uint16_t to) {
   const sockaddr_in a = Address(to);
   if (type_ == Type::Udp) connect(fd_, reinterpret_cast<const sockaddr*>(&a), sizeof a);

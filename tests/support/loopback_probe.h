@@ -2,6 +2,8 @@
 // only, each bounded in time.
 #pragma once
 
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -29,7 +31,9 @@ class Peer {
  public:
   enum class Type { Udp, Tcp };
   explicit Peer(Type type, std::uint16_t port = 0, const char* address = "127.0.0.1");
-  ~Peer();
+  ~Peer() {
+    if (fd_ >= 0) ::close(fd_);
+  }
   Peer(const Peer&) = delete;
   Peer& operator=(const Peer&) = delete;
   // False when the address could not be bound or connected.

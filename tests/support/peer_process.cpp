@@ -18,8 +18,7 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 std::unique_ptr<PeerProcess> PeerProcess::Start(const std::vector<std::string>& argv,
-                                                const std::filesystem::path& logFile, std::string& error,
-                                                milliseconds stopBound) {
+                                                const std::filesystem::path& logFile, std::string& error) {
   const std::filesystem::path program = ProgramPath(argv.empty() ? "" : argv[0]);
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -39,26 +38,23 @@ std::unique_ptr<PeerProcess> PeerProcess::Start(const std::vector<std::string>& 
     execv(program.c_str(), args.data());
     _exit(127);
   }
-  if (logFd >= 0) close(logFd);
-  if (nullFd >= 0) close(nullFd);
-  if (pid > 0) return std::unique_ptr<PeerProcess>(new PeerProcess(pid, logFile, stopBound));
+  for (int fd : {logFd, nullFd}) fd < 0 || close(fd);
+  if (pid > 0) return std::unique_ptr<PeerProcess>(new PeerProcess(pid, logFile));
   error = "kan " + (argv.empty() ? std::string() : argv[0]) + " niet starten: " + std::strerror(program.empty() ? ENOENT : errno);
   return nullptr;
 }
 
 bool PeerProcess::Running() {
   int status = 0;
-  pid_t r = 0;
-  while (!status_ && (r = waitpid(pid_, &status, WNOHANG)) < 0 && errno == EINTR) {
-  }
-  if (!status_ && r != 0) status_ = r == pid_ ? status : -1;  // -1: reaped by someone else
+  // WNOHANG returns at once, so no signal interrupts it; -1: reaped by someone else.
+  if (const pid_t r = status_ ? 0 : waitpid(pid_, &status, WNOHANG); r != 0) status_ = r == pid_ ? status : -1;
   return !status_;
 }
 
 int PeerProcess::Stop() {
   if (!Running()) return *status_;
   kill(pid_, SIGTERM);
-  for (const auto deadline = Clock::now() + stopBound_; Clock::now() < deadline; std::this_thread::sleep_for(10ms))
+  for (const auto deadline = Clock::now() + 2s; Clock::now() < deadline; std::this_thread::sleep_for(10ms))
     if (!Running()) return *status_;
   kill(pid_, SIGKILL);
   while (Running()) std::this_thread::sleep_for(1ms);

@@ -14,10 +14,9 @@ class PeerProcess {
  public:
   // Starts `argv` (argv[0] found as ProgramPath finds it) without a shell, stdin from /dev/null,
   // stdout and stderr appended to `logFile`, signals at their defaults. nullptr, with `error`
-  // set, when it cannot start. Stop waits `stopBound` after SIGTERM before SIGKILL.
+  // set, when it cannot start.
   static std::unique_ptr<PeerProcess> Start(const std::vector<std::string>& argv, const std::filesystem::path& logFile,
-                                            std::string& error,
-                                            std::chrono::milliseconds stopBound = std::chrono::seconds{2});
+                                            std::string& error);
   ~PeerProcess() { Stop(); }
   PeerProcess(const PeerProcess&) = delete;
   PeerProcess& operator=(const PeerProcess&) = delete;
@@ -26,7 +25,7 @@ class PeerProcess {
   pid_t Pid() const { return pid_; }
   // True while the process runs; reaps it once it has ended.
   bool Running();
-  // SIGTERM, up to the stop bound, then SIGKILL; reaps and returns the wait status (the same
+  // SIGTERM, up to 2 seconds, then SIGKILL; reaps and returns the wait status (the same
   // status, without a signal, on later calls).
   int Stop();
   // Polls `ready` every 20 ms until it holds; false when the process ends or `bound` passes first.
@@ -35,18 +34,15 @@ class PeerProcess {
   std::string Log() const;
 
  private:
-  PeerProcess(pid_t pid, std::filesystem::path logFile, std::chrono::milliseconds stopBound)
-      : pid_(pid), logFile_(std::move(logFile)), stopBound_(stopBound) {}
+  PeerProcess(pid_t pid, std::filesystem::path logFile) : pid_(pid), logFile_(std::move(logFile)) {}
 
   pid_t pid_;
   std::filesystem::path logFile_;
-  std::chrono::milliseconds stopBound_;
   std::optional<int> status_;
 };
 
 // The executable `name` on PATH or in /usr/local/sbin, /usr/sbin or /sbin (where root's tools live
 // even when PATH lacks them); a name holding '/' is taken as a path. Empty when not found.
 std::filesystem::path ProgramPath(std::string_view name);
-inline bool FindProgram(std::string_view name) { return !ProgramPath(name).empty(); }
 
 }  // namespace horavex::testing

@@ -12,27 +12,9 @@ namespace horavex::testing {
 
 using std::chrono::milliseconds;
 
-// Calls `attempt` (which picks fresh free ports each time) until it succeeds, at most three times
-// within `bound`: a port can be taken between choosing it and the peer's bind.
-static bool StartOnFreePorts(milliseconds bound, const std::function<bool(milliseconds)>& attempt) {
-  const auto deadline = std::chrono::steady_clock::now() + bound;
-  for (int i = 0; i < 3 && std::chrono::steady_clock::now() < deadline; ++i)
-    if (attempt(std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now()))) return true;
-  return false;
-}
+constexpr milliseconds kReadyBound{5000};
 
-std::unique_ptr<TimePeer> TimePeer::Chrony(std::string& error, milliseconds bound) {
-  auto peer = std::make_unique<TimePeer>();
-  return StartOnFreePorts(bound, [&](milliseconds left) { return peer->StartChrony(left, error); }) ? std::move(peer) : nullptr;
-}
-
-std::unique_ptr<TimePeer> TimePeer::Xinetd(std::string& error, XinetdOptions options, milliseconds bound) {
-  auto peer = std::make_unique<TimePeer>();
-  return StartOnFreePorts(bound, [&](milliseconds left) { return peer->StartXinetd(options, left, error); }) ? std::move(peer)
-                                                                                                          : nullptr;
-}
-
-bool TimePeer::StartChrony(milliseconds bound, std::string& error) {
+bool TimePeer::StartChrony(std::string& error) {
   process_.reset();
   port_ = FreePort();
   std::ofstream(dir_.File("chrony.conf")) << "port " << port_ << "\nbindaddress 127.0.0.1\nallow 127.0.0.1\n"
@@ -52,12 +34,12 @@ bool TimePeer::StartChrony(milliseconds bound, std::string& error) {
     const auto answer = WaitForUdpAnswer(port_, request, milliseconds{200});
     return answer && answer->size() == kNtpPacketSize;
   };
-  if (process_ && process_->AwaitReady(answers, bound)) return true;
+  if (process_ && process_->AwaitReady(answers, kReadyBound)) return true;
   if (process_) error = "chronyd antwoordde niet op poort " + std::to_string(port_) + ":\n" + process_->Log();
   return false;
 }
 
-bool TimePeer::StartXinetd(const XinetdOptions& options, milliseconds bound, std::string& error) {
+bool TimePeer::StartXinetd(const XinetdOptions& options, std::string& error) {
   process_.reset();
   port_ = FreePort(), port2_ = FreePort();
   for (int i = 0; i < 8 && port2_ == port_; ++i) port2_ = FreePort();  // a port just released is free again
@@ -85,7 +67,7 @@ bool TimePeer::StartXinetd(const XinetdOptions& options, milliseconds bound, std
     return Peer(Peer::Type::Tcp, port_).Valid() && Peer(Peer::Type::Tcp, port2_).Valid() &&
            WaitForUdpAnswer(port_, kUdpRequest, probe) && WaitForUdpAnswer(port2_, kUdpRequest, probe);
   };
-  if (process_ && process_->AwaitReady(ready, bound)) return true;
+  if (process_ && process_->AwaitReady(ready, kReadyBound)) return true;
   if (process_) error = "xinetd werd niet gereed:\n" + process_->Log() + ReadFile(dir_.File("xinetd.log"));
   return false;
 }

@@ -11,7 +11,7 @@
 #include "support/peer_process.h"
 
 // Ends the current test (skipped or failed) when `program` is not installed.
-#define HORAVEX_REQUIRE_PEER(program) HORAVEX_REQUIRE(::horavex::testing::FindProgram(program), program)
+#define HORAVEX_REQUIRE_PEER(program) HORAVEX_REQUIRE(!::horavex::testing::ProgramPath(program).empty(), program)
 // The same for any peer `what` that `present` tells is there.
 #define HORAVEX_REQUIRE(present, what)                                                   \
   do {                                                                                   \

@@ -2,8 +2,12 @@
 // request as its script says and records what it received, on its own thread and io_context.
 #pragma once
 
-#include <memory>
+#include <mutex>
+#include <thread>
 
+#include <asio.hpp>
+
+#include "protocol/wire_formats.h"
 #include "support/loopback_probe.h"
 
 namespace horavex::testing {
@@ -31,25 +35,73 @@ Bytes TimeAnswer(std::int64_t unixSeconds);
 // `milliseconds` (0-999, decoding back to the same value); `byte0` sets leap indicator, version, mode.
 Bytes SntpAnswer(std::int64_t unixSeconds, int milliseconds, std::uint8_t byte0 = 0x1C);
 // The bytes of a Daytime text, as they are.
-Bytes DaytimeAnswer(std::string_view text);
+inline Bytes DaytimeAnswer(std::string_view text) { return Bytes(text.begin(), text.end()); }
 
+// Binds 127.0.0.1, port 0, for the script's transport and serves until destroyed; open
+// connections are then dropped.
 class ScriptedServer {
  public:
-  // Binds 127.0.0.1, port 0, for the script's transport and serves until destroyed.
-  explicit ScriptedServer(Script script);
-  // Stops serving and joins the thread; open connections are dropped.
-  ~ScriptedServer();
-  ScriptedServer(const ScriptedServer&) = delete;
-  ScriptedServer& operator=(const ScriptedServer&) = delete;
+  explicit ScriptedServer(Script script) : script_(std::move(script)) {
+    const auto loopback = asio::ip::make_address_v4("127.0.0.1");
+    if (script_.transport == Transport::Tcp) acceptor_ = tcp::acceptor(io_, {loopback, 0});
+    else datagrams_ = asio::ip::udp::socket(io_, {loopback, 0});
+    port_ = script_.transport == Transport::Tcp ? acceptor_.local_endpoint().port() : datagrams_.local_endpoint().port();
+    co_spawn(io_, script_.transport == Transport::Tcp ? Accept() : Receive(), asio::detached);
+    thread_ = std::thread([this] { io_.run(); });
+  }
+  ~ScriptedServer() { io_.stop(), thread_.join(); }
 
-  std::uint16_t Port() const;
+  std::uint16_t Port() const { return port_; }
   // The bytes of each request in order of arrival; TCP connections count as empty requests.
-  std::vector<Bytes> Requests() const;
+  std::vector<Bytes> Requests() const {
+    std::lock_guard lock(mutex_);
+    return requests_;
+  }
   std::size_t RequestCount() const { return Requests().size(); }
 
  private:
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
+  using tcp = asio::ip::tcp;
+  asio::awaitable<void> Pause() { co_await asio::steady_timer(io_, script_.delay).async_wait(asio::use_awaitable); }
+  void Add(Bytes request) {
+    std::lock_guard lock(mutex_);
+    requests_.push_back(std::move(request));
+  }
+  asio::awaitable<void> Accept() {
+    for (;;) co_spawn(io_, Answer(co_await acceptor_.async_accept(asio::use_awaitable)), asio::detached);
+  }
+  asio::awaitable<void> Answer(tcp::socket socket) {
+    Add({});  // our clients send nothing over TCP
+    if (script_.segments.empty()) held_.push_back(std::move(socket));
+    for (const Bytes& segment : script_.segments) {
+      co_await Pause();
+      co_await asio::async_write(socket, asio::buffer(segment), asio::use_awaitable);
+    }
+  }
+  asio::awaitable<void> Receive() {
+    for (std::array<std::uint8_t, 65536> datagram;;) {
+      asio::ip::udp::endpoint from;
+      const std::size_t n = co_await datagrams_.async_receive_from(asio::buffer(datagram), from, asio::use_awaitable);
+      Add(Bytes(datagram.begin(), datagram.begin() + static_cast<std::ptrdiff_t>(n)));
+      if (script_.segments.empty()) continue;
+      Bytes answer = script_.segments.front();
+      if (script_.echoOriginate && n == kNtpPacketSize && answer.size() >= 32)
+        std::copy_n(datagram.begin() + 40, 8, answer.begin() + 24);
+      co_spawn(io_, [this, answer, from]() -> asio::awaitable<void> {
+        co_await Pause();
+        co_await datagrams_.async_send_to(asio::buffer(answer), from, asio::use_awaitable);
+      }, asio::detached);
+    }
+  }
+
+  const Script script_;
+  mutable std::mutex mutex_;  // guards requests_, which the test's thread reads
+  std::vector<Bytes> requests_;
+  asio::io_context io_;
+  tcp::acceptor acceptor_{io_};
+  asio::ip::udp::socket datagrams_{io_};
+  std::vector<tcp::socket> held_;  // silent connections, open until the server stops
+  std::uint16_t port_ = 0;
+  std::thread thread_;
 };
 
 }  // namespace horavex::testing
