@@ -42,6 +42,7 @@ using Ms = std::chrono::duration<double, std::milli>;
 
 int main(int argc, char** argv) {
   const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+  setenv("GDK_GL", "disable", 0);  // as the program does
   wxApp::SetInstance(new wxApp());
   if (!wxEntryStart(argc, argv)) return std::puts("no display"), 1;
   {
