@@ -179,6 +179,15 @@ class ProgramTest : public ::testing::Test {
 };
 
 TEST_F(ProgramTest, ASecondStartRaisesTheFirstMultipleRunsBesideAndACrashLeavesNoBlock) {
+  // Without a screen: one line, and a status that says it failed.
+  const std::string display = std::getenv("DISPLAY");
+  unsetenv("DISPLAY");
+  auto blind = Start({});
+  setenv("DISPLAY", display.c_str(), 1);
+  ASSERT_TRUE(blind->AwaitReady([&] { return !blind->Running(); }, 10s));
+  EXPECT_EQ(blind->Stop(), 1 << 8);
+  EXPECT_EQ(blind->Log(), "horavex: geen beeldscherm gevonden (is DISPLAY gezet?); het venster kan niet openen\n");
+
   auto first = Start({"NOSHOW"});
   ASSERT_TRUE(first->AwaitReady([&] { return Listening(); }, 20s)) << first->Log();
   auto second = Start({});
