@@ -6,6 +6,7 @@
 #include <wx/bmpbndl.h>
 #include <wx/button.h>
 #include <wx/filedlg.h>
+#include <wx/filename.h>
 #include <wx/generic/statbmpg.h>
 #include <wx/radiobut.h>
 #include <wx/stattext.h>
@@ -138,7 +139,9 @@ void CCommonSettingsDlg::OnPlay(wxTextCtrl* edit) {
 }
 
 void CCommonSettingsDlg::OnBrowse(wxTextCtrl* edit) {
-  auto* chooser = new wxFileDialog(this, "Geluidsbestand kiezen", wxEmptyString, edit->GetValue(),
+  // Opens where the edit's file is, when it names one.
+  const wxFileName current(edit->GetValue());
+  auto* chooser = new wxFileDialog(this, "Geluidsbestand kiezen", current.GetPath(), current.GetFullName(),
                                    "Geluidsbestanden (*.wav)|*.wav", wxFD_OPEN | wxFD_FILE_MUST_EXIST);
   horavex::ShowWindowModal(*chooser, {});
   // Runs before the dismissal, which was bound first, while the chooser still holds the path.
