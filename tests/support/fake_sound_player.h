@@ -1,4 +1,4 @@
-// A sound player for tests: it plays nothing and records the names it was asked to play.
+// A sound player for tests: it plays nothing and records the names it was asked to play, in order.
 #pragma once
 
 #include <string>
@@ -8,11 +8,9 @@
 
 namespace horavex::testing {
 
-class FakeSoundPlayer final : public SoundPlayer {
- public:
+struct FakeSoundPlayer final : SoundPlayer {
   void PlayFile(const std::string& path) override { played.push_back(path); }
-
-  std::vector<std::string> played;  // in the order asked
+  std::vector<std::string> played;
 };
 
 }  // namespace horavex::testing
