@@ -25,13 +25,10 @@ class SettingsWindowTest : public ::testing::Test {
   }
   void TearDown() override { delete owner_; }
   template <class T = wxWindow> T* Control(const wxString& name) { return dynamic_cast<T*>(window_->FindWindow(name)); }
-  void Send(const char* name, wxEventType type = wxEVT_BUTTON) {
-    wxCommandEvent event(type, Control(name)->GetId());
+  template <class Event = wxCommandEvent> void Send(const char* name, wxEventType type = wxEVT_BUTTON) {
+    Event event(type);
+    event.SetId(Control(name)->GetId());
     Control(name)->ProcessWindowEvent(event);
-  }
-  void Click(const char* picture) {
-    wxMouseEvent event(wxEVT_LEFT_DOWN);
-    Control(picture)->ProcessWindowEvent(event);
   }
   std::string Saved() { return testing::ReadFile(profile_->Path()); }
 
@@ -56,7 +53,7 @@ TEST_F(SettingsWindowTest, StoredModeChecksItsButtonEnablesTheConnectionAndOkSto
 TEST_F(SettingsWindowTest, PlayCancelOkAndAFailedSaveThatKeepsTheWindowUnderAWarning) {
   Open("CheckConnect=1\nConnection=kpn\n");
   Control<wxTextCtrl>("IDC_SOUND30")->ChangeValue("/c.wav");
-  Click("IDC_PLAY30"), Click("IDC_PLAY00");  // the second edit is empty
+  Send<wxMouseEvent>("IDC_PLAY30", wxEVT_LEFT_DOWN), Send<wxMouseEvent>("IDC_PLAY00", wxEVT_LEFT_DOWN);  // 00 is empty
   EXPECT_EQ(sounds_.played, std::vector<std::string>{"/c.wav"});
   Send("wxID_CANCEL");
   EXPECT_EQ(Saved(), "[COMMON]\nCheckConnect=1\nConnection=kpn\n");
