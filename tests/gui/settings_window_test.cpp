@@ -40,9 +40,11 @@ class SettingsWindowTest : public ::testing::Test {
 };
 
 TEST_F(SettingsWindowTest, StoredModeChecksItsButtonEnablesTheConnectionAndOkStoresIt) {
-  for (const auto& [stored, mode] : {std::pair{"", 0}, {"CheckConnect=1\n", 1}, {"CheckConnect=2\n", 2}, {"CheckConnect=7\n", -1}}) {
+  for (const auto& [stored, mode] :
+       {std::pair{"", 0}, {"CheckConnect=1\n", 1}, {"CheckConnect=2\n", 2}, {"CheckConnect=7\n", -1}}) {
     Open(stored);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(Control<wxRadioButton>(wxString::Format("IDC_MODE%d", i))->GetValue(), i == mode);
+    for (int i = 0; i < 3; ++i)
+      EXPECT_EQ(Control<wxRadioButton>(wxString::Format("IDC_MODE%d", i))->GetValue(), i == mode) << stored;
     EXPECT_EQ(Control("IDC_CONNECTION")->IsEnabled() + Control("IDC_CONNECTION_LABEL")->IsEnabled(), mode ? 2 : 0);
     Send("wxID_OK");
     EXPECT_EQ(profile_->GetInt("COMMON", "CheckConnect", 99), mode) << stored;
@@ -62,7 +64,8 @@ TEST_F(SettingsWindowTest, PlayCancelOkAndAFailedSaveThatKeepsTheWindowUnderAWar
   Control<wxTextCtrl>("IDC_SOUND30")->ChangeValue("/c.wav");
   Control<wxRadioButton>("IDC_MODE2")->SetValue(true);
   Send("IDC_MODE2", wxEVT_RADIOBUTTON), Send("wxID_OK");
-  EXPECT_EQ(Saved(), "[COMMON]\nCheckConnect=2\nConnection=kpn\nPlaySound_00=\nPlaySound_15=\nPlaySound_30=/c.wav\nPlaySound_45=\n");
+  EXPECT_EQ(Saved(),
+            "[COMMON]\nCheckConnect=2\nConnection=kpn\nPlaySound_00=\nPlaySound_15=\nPlaySound_30=/c.wav\nPlaySound_45=\n");
 
   Open("", false);
   Send("wxID_OK");

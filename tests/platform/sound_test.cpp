@@ -17,7 +17,8 @@ namespace {
 // A mono 16-bit 8 kHz wav of `seconds`, every byte of its samples `byte`.
 std::string Wav(std::uint32_t seconds, char byte) {
   const std::uint32_t n = 16000 * seconds;
-  const std::uint32_t head[] = {0x46464952, 36 + n, 0x45564157, 0x20746d66, 16, 0x10001, 8000, 16000, 0x100002, 0x61746164, n};
+  const std::uint32_t head[] = {0x46464952, 36 + n, 0x45564157, 0x20746d66, 16, 0x10001, 8000, 16000, 0x100002,
+                                0x61746164, n};  // RIFF, WAVE, fmt: PCM, mono, 8000 Hz, 2-byte frames; data
   return std::string(reinterpret_cast<const char*>(head), sizeof head) + std::string(n, byte);
 }
 
@@ -31,7 +32,8 @@ TEST(SoundTest, TheLastOfTwoSoundsPlaysAndNothingUnplayableWaitsOrPlays) {
   setenv("HOME", home.Path().c_str(), 1), setenv("CANBERRA_DRIVER", "alsa", 1);  // before ALSA reads its settings
   const auto player = MakeSystemSoundPlayer();
   const auto start = std::chrono::steady_clock::now();
-  for (const auto& name : {std::filesystem::path(), home.File("missing.wav"), home.Path(), fifo}) player->PlayFile(name);
+  for (const auto& name : {std::filesystem::path(), home.File("missing.wav"), home.Path(), fifo})
+    player->PlayFile(name);
   EXPECT_FALSE(std::filesystem::exists(device));  // a sound opens the device before PlayFile returns
   player->PlayFile(home.File("long.wav")), player->PlayFile(home.File("one.wav"));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));

@@ -111,8 +111,9 @@ void CCommonSettingsDlg::UpdateData(bool fromControls) {
                            &settings_.m_strSound45};
   if (fromControls) {
     // The index of the checked mode, -1 when none of the three is.
-    const auto checked = std::find_if(m_radioMode.begin(), m_radioMode.end() - 1, [](wxRadioButton* b) { return b->GetValue(); });
-    settings_.m_nCheckConnect = checked == m_radioMode.end() - 1 ? -1 : static_cast<int>(checked - m_radioMode.begin());
+    const auto three = m_radioMode.begin() + 3;
+    const auto checked = std::find_if(m_radioMode.begin(), three, [](wxRadioButton* b) { return b->GetValue(); });
+    settings_.m_nCheckConnect = checked == three ? -1 : static_cast<int>(checked - m_radioMode.begin());
     settings_.m_strConnection = m_editConnection->GetValue().utf8_string();
     for (std::size_t i = 0; i < m_editSound.size(); ++i) *sounds[i] = m_editSound[i]->GetValue().utf8_string();
     return;
