@@ -27,6 +27,9 @@ target_compile_definitions(simpleini INTERFACE SI_NO_CONVERSION)
 # GIO's GDBus, for asking systemd-timedated to set the clock; no GTK.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(GIO REQUIRED IMPORTED_TARGET gio-2.0)
+# libcanberra plays the chimes; ALSA only to keep its complaints off stderr.
+pkg_check_modules(CANBERRA REQUIRED IMPORTED_TARGET libcanberra)
+pkg_check_modules(ALSA REQUIRED IMPORTED_TARGET alsa)
 
 # wxWidgets 3.2 on GTK 3, for the windows only: the logic never includes it.
 find_package(wxWidgets 3.2 REQUIRED COMPONENTS xrc html core base)

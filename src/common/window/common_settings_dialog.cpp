@@ -1,7 +1,179 @@
 #include "common/window/common_settings_dialog.h"
 
-namespace horavex {
+#include <algorithm>
+#include <string_view>
 
-void OpenCommonSettings(wxWindow*, Profile&, SoundPlayer&) {}
+#include <wx/bmpbndl.h>
+#include <wx/button.h>
+#include <wx/filedlg.h>
+#include <wx/filename.h>
+#include <wx/generic/statbmpg.h>
+#include <wx/radiobut.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+#include <wx/xrc/xmlres.h>
+
+#include "common/profile.h"
+#include "gui/help.h"
+#include "gui/resources.h"
+#include "gui/templates.h"
+#include "gui/theme.h"
+#include "gui/window_alpha.h"
+#include "gui/window_modal.h"
+#include "platform/sound.h"
+
+namespace horavex {
+namespace {
+
+// The template's size in dialog units.
+constexpr int kTemplateWidth = 255;
+constexpr int kTemplateHeight = 194;
+
+constexpr std::string_view kHelpTopic = "Horavex.chm::configmain.html";
+constexpr std::string_view kWindowSection = "MAIN CONFIG WINDOW";
+
+// The chime rows' controls in the template, in the order of m_editSound.
+constexpr const char* kSoundEdits[] = {"IDC_SOUND00", "IDC_SOUND15", "IDC_SOUND30", "IDC_SOUND45"};
+constexpr const char* kPlayPictures[] = {"IDC_PLAY00", "IDC_PLAY15", "IDC_PLAY30", "IDC_PLAY45"};
+constexpr const char* kBrowseButtons[] = {"IDC_BROWSE00", "IDC_BROWSE15", "IDC_BROWSE30", "IDC_BROWSE45"};
+
+// Icon 147, the play button, as large as fits `size` up to its own 32 pixels; invalid when the
+// artwork is missing (the picture is then empty but still plays).
+wxBitmap PlayIcon(wxSize size) {
+  const auto path = FindDataFile("art/icon-triangle.svg");
+  const int side = std::min({32, size.x, size.y});
+  if (path.empty() || side <= 0) return wxBitmap();
+  return wxBitmapBundle::FromSVGFile(path.string(), wxSize(side, side)).GetBitmap(wxSize(side, side));
+}
+
+// Replaces the template's placeholder `name` by the play picture: drawn by wx, so that it shows
+// the tile around the icon and reports clicks (GTK's own image has no window to click).
+wxGenericStaticBitmap* PlacePlayPicture(wxWindow& window, const char* name) {
+  wxWindow* placeholder = window.FindWindow(wxString(name) + "_container");
+  if (!placeholder) return nullptr;
+  auto* picture = new wxGenericStaticBitmap(&window, wxID_ANY, PlayIcon(placeholder->GetSize()),
+                                            placeholder->GetPosition(), placeholder->GetSize(), 0, name);
+  picture->SetScaleMode(wxStaticBitmapBase::Scale_AspectFit);  // centred; never larger than drawn
+  picture->MoveAfterInTabOrder(placeholder);
+  placeholder->Destroy();
+  return picture;
+}
+
+// GTK sizes its controls for a finger: the browse buttons are as small as their edits are high, and
+// a radio button's circle must fit its 10 units (12 pixels), else GTK warns at every layout. wx
+// styles a widget with CSS only from inside its classes.
+struct CompactStyle : wxWindow {
+  static void Apply(wxWindow& window, const char* css) {
+    void (wxWindow::*apply)(const char*) = &CompactStyle::GTKApplyCssStyle;
+    (window.*apply)(css);
+  }
+};
+
+}  // namespace
+
+CCommonSettingsDlg::CCommonSettingsDlg(Profile& profile, SoundPlayer& sounds)
+    : profile_(profile), sounds_(sounds), settings_(CommonSettings::Load(profile)) {}
+
+bool CCommonSettingsDlg::Create(wxWindow* parent) {
+  if (!LoadTemplate(*this, parent, "IDD_COMMON_SETTINGS", wxSize(kTemplateWidth, kTemplateHeight))) return false;
+  const char* modes[] = {"IDC_MODE0", "IDC_MODE1", "IDC_MODE2", "IDC_MODE_NONE"};
+  for (std::size_t i = 0; i < m_radioMode.size(); ++i) {
+    m_radioMode[i] = XRCCTRL(*this, modes[i], wxRadioButton);
+    CompactStyle::Apply(*m_radioMode[i], "radio { min-width: 12px; min-height: 12px; }");
+    m_radioMode[i]->Bind(wxEVT_RADIOBUTTON, [this](wxCommandEvent&) { UpdateConnectionControls(); });
+  }
+  m_txtConnection = XRCCTRL(*this, "IDC_CONNECTION_LABEL", wxStaticText);
+  m_editConnection = XRCCTRL(*this, "IDC_CONNECTION", wxTextCtrl);
+  for (std::size_t i = 0; i < m_editSound.size(); ++i) {
+    wxTextCtrl* edit = m_editSound[i] = XRCCTRL(*this, kSoundEdits[i], wxTextCtrl);
+    wxGenericStaticBitmap* picture = PlacePlayPicture(*this, kPlayPictures[i]);
+    picture->Bind(wxEVT_LEFT_DOWN, [this, edit](wxMouseEvent&) { OnPlay(edit); });
+    picture->Bind(wxEVT_LEFT_DCLICK, [this, edit](wxMouseEvent&) { OnPlay(edit); });
+    auto* browse = XRCCTRL(*this, kBrowseButtons[i], wxButton);
+    CompactStyle::Apply(*browse, "button { min-width: 0; min-height: 0; padding: 0; }");
+    browse->Bind(wxEVT_BUTTON, [this, edit](wxCommandEvent&) { OnBrowse(edit); });
+  }
+  ApplyTheme(*this, {});
+  BindHelpKey(*this, [this] { OnHelpButton(); });
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnHelpButton(); }, wxID_HELP);
+  OnInitDialog();
+  return true;
+}
+
+void CCommonSettingsDlg::OnInitDialog() {
+  ApplyTransparency(profile_, kWindowSection, *this);
+  UpdateData(false);
+  UpdateConnectionControls();
+}
+
+void CCommonSettingsDlg::UpdateData(bool fromControls) {
+  std::string* sounds[] = {&settings_.m_strSound00, &settings_.m_strSound15, &settings_.m_strSound30,
+                           &settings_.m_strSound45};
+  if (fromControls) {
+    // The index of the checked mode, -1 when none of the three is.
+    const auto three = m_radioMode.begin() + 3;
+    const auto checked = std::find_if(m_radioMode.begin(), three, [](wxRadioButton* b) { return b->GetValue(); });
+    settings_.m_nCheckConnect = checked == three ? -1 : static_cast<int>(checked - m_radioMode.begin());
+    settings_.m_strConnection = m_editConnection->GetValue().utf8_string();
+    for (std::size_t i = 0; i < m_editSound.size(); ++i) *sounds[i] = m_editSound[i]->GetValue().utf8_string();
+    return;
+  }
+  const int mode = settings_.m_nCheckConnect;
+  m_radioMode[mode >= 0 && mode <= 2 ? mode : 3]->SetValue(true);
+  m_editConnection->ChangeValue(wxString::FromUTF8(settings_.m_strConnection));
+  for (std::size_t i = 0; i < m_editSound.size(); ++i) m_editSound[i]->ChangeValue(wxString::FromUTF8(*sounds[i]));
+}
+
+void CCommonSettingsDlg::UpdateConnectionControls() {
+  UpdateData(true);
+  // A mode outside 0 to 2 reads back as -1, which needs a connection as 1 and 2 do.
+  const bool dials = settings_.m_nCheckConnect != 0;
+  m_txtConnection->Enable(dials);
+  // GTK greys a disabled label only in the theme's own colour.
+  m_txtConnection->SetForegroundColour(dials ? kThemeText : wxColour());
+  m_editConnection->Enable(dials);
+}
+
+void CCommonSettingsDlg::OnPlay(wxTextCtrl* edit) {
+  const std::string path = edit->GetValue().utf8_string();
+  if (!path.empty()) sounds_.PlayFile(path);
+}
+
+void CCommonSettingsDlg::OnBrowse(wxTextCtrl* edit) {
+  // Opens where the edit's file is, when it names one.
+  const wxFileName current(edit->GetValue());
+  auto* chooser = new wxFileDialog(this, "Geluidsbestand kiezen", current.GetPath(), current.GetFullName(),
+                                   "Geluidsbestanden (*.wav)|*.wav", wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+  horavex::ShowWindowModal(*chooser, {});
+  // Runs before the dismissal, which was bound first, while the chooser still holds the path.
+  chooser->Bind(wxEVT_BUTTON, [chooser, edit](wxCommandEvent& event) {
+    edit->SetValue(chooser->GetPath());
+    event.Skip();
+  }, wxID_OK);
+}
+
+bool CCommonSettingsDlg::OnOK() {
+  UpdateData(true);
+  if (settings_.Save(profile_)) return true;
+  ShowWarningBox(this, "Instellen", "Kon de instellingen niet opslaan in " + profile_.Path().string(), {});
+  return false;
+}
+
+void CCommonSettingsDlg::OnHelpButton() { ShowHelpTopic(this, kHelpTopic, 0, 0); }
+
+void OpenCommonSettings(wxWindow* owner, Profile& profile, SoundPlayer& sounds) {
+  auto* window = new CCommonSettingsDlg(profile, sounds);
+  if (!window->Create(owner)) {
+    delete window;
+    return;
+  }
+  if (owner) window->CentreOnParent();
+  ShowWindowModal(*window, {});
+  // Bound after the dismissal, so that it runs first: the window closes only once the settings
+  // were saved, and stays open with its warning when they could not be.
+  window->Bind(wxEVT_BUTTON, [window](wxCommandEvent& event) {
+    if (window->OnOK()) event.Skip();
+  }, wxID_OK);
+}
 
 }  // namespace horavex

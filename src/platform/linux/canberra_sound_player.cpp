@@ -1,0 +1,59 @@
+// This machine's sounds: libcanberra plays the file on a thread of its own. One id for every
+// sound of the program, so that cancelling it stops whatever still plays before the next starts.
+#include <alsa/asoundlib.h>
+#include <canberra.h>
+#include <sys/stat.h>
+
+#include <cstdint>
+
+#include "platform/sound.h"
+
+namespace horavex {
+namespace {
+
+constexpr std::uint32_t kSoundId = 1;
+
+// ALSA writes its complaints (no card, a device it cannot open) to stderr; a chime that cannot
+// play is no news for the user. The program uses ALSA only through this player.
+void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+class CanberraSoundPlayer final : public SoundPlayer {
+ public:
+  ~CanberraSoundPlayer() override {
+    // Stops a sound still playing and waits for canberra's thread to let go of the device.
+    if (context_) ca_context_destroy(context_);
+  }
+
+  void PlayFile(const std::string& path) override {
+    // Only a regular file: opening a FIFO or a device would wait on this thread for a writer.
+    struct stat info {};
+    if (path.empty() || stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
+    if (!context_ && !Open()) return;
+    ca_context_cancel(context_, kSoundId);
+    // Opening the device happens here, without waiting: ALSA opens a busy device non-blocking by
+    // default (defaults.pcm.nonblock) and canberra then refuses; the samples go from a thread of
+    // canberra's own. The result says only whether it plays, which nobody is told.
+    ca_context_play(context_, kSoundId, CA_PROP_MEDIA_FILENAME, path.c_str(), CA_PROP_CANBERRA_CACHE_CONTROL,
+                    "never", nullptr);
+  }
+
+ private:
+  bool Open() {
+    snd_lib_error_set_handler(IgnoreAlsaError);
+    if (ca_context_create(&context_) != CA_SUCCESS) {
+      context_ = nullptr;
+      return false;
+    }
+    ca_context_change_props(context_, CA_PROP_APPLICATION_NAME, "Horavex", CA_PROP_APPLICATION_ID, "horavex",
+                            nullptr);
+    return true;
+  }
+
+  ca_context* context_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<SoundPlayer> MakeSystemSoundPlayer() { return std::make_unique<CanberraSoundPlayer>(); }
+
+}  // namespace horavex

@@ -1,0 +1,76 @@
+// The settings window under Xvfb over a profile in a folder of its own and a player that records.
+#include <fstream>
+
+#include <gtest/gtest.h>
+#include <wx/frame.h>
+#include <wx/radiobut.h>
+#include <wx/textctrl.h>
+
+#include "common/profile.h"
+#include "common/window/common_settings_dialog.h"
+#include "support/fake_sound_player.h"
+#include "support/temp_dir.h"
+
+namespace horavex {
+namespace {
+
+class SettingsWindowTest : public ::testing::Test {
+ protected:
+  // Opens the window over a profile holding `common`, or over one that cannot be written (its folder is a file).
+  void Open(const std::string& common, bool writable = true) {
+    std::ofstream(dir_.File("file")), std::ofstream(dir_.File("horavex.ini")) << "[COMMON]\n" << common;
+    profile_ = std::make_unique<Profile>(dir_.File(writable ? "horavex.ini" : "file/horavex.ini"));
+    OpenCommonSettings(owner_, *profile_, sounds_);
+    for (wxWindow* child : owner_->GetChildren()) window_ = child->IsShown() ? child : window_;
+  }
+  void TearDown() override { delete owner_; }
+  template <class T = wxWindow> T* Control(const wxString& name) { return dynamic_cast<T*>(window_->FindWindow(name)); }
+  template <class Event = wxCommandEvent> void Send(const char* name, wxEventType type = wxEVT_BUTTON) {
+    Event event(type);
+    event.SetId(Control(name)->GetId());
+    Control(name)->ProcessWindowEvent(event);
+  }
+  std::string Saved() { return testing::ReadFile(profile_->Path()); }
+
+  testing::TempDir dir_;
+  std::unique_ptr<Profile> profile_;
+  testing::FakeSoundPlayer sounds_;
+  wxFrame* owner_ = new wxFrame(nullptr, wxID_ANY, "owner");
+  wxWindow* window_ = nullptr;
+};
+
+TEST_F(SettingsWindowTest, StoredModeChecksItsButtonEnablesTheConnectionAndOkStoresIt) {
+  for (const auto& [stored, mode] :
+       {std::pair{"", 0}, {"CheckConnect=1\n", 1}, {"CheckConnect=2\n", 2}, {"CheckConnect=7\n", -1}}) {
+    Open(stored);
+    for (int i = 0; i < 3; ++i)
+      EXPECT_EQ(Control<wxRadioButton>(wxString::Format("IDC_MODE%d", i))->GetValue(), i == mode) << stored;
+    EXPECT_EQ(Control("IDC_CONNECTION")->IsEnabled() + Control("IDC_CONNECTION_LABEL")->IsEnabled(), mode ? 2 : 0);
+    Send("wxID_OK");
+    EXPECT_EQ(profile_->GetInt("COMMON", "CheckConnect", 99), mode) << stored;
+    EXPECT_TRUE(owner_->IsEnabled() && !window_->IsShown());
+  }
+}
+
+TEST_F(SettingsWindowTest, PlayCancelOkAndAFailedSaveThatKeepsTheWindowUnderAWarning) {
+  Open("CheckConnect=1\nConnection=kpn\n");
+  Control<wxTextCtrl>("IDC_SOUND30")->ChangeValue("/c.wav");
+  Send<wxMouseEvent>("IDC_PLAY30", wxEVT_LEFT_DOWN), Send<wxMouseEvent>("IDC_PLAY00", wxEVT_LEFT_DOWN);  // 00 is empty
+  EXPECT_EQ(sounds_.played, std::vector<std::string>{"/c.wav"});
+  Send("wxID_CANCEL");
+  EXPECT_EQ(Saved(), "[COMMON]\nCheckConnect=1\nConnection=kpn\n");
+
+  Open("CheckConnect=1\nConnection=kpn\n");
+  Control<wxTextCtrl>("IDC_SOUND30")->ChangeValue("/c.wav");
+  Control<wxRadioButton>("IDC_MODE2")->SetValue(true);
+  Send("IDC_MODE2", wxEVT_RADIOBUTTON), Send("wxID_OK");
+  EXPECT_EQ(Saved(),
+            "[COMMON]\nCheckConnect=2\nConnection=kpn\nPlaySound_00=\nPlaySound_15=\nPlaySound_30=/c.wav\nPlaySound_45=\n");
+
+  Open("", false);
+  Send("wxID_OK");
+  EXPECT_TRUE(window_->IsShown() && !window_->IsEnabled() && !owner_->IsEnabled());
+}
+
+}  // namespace
+}  // namespace horavex
