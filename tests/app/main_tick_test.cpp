@@ -15,7 +15,7 @@
 #include "app/single_instance.h"
 #include "app/startup.h"
 #include "common/profile.h"
-#include "platform/sound.h"
+#include "support/fake_sound_player.h"
 #include "support/temp_dir.h"
 
 namespace horavex {
@@ -24,21 +24,15 @@ void PrintTo(const DashboardChange& c, std::ostream* os) { *os << c.field.index(
 
 namespace {
 
-struct RecordingPlayer : SoundPlayer {
-  void PlayFile(const std::string& path) override { played.push_back(path); }
-  std::vector<std::string> played;
-};
-
 constexpr std::int64_t k121459 = 1'765'023'299;  // Sat 2025-12-06 12:14:59 UTC
 
 // The dashboard's texts, the clock among them, as the main window's refresh and chimes see them.
 TEST(MainTick, EachTextIsGivenWhenItChangesAndEachQuarterChimesOnceAlsoWhenSetBack) {
-  setenv("TZ", "UTC", 1);
-  tzset();
+  setenv("TZ", "UTC", 1), tzset();
   testing::TempDir dir;
   std::ofstream(dir.File("horavex.ini")) << "[COMMON]\nPlaySound_15=/q15.wav\nPlaySound_00=\n";
   Profile profile(dir.File("horavex.ini"));
-  RecordingPlayer player;
+  testing::FakeSoundPlayer player;
   Chimes chimes(profile, player);
   std::int64_t now = k121459;
   std::array<DashboardModel::StatusSource, kServerKindCount> servers;
@@ -63,19 +57,13 @@ TEST(MainTick, EachTextIsGivenWhenItChangesAndEachQuarterChimesOnceAlsoWhenSetBa
   EXPECT_TRUE(tick().empty());
   // 12:15:00 is seen by seven ticks, then 12:15:01, then the clock is set back across the quarter.
   for (std::int64_t t : {k121459 + 1, k121459 + 1, k121459 + 1, k121459 + 1, k121459 + 1, k121459 + 1,
-                         k121459 + 1, k121459 + 2, k121459 - 2, k121459 + 1}) {
-    now = t;
-    tick();
-  }
+                         k121459 + 1, k121459 + 2, k121459 - 2, k121459 + 1}) now = t, tick();
   EXPECT_EQ(timeWrites, 5);
   EXPECT_EQ(player.played, (std::vector<std::string>{"/q15.wav", "/q15.wav"}));
 
   // A changed file is used from the next chime on; an empty key plays nothing.
   profile.WriteString("COMMON", "PlaySound_15", "/other.wav");
-  for (std::int64_t t : {k121459 + 2, k121459 + 1, k121459 + 2701, k121459 + 1801}) {
-    now = t;
-    tick();
-  }
+  for (std::int64_t t : {k121459 + 2, k121459 + 1, k121459 + 2701, k121459 + 1801}) now = t, tick();
   EXPECT_EQ(player.played.back(), "/other.wav");
   EXPECT_EQ(player.played.size(), 3u);
 
@@ -87,24 +75,17 @@ TEST(MainTick, EachTextIsGivenWhenItChangesAndEachQuarterChimesOnceAlsoWhenSetBa
 }
 
 TEST(MainTick, StartWordsAreFoundCaseSensitivelyAnywhere) {
-  struct Row { const char* line; bool multiple, hide, noShow; };
-  for (const Row& r : {Row{"/usr/bin/horavex", false, false, false},
-                       Row{"/usr/bin/horavex hide Hide noshow multiple", false, false, false},
-                       Row{"/opt/HIDE/horavex", false, true, false},
-                       Row{"horavex /NOSHOW -MULTIPLE", true, false, true}}) {
-    const StartWords w = StartWords::Find(r.line);
-    EXPECT_EQ(std::tuple(w.multiple, w.hide, w.noShow), std::tuple(r.multiple, r.hide, r.noShow)) << r.line;
+  for (const auto& [line, words] : {std::pair{"/usr/bin/horavex hide Hide noshow multiple", "---"},
+                                     {"/opt/HIDE/horavex", "-H-"}, {"horavex /NOSHOW -MULTIPLE", "M-N"}}) {
+    const StartWords w = StartWords::Find(line);
+    EXPECT_EQ((std::string{w.multiple ? 'M' : '-', w.hide ? 'H' : '-', w.noShow ? 'N' : '-'}), words) << line;
   }
 }
 
 TEST(MainTick, AHiddenStartFadesOverEightyFiveStepsAndANoShowStartEndsAtOnce) {
   StartupFade fade(false);
   std::vector<unsigned> alphas;
-  StartupFade::Step step{};
-  do {
-    step = fade.Next();
-    alphas.push_back(step.alpha);
-  } while (!step.done);
+  for (StartupFade::Step step{}; !step.done;) step = fade.Next(), alphas.push_back(step.alpha);
   EXPECT_EQ(alphas.size(), 85u);
   EXPECT_EQ((std::vector<unsigned>{alphas[0], alphas[83], alphas[84]}), (std::vector<unsigned>{252, 3, 0}));
   EXPECT_TRUE(StartupFade(true).Next().done);

@@ -1,11 +1,10 @@
 // The main window under Xvfb over a simulated clock, and the program itself started twice.
 #include <csignal>
-#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 
 #include <gtest/gtest.h>
 #include <wx/app.h>
-#include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/uiaction.h>
 #include <wx/xrc/xmlres.h>
@@ -19,9 +18,9 @@
 #include "gui/event_pump.h"
 #include "gui/gui_runtime.h"
 #include "platform/simulated_clock.h"
-#include "platform/sound.h"
 #include "server/window/server_dialog.h"
 #include "support/fake_dialup_port.h"
+#include "support/fake_sound_player.h"
 #include "support/loopback_probe.h"
 #include "support/peer_process.h"
 #include "support/temp_dir.h"
@@ -31,49 +30,33 @@ namespace {
 
 using namespace std::chrono_literals;
 
-struct SilentPlayer : SoundPlayer {
-  void PlayFile(const std::string&) override {}
-};
-
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("TZ", "UTC", 1);
-    tzset();
+    setenv("TZ", "UTC", 1), tzset();
     std::ofstream(dir_.File("horavex.ini")) << "[TIME SERVER TCP]\nPort=" << testing::FreePort() << "\n";
     main_ = new CMainDlg({runtime_.GetExecutors(), profile_, clock_},
                          {runtime_.GetExecutors(), profile_, clock_, dialup_}, sounds_);
     main_->SetLinkOpener([this](const std::string& url) { links_.push_back(url); });
     ASSERT_TRUE(main_->Create());
   }
-  void TearDown() override {
-    if (main_) main_->Destroy();
-    RunEventsUntil([] { return false; }, 50ms);
-  }
+  void TearDown() override { if (main_) main_->Destroy(); RunEventsUntil([] { return false; }, 50ms); }
   wxString Text(const char* name) {
-    wxWindow* w = main_->FindWindow(name);
-    auto* edit = dynamic_cast<wxTextCtrl*>(w);
-    return edit ? edit->GetValue() : w->GetLabel();
+    auto* edit = dynamic_cast<wxTextCtrl*>(main_->FindWindow(name));
+    return edit ? edit->GetValue() : main_->FindWindow(name)->GetLabel();
   }
-  void Key(int code) {
+  void Key(int code, wxWindow* window = nullptr) {
     wxKeyEvent key(wxEVT_CHAR_HOOK);
     key.m_keyCode = code;
-    main_->ProcessWindowEvent(key);
+    (window ? window : main_)->ProcessWindowEvent(key);
   }
-  void Click(const char* button) {
-    wxCommandEvent click(wxEVT_BUTTON, main_->FindWindow(button)->GetId());
-    main_->FindWindow(button)->ProcessWindowEvent(click);
+  void Click(wxWindow* target, int id) {
+    wxCommandEvent click(wxEVT_BUTTON, id);
+    target->ProcessWindowEvent(click);
   }
-  // Answers the open question box with `button`.
-  void Answer(int button) {
-    for (wxWindow* child : main_->GetChildren())
-      if (auto* box = dynamic_cast<wxDialog*>(child); box && box->IsShown() && box->FindWindow(wxID_YES)) {
-        wxCommandEvent click(wxEVT_BUTTON, button);
-        box->ProcessWindowEvent(click);
-        return;
-      }
-    ADD_FAILURE() << "no question box";
-  }
+  void Click(const char* button) { Click(main_->FindWindow(button), main_->FindWindow(button)->GetId()); }
+  // The window opened last over the main window: a question box, the about window.
+  wxWindow* Newest() { return main_->GetChildren().GetLast()->GetData(); }
 
   testing::TempDir dir_;
   Profile profile_{dir_.File("horavex.ini")};
@@ -81,7 +64,7 @@ class MainWindowTest : public ::testing::Test {
   SimulatedClock clock_{time_.Source()};
   GuiRuntime runtime_;
   DialupService dialup_{std::make_unique<testing::FakeDialupPort>(), runtime_.GetExecutors().logic};
-  SilentPlayer sounds_;
+  testing::FakeSoundPlayer sounds_;
   CMainDlg* main_ = nullptr;
   std::vector<std::string> links_;
 };
@@ -89,9 +72,9 @@ class MainWindowTest : public ::testing::Test {
 TEST_F(MainWindowTest, TheRefreshWritesEveryFieldOnceThenOnlyWhatChanged) {
   main_->OnTimer();
   EXPECT_EQ(main_->FieldWrites(), 13u);
-  EXPECT_EQ(Text("IDC_TIME") + " " + Text("IDC_DATE"), "23:59:59 12/31/25");
-  EXPECT_EQ(Text("IDC_LASTSYNC_BY") + "|" + Text("IDC_LASTSYNC_AT"), "...|Nog Niet");
-  EXPECT_EQ(Text("IDC_CLIENT_STATUS_4") + "|" + Text("IDC_SERVER_STATUS_0"), "Disabled|disabled");
+  EXPECT_EQ(Text("IDC_TIME") + " " + Text("IDC_DATE") + "|" + Text("IDC_LASTSYNC_BY") + "|" + Text("IDC_LASTSYNC_AT") +
+                "|" + Text("IDC_CLIENT_STATUS_4") + "|" + Text("IDC_SERVER_STATUS_0"),
+            "23:59:59 12/31/25|...|Nog Niet|Disabled|disabled");
   EXPECT_EQ(XRCCTRL(*main_->Server(ServerKind::TimeTcp), "IDC_REQUESTS", wxTextCtrl)->GetValue(), "disabled");
   main_->OnTimer();
   EXPECT_EQ(main_->FieldWrites(), 13u);
@@ -115,12 +98,12 @@ TEST_F(MainWindowTest, EnterAndYesHideNoStopsAndThePictureButtonsOpenTheProjects
   main_->ShowAndRaise();
   Key(WXK_ESCAPE);
   EXPECT_FALSE(main_->IsEnabled());
-  Answer(wxID_YES);
+  Click(Newest(), wxID_YES);
   EXPECT_FALSE(main_->IsShown());
   EXPECT_FALSE(wxPendingDelete.Member(main_));
   main_->ShowAndRaise();
   Key(WXK_ESCAPE);
-  Answer(wxID_NO);
+  Click(Newest(), wxID_NO);
   EXPECT_TRUE(wxPendingDelete.Member(main_));
   main_ = nullptr;
 }
@@ -132,7 +115,7 @@ TEST_F(MainWindowTest, TheInfoButtonWithShiftAndCtrlHeldOpensTheCrawlUntilEnterO
     keys.KeyDown(WXK_SHIFT), keys.KeyDown(WXK_CONTROL);
     Click("IDC_INFO");
     keys.KeyUp(WXK_CONTROL), keys.KeyUp(WXK_SHIFT);
-    auto* about = dynamic_cast<CAboutDlg*>(main_->GetChildren().GetLast()->GetData());
+    auto* about = dynamic_cast<CAboutDlg*>(Newest());
     ASSERT_NE(about, nullptr);
     const StarCrawl& crawl = about->Crawl()->Crawl();
     EXPECT_EQ(wxSize(crawl.Width(), crawl.Height()), about->GetClientSize());
@@ -141,9 +124,7 @@ TEST_F(MainWindowTest, TheInfoButtonWithShiftAndCtrlHeldOpensTheCrawlUntilEnterO
     EXPECT_TRUE(RunEventsUntil([&] { return crawl.FrameCount() >= 4; }, 2s)) << "a frame every 75 ms";
     EXPECT_EQ(crawl.ScrollPos(), crawl.Height() - 2 * crawl.FrameCount());
     EXPECT_FALSE(main_->IsEnabled());
-    wxKeyEvent press(wxEVT_CHAR_HOOK);
-    press.m_keyCode = key;
-    about->ProcessWindowEvent(press);
+    Key(key, about);
     EXPECT_TRUE(main_->IsEnabled() && !about->IsShown()) << key;
     RunEventsUntil([] { return false; }, 50ms);  // the window goes at the next idle time
   }
@@ -166,12 +147,8 @@ class ProgramTest : public ::testing::Test {
   }
   // Whether `process` shows its main window.
   static bool Shows(testing::PeerProcess& process) {
-    const std::string command = "xdotool search --onlyvisible --pid " + std::to_string(process.Pid()) + " --name '^Horavex$'";
-    FILE* out = popen(command.c_str(), "r");
-    char line[64] = {};
-    const bool found = out && std::fgets(line, sizeof line, out);
-    if (out) pclose(out);
-    return found;
+    const std::string pid = std::to_string(process.Pid());
+    return std::system(("xdotool search --onlyvisible --pid " + pid + " --name '^Horavex$' >/dev/null").c_str()) == 0;
   }
   bool Listening() { return std::filesystem::exists(dir_.File("horavex-" + std::to_string(getuid()) + ".sock")); }
 
