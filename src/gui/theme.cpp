@@ -22,12 +22,7 @@ namespace {
 
 // Bitmap 146, read once; an invalid bitmap when the artwork is missing (plain background then).
 const wxBitmap& BackgroundTile() {
-  static const wxBitmap tile = [] {
-    const auto path = FindDataFile("art/background.svg");
-    const wxSize size(544, 243);
-    if (path.empty()) return wxBitmap();
-    return wxBitmapBundle::FromSVGFile(path.string(), size).GetBitmap(size);
-  }();
+  static const wxBitmap tile = Artwork("background.svg", wxSize(544, 243)).GetBitmap(wxSize(544, 243));
   return tile;
 }
 
@@ -51,18 +46,22 @@ bool KeepsThemeColours(wxWindow* child) {
          dynamic_cast<wxListCtrl*>(child) || dynamic_cast<wxChoice*>(child) || dynamic_cast<wxComboCtrl*>(child);
 }
 
-// GTK's spin buttons put two wide buttons beside a padded entry as tall as a finger: in the few
-// dialog units a port's edit and its arrows had there is then no room for the digits, and GTK
-// asserts at every layout below its minimum. wx styles a widget with CSS only from inside its classes.
-struct SpinStyle : wxSpinCtrl {
-  static void Compact(wxSpinCtrl& spin) {
-    void (wxWindow::*apply)(const char*) = &SpinStyle::GTKApplyCssStyle;
-    (spin.*apply)("spinbutton button { min-width: 0; min-height: 0; padding: 0 2px; } "
-                  "spinbutton entry { min-width: 0; min-height: 0; padding-left: 2px; padding-right: 2px; }");
+// wx's CSS entry point, reached from a class of its own.
+struct CssAccess : wxWindow {
+  static void Apply(wxWindow& window, const char* css) {
+    void (wxWindow::*apply)(const char*) = &CssAccess::GTKApplyCssStyle;
+    (window.*apply)(css);
   }
 };
 
 }  // namespace
+
+wxBitmapBundle Artwork(std::string_view name, wxSize size) {
+  const auto path = FindDataFile(std::string("art/").append(name));
+  return path.empty() ? wxBitmapBundle() : wxBitmapBundle::FromSVGFile(path.string(), size);
+}
+
+void ApplyGtkCss(wxWindow& window, const char* css) { CssAccess::Apply(window, css); }
 
 wxFont TemplateFont() { return wxFont(wxFontInfo(8).Family(wxFONTFAMILY_SWISS)); }
 
@@ -70,7 +69,12 @@ void ApplyTheme(wxTopLevelWindow& window, std::initializer_list<wxWindow*> theme
   window.SetBackgroundStyle(wxBG_STYLE_PAINT);
   window.Bind(wxEVT_PAINT, [&window](wxPaintEvent&) { PaintTiled(window); });
   for (wxWindow* child : window.GetChildren()) {
-    if (auto* spin = dynamic_cast<wxSpinCtrl*>(child)) SpinStyle::Compact(*spin);
+    // GTK's spin buttons put two wide buttons beside a padded entry as tall as a finger: in the
+    // few dialog units a port's edit and its arrows had there is then no room for the digits, and
+    // GTK asserts at every layout below its minimum.
+    if (auto* spin = dynamic_cast<wxSpinCtrl*>(child))
+      ApplyGtkCss(*spin, "spinbutton button { min-width: 0; min-height: 0; padding: 0 2px; } "
+                         "spinbutton entry { min-width: 0; min-height: 0; padding-left: 2px; padding-right: 2px; }");
     const bool named = std::find(themeColours.begin(), themeColours.end(), child) != themeColours.end();
     // GTK draws a panel over its parent's background: one that keeps the theme's colours needs its own.
     if (named && dynamic_cast<wxPanel*>(child)) child->SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));

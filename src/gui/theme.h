@@ -6,7 +6,9 @@
 #include <functional>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 
+#include <wx/bmpbndl.h>
 #include <wx/colour.h>
 #include <wx/font.h>
 
@@ -25,6 +27,14 @@ wxFont TemplateFont();
 // edits, spin controls and lists, which keep the theme's colours), and hides the window instead
 // of closing it. Call once the children exist.
 void ApplyTheme(wxTopLevelWindow& window, std::initializer_list<wxWindow*> themeColours);
+
+// The program's artwork `name` (res/art/<name>, an SVG) drawn at `size`; an empty bundle when the
+// artwork is missing, so the window shows without it.
+wxBitmapBundle Artwork(std::string_view name, wxSize size);
+
+// Gives `window` GTK CSS of its own: GTK sizes controls for a finger, and the templates' few dialog
+// units need less. wx offers this only from inside its classes.
+void ApplyGtkCss(wxWindow& window, const char* css);
 
 // A text of the logic as a label: the logic ends lines with CR LF, GTK with LF alone.
 wxString LogicText(const std::string& text);

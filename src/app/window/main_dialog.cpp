@@ -1,7 +1,6 @@
 #include "app/window/main_dialog.h"
 
 #include <wx/bmpbuttn.h>
-#include <wx/bmpbndl.h>
 #include <wx/button.h>
 #include <wx/iconbndl.h>
 #include <wx/log.h>
@@ -17,7 +16,6 @@
 #include "common/help_launcher.h"
 #include "common/window/common_settings_dialog.h"
 #include "gui/help.h"
-#include "gui/resources.h"
 #include "gui/templates.h"
 #include "gui/theme.h"
 #include "gui/window_alpha.h"
@@ -35,11 +33,6 @@ constexpr int kTemplateHeight = 148;
 constexpr std::string_view kMainWindowSection = "MAIN WINDOW";
 // Picture 137, the artwork's own size.
 const wxSize kPictureSize(300, 234);
-
-wxBitmapBundle Artwork(const char* name, wxSize size) {
-  const auto path = FindDataFile(std::string("art/") + name);
-  return path.empty() ? wxBitmapBundle() : wxBitmapBundle::FromSVGFile(path.string(), size);
-}
 
 void OpenWithUserPrograms(const std::string& url) {
   // Without a browser or mail program wx would put up an error box: say nothing instead.

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <string_view>
 
-#include <wx/bmpbndl.h>
 #include <wx/button.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
@@ -15,7 +14,6 @@
 
 #include "common/profile.h"
 #include "gui/help.h"
-#include "gui/resources.h"
 #include "gui/templates.h"
 #include "gui/theme.h"
 #include "gui/window_alpha.h"
@@ -40,10 +38,8 @@ constexpr const char* kBrowseButtons[] = {"IDC_BROWSE00", "IDC_BROWSE15", "IDC_B
 // Icon 147, the play button, as large as fits `size` up to its own 32 pixels; invalid when the
 // artwork is missing (the picture is then empty but still plays).
 wxBitmap PlayIcon(wxSize size) {
-  const auto path = FindDataFile("art/icon-triangle.svg");
   const int side = std::min({32, size.x, size.y});
-  if (path.empty() || side <= 0) return wxBitmap();
-  return wxBitmapBundle::FromSVGFile(path.string(), wxSize(side, side)).GetBitmap(wxSize(side, side));
+  return side > 0 ? Artwork("icon-triangle.svg", wxSize(side, side)).GetBitmap(wxSize(side, side)) : wxBitmap();
 }
 
 // Replaces the template's placeholder `name` by the play picture: drawn by wx, so that it shows
@@ -59,16 +55,6 @@ wxGenericStaticBitmap* PlacePlayPicture(wxWindow& window, const char* name) {
   return picture;
 }
 
-// GTK sizes its controls for a finger: the browse buttons are as small as their edits are high, and
-// a radio button's circle must fit its 10 units (12 pixels), else GTK warns at every layout. wx
-// styles a widget with CSS only from inside its classes.
-struct CompactStyle : wxWindow {
-  static void Apply(wxWindow& window, const char* css) {
-    void (wxWindow::*apply)(const char*) = &CompactStyle::GTKApplyCssStyle;
-    (window.*apply)(css);
-  }
-};
-
 }  // namespace
 
 CCommonSettingsDlg::CCommonSettingsDlg(Profile& profile, SoundPlayer& sounds)
@@ -79,7 +65,8 @@ bool CCommonSettingsDlg::Create(wxWindow* parent) {
   const char* modes[] = {"IDC_MODE0", "IDC_MODE1", "IDC_MODE2", "IDC_MODE_NONE"};
   for (std::size_t i = 0; i < m_radioMode.size(); ++i) {
     m_radioMode[i] = XRCCTRL(*this, modes[i], wxRadioButton);
-    CompactStyle::Apply(*m_radioMode[i], "radio { min-width: 12px; min-height: 12px; }");
+    // A radio button's circle must fit its 10 units (12 pixels), else GTK warns at every layout.
+    ApplyGtkCss(*m_radioMode[i], "radio { min-width: 12px; min-height: 12px; }");
     m_radioMode[i]->Bind(wxEVT_RADIOBUTTON, [this](wxCommandEvent&) { UpdateConnectionControls(); });
   }
   m_txtConnection = XRCCTRL(*this, "IDC_CONNECTION_LABEL", wxStaticText);
@@ -90,7 +77,7 @@ bool CCommonSettingsDlg::Create(wxWindow* parent) {
     picture->Bind(wxEVT_LEFT_DOWN, [this, edit](wxMouseEvent&) { OnPlay(edit); });
     picture->Bind(wxEVT_LEFT_DCLICK, [this, edit](wxMouseEvent&) { OnPlay(edit); });
     auto* browse = XRCCTRL(*this, kBrowseButtons[i], wxButton);
-    CompactStyle::Apply(*browse, "button { min-width: 0; min-height: 0; padding: 0; }");
+    ApplyGtkCss(*browse, "button { min-width: 0; min-height: 0; padding: 0; }");  // as high as its edit
     browse->Bind(wxEVT_BUTTON, [this, edit](wxCommandEvent&) { OnBrowse(edit); });
   }
   ApplyTheme(*this, {});
