@@ -11,13 +11,12 @@
 #include <vector>
 
 #include <wx/app.h>
-#include <wx/evtloop.h>
 #include <wx/frame.h>
 #include <wx/init.h>
-#include <wx/timer.h>
 
 #include "about/window/about_dialog.h"
 #include "about/window/star_crawl_ctrl.h"
+#include "gui/event_pump.h"
 #include "proc_stat.h"
 
 namespace {
@@ -38,14 +37,6 @@ template <class F> void Time(const char* what, F frame) {
   }
   std::sort(times.begin(), times.end());
   std::printf("%-34s median %6.3f ms  p99 %6.3f ms  (%d frames)\n", what, times[kFrames / 2], times[kFrames * 99 / 100], kFrames);
-}
-
-void RunLoopFor(std::chrono::milliseconds span) {
-  wxGUIEventLoop loop;
-  wxTimer stop;
-  stop.Bind(wxEVT_TIMER, [&loop](wxTimerEvent&) { loop.Exit(); });
-  stop.StartOnce(static_cast<int>(span.count()));
-  loop.Run();
 }
 
 }  // namespace

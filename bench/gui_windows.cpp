@@ -16,9 +16,7 @@
 #include <string>
 
 #include <wx/app.h>
-#include <wx/evtloop.h>
 #include <wx/init.h>
-#include <wx/timer.h>
 
 #include "client/window/client_dialog.h"
 #include "client/window/client_info_dialog.h"
@@ -37,20 +35,12 @@ namespace {
 using namespace horavex;
 using Ms = std::chrono::duration<double, std::milli>;
 
+// This process's CPU time to the microsecond: an idle window takes too little for /proc's ticks.
 double CpuSeconds() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// Runs wx's own loop for `span`: woken only by what the windows ask for and by the one timer that ends it.
-void RunLoopFor(std::chrono::milliseconds span) {
-  wxGUIEventLoop loop;
-  wxTimer stop;
-  stop.Bind(wxEVT_TIMER, [&loop](wxTimerEvent&) { loop.Exit(); });
-  stop.StartOnce(static_cast<int>(span.count()));
-  loop.Run();
 }
 
 }  // namespace

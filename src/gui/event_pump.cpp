@@ -2,6 +2,7 @@
 
 #include <wx/app.h>
 #include <wx/evtloop.h>
+#include <wx/timer.h>
 
 namespace horavex {
 
@@ -17,6 +18,14 @@ bool RunEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds
     loop.DispatchTimeout(10);
   }
   return true;
+}
+
+void RunLoopFor(std::chrono::milliseconds span) {
+  wxGUIEventLoop loop;
+  wxTimer stop;
+  stop.Bind(wxEVT_TIMER, [&loop](wxTimerEvent&) { loop.Exit(); });
+  stop.StartOnce(static_cast<int>(span.count()));
+  loop.Run();
 }
 
 }  // namespace horavex

@@ -10,5 +10,8 @@ namespace horavex {
 // Dispatches events, the logic's queued work among them, until `done` holds or `bound` has
 // passed; whether `done` held.
 bool RunEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds bound);
+// Runs wx's own loop for `span`, woken only by what the windows ask for and by the one timer that
+// ends it: what a benchmark measures the idle cost with.
+void RunLoopFor(std::chrono::milliseconds span);
 
 }  // namespace horavex
