@@ -48,15 +48,16 @@ class CTimeApp : public wxApp {
       m_instance = std::make_unique<SingleInstance>(SingleInstance::DefaultDir(),
                                                     std::string(kAppName) + "-" + std::to_string(::getuid()));
       if (!m_instance->TryLock()) {
-        if (!m_instance->AskFirstToShow()) wxMessageBox("Horavex is actief, maar niet te activeren", kAppName, wxOK);
-        return false;
+        if (m_instance->AskFirstToShow()) return false;  // the running copy shows itself: a success
+        wxMessageBox("Horavex is actief, maar niet te activeren", kAppName, wxOK);
+        return Fail();
       }
     }
     try {
       m_runtime = std::make_unique<GuiRuntime>();
     } catch (const std::system_error&) {
       wxMessageBox("Windows sockets initialization failed.", kAppName, wxOK);
-      return false;
+      return Fail();
     }
     m_profile = std::make_unique<Profile>(Profile::DefaultPath(kAppName));
     m_clock = MakeSystemClock();
@@ -70,7 +71,8 @@ class CTimeApp : public wxApp {
     main->m_bNoShow = words.noShow;
     if (!main->Create()) {
       delete main;
-      return false;
+      InstallHelpLauncher(nullptr);
+      return Fail();
     }
     SetTopWindow(main);
     m_main = main;
@@ -79,6 +81,9 @@ class CTimeApp : public wxApp {
     });
     return true;
   }
+
+  // The status of a start that ran no window: 0 when a running copy took over, 1 when it failed.
+  int StartStatus() const { return m_startStatus; }
 
   int OnExit() override {
     InstallHelpLauncher(nullptr);
@@ -91,6 +96,12 @@ class CTimeApp : public wxApp {
   }
 
  private:
+  bool Fail() {
+    m_startStatus = 1;
+    return false;
+  }
+
+  int m_startStatus = 0;
   std::unique_ptr<SingleInstance> m_instance;
   std::unique_ptr<GuiRuntime> m_runtime;
   std::unique_ptr<Profile> m_profile;
@@ -115,9 +126,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   wxLog::EnableLogging(true);
-  int status = 1;
-  if (wxTheApp->CallOnInit()) status = wxTheApp->OnRun();
-  else status = 0;
+  const int status = wxTheApp->CallOnInit() ? wxTheApp->OnRun()
+                                            : static_cast<horavex::CTimeApp*>(wxTheApp)->StartStatus();
   wxEntryCleanup();
   return status;
 }
