@@ -16,6 +16,7 @@ inline constexpr std::string_view kServerHelpTopic = "Horavex.chm::server.html";
 inline constexpr std::string_view kClientHelpTopic = "Horavex.chm::client.html";
 inline constexpr std::string_view kClientInfoHelpTopic = "Horavex.chm::clientinfo.html";
 inline constexpr std::string_view kMainHelpTopic = "Horavex.chm::mainscreen.html";
+inline constexpr std::string_view kCommonSettingsHelpTopic = "Horavex.chm::configmain.html";
 
 // The page part of a topic ("server.html" of "Horavex.chm::server.html"); the whole text when it
 // names no file.

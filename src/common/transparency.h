@@ -14,6 +14,8 @@ class Profile;
 inline constexpr std::string_view kServerWindowSection = "SERVER WINDOW";
 inline constexpr std::string_view kClientWindowSection = "CLIENT WINDOW";  // all five clients
 inline constexpr std::string_view kClientInfoWindowSection = "CLIENT INFO WINDOW";
+inline constexpr std::string_view kMainWindowSection = "MAIN WINDOW";
+inline constexpr std::string_view kCommonSettingsWindowSection = "MAIN CONFIG WINDOW";
 
 // The opacity `value` asks for: 1 to 254 (255 is opaque); nothing for every other value,
 // compared unsigned, so that a negative value counts as a large one and nothing is clamped.

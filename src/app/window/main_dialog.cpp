@@ -14,6 +14,7 @@
 #include "app/links.h"
 #include "client/window/client_dialog.h"
 #include "common/help_launcher.h"
+#include "common/transparency.h"
 #include "common/window/common_settings_dialog.h"
 #include "gui/help.h"
 #include "gui/templates.h"
@@ -29,8 +30,6 @@ namespace {
 // The template's size in dialog units.
 constexpr int kTemplateWidth = 437;
 constexpr int kTemplateHeight = 148;
-// Profile section whose "Transparant" the main window reads.
-constexpr std::string_view kMainWindowSection = "MAIN WINDOW";
 // Picture 137, the artwork's own size.
 const wxSize kPictureSize(300, 234);
 

@@ -12,7 +12,9 @@
 #include <wx/textctrl.h>
 #include <wx/xrc/xmlres.h>
 
+#include "common/help_launcher.h"
 #include "common/profile.h"
+#include "common/transparency.h"
 #include "gui/help.h"
 #include "gui/templates.h"
 #include "gui/theme.h"
@@ -26,9 +28,6 @@ namespace {
 // The template's size in dialog units.
 constexpr int kTemplateWidth = 255;
 constexpr int kTemplateHeight = 194;
-
-constexpr std::string_view kHelpTopic = "Horavex.chm::configmain.html";
-constexpr std::string_view kWindowSection = "MAIN CONFIG WINDOW";
 
 // The chime rows' controls in the template, in the order of m_editSound.
 constexpr const char* kSoundEdits[] = {"IDC_SOUND00", "IDC_SOUND15", "IDC_SOUND30", "IDC_SOUND45"};
@@ -88,7 +87,7 @@ bool CCommonSettingsDlg::Create(wxWindow* parent) {
 }
 
 void CCommonSettingsDlg::OnInitDialog() {
-  ApplyTransparency(profile_, kWindowSection, *this);
+  ApplyTransparency(profile_, kCommonSettingsWindowSection, *this);
   UpdateData(false);
   UpdateConnectionControls();
 }
@@ -146,7 +145,7 @@ bool CCommonSettingsDlg::OnOK() {
   return false;
 }
 
-void CCommonSettingsDlg::OnHelpButton() { ShowHelpTopic(this, kHelpTopic, 0, 0); }
+void CCommonSettingsDlg::OnHelpButton() { ShowHelpTopic(this, kCommonSettingsHelpTopic, 0, 0); }
 
 void OpenCommonSettings(wxWindow* owner, Profile& profile, SoundPlayer& sounds) {
   auto* window = new CCommonSettingsDlg(profile, sounds);
