@@ -12,8 +12,10 @@ bool RunEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds
   const auto deadline = std::chrono::steady_clock::now() + bound;
   while (!done()) {
     if (std::chrono::steady_clock::now() >= deadline) return false;
-    // Work queued by CallAfter waits for the loop's idle time; run it as the loop would.
+    // Work queued by CallAfter, and windows that Destroy() left for later, wait for the loop's
+    // idle time; run both as the loop would, so that no window outlives the test that closed it.
     wxTheApp->ProcessPendingEvents();
+    wxTheApp->ProcessIdle();
     if (done()) break;
     loop.DispatchTimeout(10);
   }

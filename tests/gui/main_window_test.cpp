@@ -40,7 +40,11 @@ class MainWindowTest : public ::testing::Test {
     main_->SetLinkOpener([this](const std::string& url) { links_.push_back(url); });
     ASSERT_TRUE(main_->Create());
   }
-  void TearDown() override { if (main_) main_->Destroy(); RunEventsUntil([] { return false; }, 50ms); }
+  void TearDown() override {
+    if (main_) main_->Destroy();
+    RunEventsUntil([] { return wxPendingDelete.IsEmpty(); }, 2s);
+    ASSERT_TRUE(wxPendingDelete.IsEmpty()) << "the window must go before the runtime its clients use";
+  }
   wxString Text(const char* name) {
     auto* edit = dynamic_cast<wxTextCtrl*>(main_->FindWindow(name));
     return edit ? edit->GetValue() : main_->FindWindow(name)->GetLabel();
