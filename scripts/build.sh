@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
 # Configures and builds one build tree.  scripts/build.sh DIR [cmake options...]
+# Uses ccache when it is installed, so that rebuilding another tree of the same sources is cheap.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=$1; shift
-cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
 cmake --build "$dir" -j "$(nproc)"
