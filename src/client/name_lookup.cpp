@@ -10,6 +10,7 @@
 #include <thread>
 
 #include <asio/error.hpp>
+#include <asio/this_coro.hpp>
 #include <asio/redirect_error.hpp>
 #include <asio/steady_timer.hpp>
 #include <asio/use_awaitable.hpp>
@@ -34,7 +35,9 @@ std::error_code LookupError(int gai) {
   }
 }
 
-LookupResult Resolve(const std::string& host) {
+}  // namespace
+
+LookupResult ResolveHost(const std::string& host) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_DGRAM;  // one entry per address
@@ -61,6 +64,13 @@ LookupResult Resolve(const std::string& host) {
   return r;
 }
 
+int LookupErrorNumber(const std::error_code& error) {
+  if (error.category() == asio::error::get_netdb_category()) return 11000 + error.value();
+  return error.value();
+}
+
+namespace {
+
 // Shared between the waiting request and the lookup thread. The thread only fills in the
 // result; it never touches Asio, so it may outlive the request and the io_context alike.
 struct Pending {
@@ -71,13 +81,13 @@ struct Pending {
 }  // namespace
 
 asio::awaitable<LookupResult> LookUpHost(asio::any_io_executor io, std::string host,
-                                         std::chrono::steady_clock::time_point deadline) {
+                                         std::chrono::steady_clock::time_point deadline, HostResolver resolve) {
   std::error_code ec;
   if (const auto numeric = asio::ip::make_address(host, ec); !ec) co_return LookupResult{{}, {numeric}};
 
   auto pending = std::make_shared<Pending>();
-  std::thread([pending, name = std::move(host)] {
-    LookupResult r = Resolve(name);
+  std::thread([pending, resolve = std::move(resolve), name = std::move(host)] {
+    LookupResult r = resolve(name);
     std::lock_guard lock(pending->mutex);
     pending->result = std::move(r);
   }).detach();
@@ -90,6 +100,9 @@ asio::awaitable<LookupResult> LookUpHost(asio::any_io_executor io, std::string h
       std::lock_guard lock(pending->mutex);
       if (pending->result) co_return std::move(*pending->result);
     }
+    // A cancellation that came while this was not waiting on the timer ends the lookup here.
+    if ((co_await asio::this_coro::cancellation_state).cancelled() != asio::cancellation_type::none)
+      co_return LookupResult{asio::error::operation_aborted, {}};
     const auto now = std::chrono::steady_clock::now();
     if (now >= deadline) co_return LookupResult{std::make_error_code(std::errc::timed_out), {}};
     poll.expires_at(std::min(deadline, now + step));

@@ -1,15 +1,24 @@
 #include "client/time_client.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <new>
 #include <system_error>
 #include <utility>
 
+#include <asio/associated_cancellation_slot.hpp>
+#include <asio/async_result.hpp>
+#include <asio/bind_cancellation_slot.hpp>
 #include <asio/bind_executor.hpp>
+#include <asio/cancellation_signal.hpp>
 #include <asio/co_spawn.hpp>
 #include <asio/detached.hpp>
+#include <asio/post.hpp>
+#include <asio/steady_timer.hpp>
+#include <asio/this_coro.hpp>
 #include <asio/use_awaitable.hpp>
 
 #include "client/time_connection.h"
@@ -17,9 +26,9 @@
 #include "common/dialup.h"
 #include "common/profile.h"
 #include "platform/clock.h"
+#include "platform/clock_async.h"
 #include "protocol/calendar.h"
 #include "protocol/window_texts.h"
-#include "platform/clock_async.h"
 
 namespace horavex {
 namespace {
@@ -31,6 +40,22 @@ constexpr const char* kTooFar = "Datum / tijd wijkt TEVEEL af, abort";
 constexpr const char* kCannotSet = "Kon de TIJD niet instellen (rechten?)";
 
 constexpr int kFailuresBeforeStop = 10;
+
+std::atomic<int> g_runningRequests{0};
+
+// Counts one request from the moment it is made until its coroutine is gone, however it goes.
+class RequestCount {
+ public:
+  RequestCount() { ++g_runningRequests; }
+  RequestCount(RequestCount&& other) noexcept : counts_(std::exchange(other.counts_, false)) {}
+  RequestCount& operator=(RequestCount&&) = delete;
+  ~RequestCount() {
+    if (counts_) --g_runningRequests;
+  }
+
+ private:
+  bool counts_ = true;
+};
 
 // The error number of an exception that ended a request: its system error, ENOMEM for an
 // allocation, EIO for anything else.
@@ -46,55 +71,173 @@ int ErrorOf(std::exception_ptr e) {
   }
 }
 
-}  // namespace
-
-TimeClient::TimeClient(ClientKind kind, ClientServices services, ClientView& view)
-    : m_services(services),
-      m_view(view),
-      m_nKind(kind),
-      m_pszTitle(InfoOf(kind).title),
-      m_settings(ClientSettings::Load(services.profile, kind)),
-      m_timeout(kRequestTimeout),
-      m_timer(services.executors.io) {}
-
-TimeClient::~TimeClient() {
-  // A request or tick still under way finds the client gone when it resumes.
-  *m_alive = false;
-  m_timer.cancel();
+// Awaits something that cannot itself be cancelled (a dial-up call, a set of the clock, a
+// warning box): `start(done)` begins it and `done(value)`, called on the logic thread, ends the
+// wait. When the request is cancelled first the wait ends at once with `cancelled`, and a later
+// `done` finds nothing to resume. Either way the request resumes through its executor, never
+// inside `done` or the cancellation.
+template <typename T, typename Start>
+asio::awaitable<T> Abandonable(Start start, T cancelled) {
+  co_return co_await asio::async_initiate<const asio::use_awaitable_t<>, void(T)>(
+      [&start, cancelled](auto handler) {
+        using Handler = decltype(handler);
+        auto pending = std::make_shared<std::optional<Handler>>(std::move(handler));
+        auto done = [pending](T value) {
+          if (!*pending) return;
+          Handler h = std::move(**pending);
+          pending->reset();
+          const auto ex = asio::get_associated_executor(h);
+          asio::post(ex, [h = std::move(h), value]() mutable { std::move(h)(value); });
+        };
+        if (auto slot = asio::get_associated_cancellation_slot(**pending); slot.is_connected())
+          slot.assign([done, cancelled](asio::cancellation_type) mutable { done(cancelled); });
+        start(done);
+      },
+      asio::use_awaitable);
 }
 
-void TimeClient::DoSynchro() {
+// A view for a released client: it shows nothing and closes a warning at once.
+NullClientView g_noView;
+
+}  // namespace
+
+std::string CorrectionText(std::chrono::microseconds correction) {
+  const long long us = correction.count();
+  const long long ms = (std::llabs(us) + 500) / 1000;
+  char text[48];
+  std::snprintf(text, sizeof text, "%c%lld,%03lld s", us < 0 ? '-' : '+', ms / 1000, ms % 1000);
+  return text;
+}
+
+// Everything a request reads or writes. The request holds the core for its whole run, so no
+// resumption can reach memory that is gone; a released core shows, sets and reports nothing.
+struct TimeClient::Core : std::enable_shared_from_this<TimeClient::Core> {
+  struct Failure {
+    std::string text;
+    std::int32_t number = 0;
+  };
+
+  Core(ClientKind kind, ClientServices services, ClientView& view)
+      : m_services(std::move(services)),
+        m_view(&view),
+        m_nKind(kind),
+        m_pszTitle(InfoOf(kind).title),
+        m_settings(ClientSettings::Load(m_services.profile, kind)),
+        m_timer(m_services.executors.io) {}
+
+  ClientView& View() { return m_view ? *m_view : g_noView; }
+  void Release();
+  void DoSynchro();
+  asio::awaitable<void> Synchro(std::shared_ptr<Core> self, RequestCount counted);
+  asio::awaitable<void> Run();
+  asio::awaitable<bool> MayConnect();
+  asio::awaitable<std::optional<Failure>> Exchange();
+  asio::awaitable<std::optional<Failure>> SetClock(const std::tm& utc, std::int32_t milliseconds);
+  void ReportSet(const ClockSetting& setting, const ClockSetResult& set);
+  asio::awaitable<void> ReportError(std::string text, std::int32_t number);
+  asio::awaitable<void> Finish();
+  // Asks the dial-up service to hang up; the wait ends at once when the request is cancelled.
+  asio::awaitable<void> HangUp();
+  void EndRequest();
+  std::vector<std::uint8_t> Request() const;
+  bool StartClient();
+  void StopClient();
+  void ArmTimer();
+  void OnTimer();
+
+  ClientServices m_services;
+  ClientView* m_view;  // null once released
+
+  const ClientKind m_nKind;
+  const std::string m_pszTitle;
+  ClientSettings m_settings;
+
+  AnswerArea m_abAnswer{};
+  int m_nFailures = 0;
+  int m_nSyncCount = 0;
+  std::int64_t m_tLastSync = 0;
+  std::int64_t m_tLastAttempt = 0;
+  bool m_bBusy = false;
+  bool m_bRunning = false;
+  bool m_bActive = false;
+  bool m_bWarningOpen = false;
+  bool m_bTickHeld = false;
+  bool m_bReleased = false;
+  // The request asked the dial-up check, and whether it asked the hang-up that goes with it.
+  bool m_bChecked = false;
+  bool m_bHungUp = false;
+  RequestOutcome m_outcome;
+
+  std::chrono::milliseconds m_timeout{kRequestTimeout};
+  std::function<void()> m_onFinished;
+  std::function<void(ClientKind, std::int64_t)> m_onLastSync;
+  asio::steady_timer m_timer;
+  std::chrono::steady_clock::duration m_period{};
+  std::chrono::steady_clock::time_point m_nextTick{};
+  std::uint64_t m_timerGeneration = 0;
+  // Ends every wait of the running request. One per request, kept by the request's completion
+  // too: a request made while the one before is still unwinding must not take its signal away.
+  std::shared_ptr<asio::cancellation_signal> m_cancel;
+};
+
+void TimeClient::Core::Release() {
+  m_bReleased = true;
+  m_view = nullptr;
+  m_onFinished = nullptr;
+  m_onLastSync = nullptr;
+  ++m_timerGeneration;
+  m_timer.cancel();
+  if (m_bActive && m_cancel) m_cancel->emit(asio::cancellation_type::terminal);
+}
+
+void TimeClient::Core::DoSynchro() {
   if (m_bActive) {
-    m_view.SetStatusLine("Aanvraag loopt reeds");
+    View().SetStatusLine("Aanvraag loopt reeds");
     return;
   }
   m_bActive = true;
+  m_bChecked = m_bHungUp = false;
   m_outcome = {};
-  asio::co_spawn(m_services.executors.logic, Synchro(m_alive), [this, alive = m_alive](std::exception_ptr e) {
-    // Only when even the report and the finish threw: the client must not stay active for good.
-    if (!e || !*alive || !m_bActive) return;
-    m_bBusy = m_bActive = false;
-    try {
-      m_view.EnableSynchro(true);
-    } catch (...) {
-    }
-  });
+  auto self = shared_from_this();
+  m_cancel = std::make_shared<asio::cancellation_signal>();
+  asio::co_spawn(m_services.executors.logic, Synchro(self, RequestCount()),
+                 asio::bind_cancellation_slot(m_cancel->slot(), [self, cancel = m_cancel](std::exception_ptr e) {
+                   // Only when even the report and the finish threw: the client must not stay active for good.
+                   if (!e || !self->m_bActive) return;
+                   self->m_bBusy = self->m_bActive = false;
+                   try {
+                     self->View().EnableSynchro(true);
+                   } catch (...) {
+                   }
+                 }));
 }
 
-asio::awaitable<void> TimeClient::Synchro(std::shared_ptr<bool> alive) {
+asio::awaitable<void> TimeClient::Core::Synchro(std::shared_ptr<Core> self, RequestCount) {
+  // Cancellation is seen where each wait ends, through m_bReleased; no await throws for it.
+  co_await asio::this_coro::throw_if_cancelled(false);
+  if (!m_bReleased) co_await Run();
+  // A request released after its network check still hangs up what the check may have dialled;
+  // the dial-up service runs the hang-up after the check, and nothing waits for it.
+  if (m_bReleased && m_bChecked && !m_bHungUp) {
+    DialupRequest hangUp = DialupRequest::AfterRequest();
+    self->m_services.dialup.Manage(std::move(hangUp), asio::detached);
+  }
+}
+
+asio::awaitable<void> TimeClient::Core::Run() {
   std::optional<Failure> failure;
   try {
-    if (!co_await MayConnect(alive)) co_return;
+    if (!co_await MayConnect()) co_return;
     m_bBusy = true;
-    m_view.EnableSynchro(false);
-    m_view.SetStatusLine("Start aanvraag");
-    failure = co_await Exchange(alive);
+    View().EnableSynchro(false);
+    View().SetStatusLine("Start aanvraag");
+    failure = co_await Exchange();
   } catch (...) {
     // A thread that cannot start, an allocation that fails, a view or clock that throws: the
     // request still ends as a counted failure, so that it can be asked again.
     failure = Failure{kBadAnswer, -ErrorOf(std::current_exception())};
   }
-  if (!*alive) co_return;
+  if (m_bReleased) co_return;
   m_bBusy = true;
   if (failure) {
     m_outcome.failure = failure->text;
@@ -103,30 +246,33 @@ asio::awaitable<void> TimeClient::Synchro(std::shared_ptr<bool> alive) {
       co_await ReportError(failure->text, failure->number);
     } catch (...) {
     }  // counted before anything is shown
-    if (!*alive) co_return;
+    if (m_bReleased) co_return;
   }
-  co_await Finish(alive);
+  co_await Finish();
 }
 
-asio::awaitable<bool> TimeClient::MayConnect(std::shared_ptr<bool> alive) {
+asio::awaitable<bool> TimeClient::Core::MayConnect() {
   const CommonSettings common = CommonSettings::Load(m_services.profile);
   const int mode = common.m_nCheckConnect;
   DialupRequest check = DialupRequest::BeforeRequest(mode, mode != 0 ? common.m_strConnection : std::string());
-  const bool mayConnect = co_await m_services.dialup.Manage(std::move(check), asio::use_awaitable);
-  if (!*alive || mayConnect) co_return mayConnect;
+  m_bChecked = true;
+  const bool mayConnect = co_await Abandonable(
+      [&](auto done) { m_services.dialup.Manage(std::move(check), done); }, false);
+  if (m_bReleased) co_return false;
+  if (mayConnect) co_return true;
   // Without a network nothing is shown; a modem that is not there is.
-  if (mode != 0) m_view.SetStatusLine("Geen MODEM verbinding");
+  if (mode != 0) View().SetStatusLine("Geen MODEM verbinding");
   EndRequest();
   co_return false;
 }
 
-asio::awaitable<std::optional<TimeClient::Failure>> TimeClient::Exchange(std::shared_ptr<bool> alive) {
+asio::awaitable<std::optional<TimeClient::Core::Failure>> TimeClient::Core::Exchange() {
   const auto deadline = std::chrono::steady_clock::now() + m_timeout;
   TimeConnection connection(m_services.executors.io, m_nKind);
   const std::error_code connectError =
-      co_await connection.Connect(m_settings.m_strServer, m_settings.m_nPort, deadline);
-  if (!*alive) co_return std::nullopt;
-  if (connectError) co_return Failure{kNoConnection, connectError.value()};
+      co_await connection.Connect(m_settings.m_strServer, m_settings.m_nPort, deadline, m_services.resolve);
+  if (m_bReleased) co_return std::nullopt;
+  if (connectError) co_return Failure{kNoConnection, LookupErrorNumber(connectError)};
 
   const std::vector<std::uint8_t> request = Request();
   connection.Send(request);
@@ -135,7 +281,7 @@ asio::awaitable<std::optional<TimeClient::Failure>> TimeClient::Exchange(std::sh
   // the logic thread, so a window reading it never sees half an answer.
   AnswerArea received{};
   const ReceiveResult r = co_await connection.Receive(received, deadline);
-  if (!*alive) co_return std::nullopt;
+  if (m_bReleased) co_return std::nullopt;
   m_abAnswer = received;
   connection.Close();
   m_outcome.received = true;
@@ -160,17 +306,19 @@ asio::awaitable<std::optional<TimeClient::Failure>> TimeClient::Exchange(std::sh
   if (const std::int32_t d =
           CheckMaxOffset(m_services.clock.Time(), decoded->calendarSeconds, m_settings.m_nMaxOffsetIndex))
     co_return Failure{kTooFar, d};
-  co_return co_await SetClock(decoded->utc, decoded->milliseconds, alive);
+  co_return co_await SetClock(decoded->utc, decoded->milliseconds);
 }
 
-asio::awaitable<std::optional<TimeClient::Failure>> TimeClient::SetClock(const std::tm& utc, std::int32_t milliseconds,
-                                                                        std::shared_ptr<bool> alive) {
+asio::awaitable<std::optional<TimeClient::Core::Failure>> TimeClient::Core::SetClock(const std::tm& utc,
+                                                                                    std::int32_t milliseconds) {
   Clock& clock = m_services.clock;
   const SystemTime readAt = clock.GetSystemTime();
   const ClockSetting setting{ApplyDecodedTime(readAt, utc, milliseconds), readAt};
   // The set may wait for a person to authorise it: the logic thread goes on meanwhile.
-  const ClockSetResult set = co_await AsyncSetClock(clock, setting, asio::use_awaitable);
-  if (!*alive) co_return std::nullopt;
+  const ClockSetResult set = co_await Abandonable(
+      [&](auto done) { AsyncSetClock(clock, setting, asio::bind_executor(m_services.executors.logic, done)); },
+      ClockSetResult{ECANCELED, SetWay::kNone});
+  if (m_bReleased) co_return std::nullopt;
   switch (set.error) {
     case 0: break;
     case EBUSY: co_return Failure{"De automatische tijdsynchronisatie van het systeem staat aan:\r\nzet die eerst uit", EBUSY};
@@ -180,72 +328,80 @@ asio::awaitable<std::optional<TimeClient::Failure>> TimeClient::SetClock(const s
     case EALREADY: co_return Failure{"Kon de TIJD niet instellen:\r\neen eerdere instelling wacht nog", EALREADY};
     default: co_return Failure{kCannotSet, set.error};
   }
-  m_outcome.clockSet = true;
-  m_outcome.clockSetBy = SetWayName(set.way);
-  m_nFailures = 0;
-  m_tLastSync = clock.Time();
-  ++m_nSyncCount;
-  m_view.SetMessages("Oke\r\nTijd is ingesteld...");
+  ReportSet(setting, set);
   co_return std::nullopt;
 }
 
-asio::awaitable<void> TimeClient::ReportError(std::string text, std::int32_t number) {
+void TimeClient::Core::ReportSet(const ClockSetting& setting, const ClockSetResult& set) {
+  m_outcome.clockSet = true;
+  m_outcome.clockSetBy = SetWayName(set.way);
+  m_nFailures = 0;
+  ++m_nSyncCount;
+  if (m_services.dryRun) {
+    // Only a simulated clock moved: say what the computer's clock would have got, and from
+    // whom; it is no synchronisation, so the last one stays as it was.
+    m_outcome.wouldSet = setting;
+    View().SetMessages("Droogoefening: de klok zou op " + FormatDayMonthTime(UnixFromSystemTime(setting.target)) +
+                       " gezet worden, correctie " + CorrectionText(setting.Correction()));
+    return;
+  }
+  m_tLastSync = m_services.clock.Time();
+  View().SetMessages("Oke\r\nTijd is ingesteld...");
+}
+
+asio::awaitable<void> TimeClient::Core::ReportError(std::string text, std::int32_t number) {
   const int n = ++m_nFailures;
   char head[64];
   std::snprintf(head, sizeof head, "Melding: %d ERROR: %d %s\r\n", n, number, n >= kFailuresBeforeStop ? "STOPPED" : "");
-  m_view.SetMessages(head + text);
+  View().SetMessages(head + text);
   if (!ShouldWarn(n, m_settings.m_nWarnLevel)) co_return;
 
   char tail[32];
   std::snprintf(tail, sizeof tail, "\r\n[ERROR: %d]", number);
-  // The request waits until the user has closed the box; the view calls back exactly once.
+  // The request waits until the user has closed the box, or the client is released.
   m_bWarningOpen = true;
   struct Closed {
     bool& open;
     ~Closed() { open = false; }
   } closed{m_bWarningOpen};
-  co_await asio::async_initiate<const asio::use_awaitable_t<>, void()>(
-      [this, &text, &tail](auto handler) {
-        auto pending = std::make_shared<std::optional<decltype(handler)>>(std::move(handler));
-        m_view.ShowWarning(m_pszTitle, text + tail, [pending] {
-          if (!*pending) return;
-          auto h = std::move(**pending);
-          pending->reset();
-          auto ex = asio::get_associated_executor(h);
-          asio::post(ex, std::move(h));
-        });
-      },
-      asio::use_awaitable);
+  const std::string shown = text + tail;
+  co_await Abandonable(
+      [&](auto done) { View().ShowWarning(m_pszTitle, shown, [done]() mutable { done(true); }); }, false);
 }
 
-asio::awaitable<void> TimeClient::Finish(std::shared_ptr<bool> alive) {
+asio::awaitable<void> TimeClient::Core::Finish() {
   try {
     m_tLastAttempt = m_services.clock.Time();
-    m_view.SetLastAttempt(FormatDayMonthTime(m_tLastAttempt));
+    View().SetLastAttempt(FormatDayMonthTime(m_tLastAttempt));
     if (m_tLastSync != 0) {
-      m_view.SetLastSync(FormatDayMonthTime(m_tLastSync));
+      View().SetLastSync(FormatDayMonthTime(m_tLastSync));
       if (m_onLastSync) m_onLastSync(m_nKind, m_tLastSync);
     }
-    m_view.SetStatusLine("Aanvraag gereed");
+    View().SetStatusLine("Aanvraag gereed");
   } catch (...) {
   }  // what could not be shown does not keep the request from ending
-  // A local, not a temporary in the co_await expression: g++ 12 may destroy such a temporary twice.
-  DialupRequest hangUp = DialupRequest::AfterRequest();
-  co_await m_services.dialup.Manage(std::move(hangUp), asio::use_awaitable);
-  if (!*alive) co_return;
+  co_await HangUp();
+  if (m_bReleased) co_return;
   EndRequest();
 }
 
-void TimeClient::EndRequest() {
+asio::awaitable<void> TimeClient::Core::HangUp() {
+  // A local, not a temporary in the co_await expression: g++ 12 may destroy such a temporary twice.
+  DialupRequest hangUp = DialupRequest::AfterRequest();
+  m_bHungUp = true;
+  co_await Abandonable([&](auto done) { m_services.dialup.Manage(std::move(hangUp), done); }, false);
+}
+
+void TimeClient::Core::EndRequest() {
   m_bBusy = false;
   m_bActive = false;
-  m_view.EnableSynchro(true);
+  View().EnableSynchro(true);
   if (m_onFinished) m_onFinished();
   // A tick held while the request waited is handled now.
   if (std::exchange(m_bTickHeld, false)) OnTimer();
 }
 
-std::vector<std::uint8_t> TimeClient::Request() const {
+std::vector<std::uint8_t> TimeClient::Core::Request() const {
   switch (m_nKind) {
     case ClientKind::TimeUdp:
     case ClientKind::DaytimeUdp:
@@ -259,41 +415,42 @@ std::vector<std::uint8_t> TimeClient::Request() const {
   }
 }
 
-bool TimeClient::StartClient() {
+bool TimeClient::Core::StartClient() {
   if (m_bRunning) return false;
   m_period = std::chrono::minutes(IntervalMinutesFromIndex(m_settings.m_nIntervalIndex));
   m_nextTick = std::chrono::steady_clock::now() + m_period;
   ArmTimer();
-  m_view.SetStatusLine("Client gestart");
+  View().SetStatusLine("Client gestart");
   m_nSyncCount = 0;
   m_bRunning = true;
   return true;
 }
 
-void TimeClient::StopClient() {
+void TimeClient::Core::StopClient() {
   m_timer.cancel();
   ++m_timerGeneration;
   m_bTickHeld = false;
-  m_view.SetStatusLine("Client gestopt");
+  View().SetStatusLine("Client gestopt");
   m_bRunning = false;
 }
 
-void TimeClient::ArmTimer() {
+void TimeClient::Core::ArmTimer() {
   m_timer.expires_at(m_nextTick);
   m_timer.async_wait(asio::bind_executor(
-      m_services.executors.logic, [this, alive = m_alive, generation = m_timerGeneration](std::error_code ec) {
-        if (!*alive || ec || generation != m_timerGeneration) return;
+      m_services.executors.logic, [weak = weak_from_this(), generation = m_timerGeneration](std::error_code ec) {
+        const auto core = weak.lock();
+        if (!core || ec || generation != core->m_timerGeneration) return;
         // Ticks missed while the program was held up do not pile up: the next one is a whole
         // period from now.
         const auto now = std::chrono::steady_clock::now();
-        m_nextTick += m_period;
-        if (m_nextTick <= now) m_nextTick = now + m_period;
-        ArmTimer();
-        OnTimer();
+        core->m_nextTick += core->m_period;
+        if (core->m_nextTick <= now) core->m_nextTick = now + core->m_period;
+        core->ArmTimer();
+        core->OnTimer();
       }));
 }
 
-void TimeClient::OnTimer() {
+void TimeClient::Core::OnTimer() {
   if (m_nFailures >= kFailuresBeforeStop) return;
   // While the request waits on the network the tick is held, one at most; while its warning box
   // is open the tick is refused like a second request.
@@ -304,21 +461,37 @@ void TimeClient::OnTimer() {
   DoSynchro();
 }
 
+TimeClient::TimeClient(ClientKind kind, ClientServices services, ClientView& view)
+    : core_(std::make_shared<Core>(kind, std::move(services), view)) {}
+
+TimeClient::~TimeClient() { core_->Release(); }
+
+int TimeClient::RunningRequests() { return g_runningRequests.load(); }
+
+void TimeClient::SetLastSyncObserver(std::function<void(ClientKind, std::int64_t)> observer) {
+  core_->m_onLastSync = std::move(observer);
+}
+void TimeClient::SetFinishedObserver(std::function<void()> observer) { core_->m_onFinished = std::move(observer); }
+void TimeClient::DoSynchro() { core_->DoSynchro(); }
+bool TimeClient::StartClient() { return core_->StartClient(); }
+void TimeClient::StopClient() { core_->StopClient(); }
+void TimeClient::OnTimer() { core_->OnTimer(); }
+
 std::string TimeClient::GetStatusText() const {
-  if (m_nFailures >= kFailuresBeforeStop) return "Err:Stop";
-  if (!m_bRunning) return "Disabled";
-  if (m_bBusy) return "-BUSY-";
-  return std::to_string(m_nSyncCount);
+  if (core_->m_nFailures >= kFailuresBeforeStop) return "Err:Stop";
+  if (!core_->m_bRunning) return "Disabled";
+  if (core_->m_bBusy) return "-BUSY-";
+  return std::to_string(core_->m_nSyncCount);
 }
 
 void TimeClient::StartUpIfEnabled() {
-  if (!m_settings.m_bStartUp) return;
+  if (!core_->m_settings.m_bStartUp) return;
   StartClient();
   DoSynchro();
 }
 
 void TimeClient::SetEnabled(bool enabled) {
-  m_settings.m_bStartUp = enabled;
+  core_->m_settings.m_bStartUp = enabled;
   if (enabled) {
     StartClient();
   } else {
@@ -327,12 +500,26 @@ void TimeClient::SetEnabled(bool enabled) {
 }
 
 bool TimeClient::Save() {
-  const bool written = m_settings.Save(m_services.profile, m_nKind);
-  if (m_bRunning) {
+  const bool written = core_->m_settings.Save(core_->m_services.profile, core_->m_nKind);
+  if (core_->m_bRunning) {
     StopClient();
     StartClient();
   }
   return written;
 }
+
+ClientSettings& TimeClient::Settings() { return core_->m_settings; }
+const ClientSettings& TimeClient::Settings() const { return core_->m_settings; }
+void TimeClient::SetTimeout(std::chrono::milliseconds timeout) { core_->m_timeout = timeout; }
+ClientKind TimeClient::Kind() const { return core_->m_nKind; }
+const std::string& TimeClient::Title() const { return core_->m_pszTitle; }
+const AnswerArea& TimeClient::Answer() const { return core_->m_abAnswer; }
+int TimeClient::Failures() const { return core_->m_nFailures; }
+int TimeClient::SyncCount() const { return core_->m_nSyncCount; }
+bool TimeClient::IsRunning() const { return core_->m_bRunning; }
+bool TimeClient::IsRequestActive() const { return core_->m_bActive; }
+std::int64_t TimeClient::LastAttempt() const { return core_->m_tLastAttempt; }
+const RequestOutcome& TimeClient::LastOutcome() const { return core_->m_outcome; }
+std::chrono::steady_clock::duration TimeClient::TimerPeriod() const { return core_->m_period; }
 
 }  // namespace horavex

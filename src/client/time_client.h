@@ -10,14 +10,13 @@
 #include <vector>
 #include <string>
 
-#include <asio/awaitable.hpp>
-#include <asio/steady_timer.hpp>
-
 #include "client/client_settings.h"
 #include "client/client_view.h"
+#include "client/name_lookup.h"
 #include "common/executors.h"
 #include "protocol/kinds.h"
 #include "protocol/calendar.h"
+#include "platform/clock.h"
 #include "protocol/wire_formats.h"
 
 namespace horavex {
@@ -26,12 +25,18 @@ class Clock;
 class DialupService;
 class Profile;
 
-// What a client needs from the rest of the program.
+// What a client needs from the rest of the program. Requests of clients already destroyed may
+// still use it until they have ended (TimeClient::RunningRequests).
 struct ClientServices {
   Executors executors;
   Profile& profile;
   Clock& clock;
   DialupService& dialup;
+  // A dry run: the clock is a simulated one, so a set is reported as what would have been set,
+  // never as a synchronisation.
+  bool dryRun = false;
+  // Looks a server name up; it runs on a thread of its own (see LookUpHost).
+  HostResolver resolve = ResolveHost;
 };
 
 // What the last request found out, for front ends that report more than the window does.
@@ -41,12 +46,21 @@ struct RequestOutcome {
   std::optional<std::tm> utc;         // the answer decoded, UTC
   std::int32_t calendarSeconds = 0;
   std::int32_t milliseconds = -1;     // -1: the answer carries no fraction
-  bool clockSet = false;
+  bool clockSet = false;              // the clock (in a dry run the simulated one) took the set
   std::string clockSetBy;             // which way set the clock (SetWayName); empty when not set
+  std::optional<ClockSetting> wouldSet;  // a dry run's set: what the computer's clock would get
   std::string failure;                // the failure text; empty on success
   std::int32_t number = 0;            // the failure's number
 };
 
+// A correction as the logs show it: sign, seconds and milliseconds with a decimal comma
+// ("+0,250 s").
+std::string CorrectionText(std::chrono::microseconds correction);
+
+// One client. Everything a request reads or writes lives in a core that the request holds for
+// its whole run; the client only refers to it. Destroying the client releases the core: its
+// timer stops, a running request unwinds at once (every wait ends) and shows, sets and reports
+// nothing more, and the core goes when the request has ended.
 class TimeClient {
  public:
   // Reads the kind's settings from the profile. Everything runs on executors.logic; sockets
@@ -56,11 +70,16 @@ class TimeClient {
   TimeClient(const TimeClient&) = delete;
   TimeClient& operator=(const TimeClient&) = delete;
 
+  // How many requests of all clients in this process have not ended yet, those of destroyed
+  // clients included. Their owner runs the logic executor until this is 0 before it takes
+  // away the services, the executors' contexts included.
+  static int RunningRequests();
+
   // Called at the end of every request of a client that has ever succeeded, with its kind and
   // the time of its last success (Unix seconds); the dashboard shows them.
-  void SetLastSyncObserver(std::function<void(ClientKind kind, std::int64_t lastSync)> observer) {
-    m_onLastSync = std::move(observer);
-  }
+  void SetLastSyncObserver(std::function<void(ClientKind kind, std::int64_t lastSync)> observer);
+  // Called on the logic thread whenever a request has finished, whatever its outcome.
+  void SetFinishedObserver(std::function<void()> observer);
 
   // Starts one request, unless one of this client runs already ("Aanvraag loopt reeds").
   void DoSynchro();
@@ -82,70 +101,27 @@ class TimeClient {
   // False when the profile could not be written.
   bool Save();
 
-  ClientSettings& Settings() { return m_settings; }
-  const ClientSettings& Settings() const { return m_settings; }
+  ClientSettings& Settings();
+  const ClientSettings& Settings() const;
   // How long a request waits for the network (kRequestTimeout unless changed).
-  void SetTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
-  // Called on the logic thread whenever a request has finished, whatever its outcome.
-  void SetFinishedObserver(std::function<void()> observer) { m_onFinished = std::move(observer); }
+  void SetTimeout(std::chrono::milliseconds timeout);
 
-  ClientKind Kind() const { return m_nKind; }
-  const std::string& Title() const { return m_pszTitle; }
-  const AnswerArea& Answer() const { return m_abAnswer; }
-  int Failures() const { return m_nFailures; }
-  int SyncCount() const { return m_nSyncCount; }
-  bool IsRunning() const { return m_bRunning; }
+  ClientKind Kind() const;
+  const std::string& Title() const;
+  const AnswerArea& Answer() const;
+  int Failures() const;
+  int SyncCount() const;
+  bool IsRunning() const;
   // True from the moment a request is accepted until it has finished.
-  bool IsRequestActive() const { return m_bActive; }
-  std::int64_t LastAttempt() const { return m_tLastAttempt; }
-  const RequestOutcome& LastOutcome() const { return m_outcome; }
+  bool IsRequestActive() const;
+  std::int64_t LastAttempt() const;
+  const RequestOutcome& LastOutcome() const;
   // The interval timer's period while running.
-  std::chrono::steady_clock::duration TimerPeriod() const { return m_period; }
+  std::chrono::steady_clock::duration TimerPeriod() const;
 
  private:
-  struct Failure {
-    std::string text;
-    std::int32_t number = 0;
-  };
-
-  asio::awaitable<void> Synchro(std::shared_ptr<bool> alive);
-  asio::awaitable<bool> MayConnect(std::shared_ptr<bool> alive);
-  asio::awaitable<std::optional<Failure>> Exchange(std::shared_ptr<bool> alive);
-  asio::awaitable<std::optional<Failure>> SetClock(const std::tm& utc, std::int32_t milliseconds,
-                                                   std::shared_ptr<bool> alive);
-  asio::awaitable<void> ReportError(std::string text, std::int32_t number);
-  asio::awaitable<void> Finish(std::shared_ptr<bool> alive);
-  void EndRequest();
-  std::vector<std::uint8_t> Request() const;
-  void ArmTimer();
-
-  ClientServices m_services;
-  ClientView& m_view;
-
-  const ClientKind m_nKind;
-  const std::string m_pszTitle;
-  ClientSettings m_settings;
-
-  AnswerArea m_abAnswer{};
-  int m_nFailures = 0;
-  int m_nSyncCount = 0;
-  std::int64_t m_tLastSync = 0;
-  std::int64_t m_tLastAttempt = 0;
-  bool m_bBusy = false;
-  bool m_bRunning = false;
-  bool m_bActive = false;
-  bool m_bWarningOpen = false;
-  bool m_bTickHeld = false;
-  RequestOutcome m_outcome;
-
-  std::chrono::milliseconds m_timeout;
-  std::function<void()> m_onFinished;
-  std::function<void(ClientKind, std::int64_t)> m_onLastSync;
-  asio::steady_timer m_timer;
-  std::chrono::steady_clock::duration m_period{};
-  std::chrono::steady_clock::time_point m_nextTick{};
-  std::uint64_t m_timerGeneration = 0;
-  std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+  struct Core;
+  std::shared_ptr<Core> core_;
 };
 
 }  // namespace horavex

@@ -6,6 +6,7 @@
 #include <asio/experimental/deferred.hpp>
 #include <asio/experimental/parallel_group.hpp>
 #include <asio/steady_timer.hpp>
+#include <asio/this_coro.hpp>
 #include <asio/use_awaitable.hpp>
 
 #include "client/name_lookup.h"
@@ -23,38 +24,47 @@ const std::error_code kTimedOut = std::make_error_code(std::errc::timed_out);
 TimeConnection::TimeConnection(asio::any_io_executor io, ClientKind kind)
     : io_(io), kind_(kind), tcp_(io), udp_(io) {}
 
-asio::awaitable<std::error_code> TimeConnection::Connect(std::string host, unsigned port, Deadline deadline) {
+asio::awaitable<std::error_code> TimeConnection::Connect(std::string host, unsigned port, Deadline deadline,
+                                                         HostResolver resolve) {
   if (port > 65535) co_return std::make_error_code(std::errc::invalid_argument);
-  const LookupResult found = co_await LookUpHost(io_, std::move(host), deadline);
+  LookupResult found = co_await LookUpHost(io_, std::move(host), deadline, std::move(resolve));
   if (found.error) co_return found.error;
-  const auto p = static_cast<std::uint16_t>(port);
-  if (!IsDatagram(kind_)) co_return co_await ConnectTcp(found.addresses, p, deadline);
-
-  const asio::ip::udp::endpoint peer(found.addresses.front(), p);
-  std::error_code ec;
-  udp_.open(peer.protocol(), ec);
-  if (!ec) udp_.non_blocking(true, ec);  // a receive must never wait on the logic thread
-  if (!ec) udp_.connect(peer, ec);
-  co_return ec;
+  addresses_ = std::move(found.addresses);
+  port_ = static_cast<std::uint16_t>(port);
+  if (!IsDatagram(kind_)) co_return co_await ConnectTcp(port_, deadline);
+  co_return ConnectNextUdp();
 }
 
-asio::awaitable<std::error_code> TimeConnection::ConnectTcp(const std::vector<asio::ip::address>& addresses,
-                                                            std::uint16_t port, Deadline deadline) {
+std::error_code TimeConnection::ConnectNextUdp() {
+  std::error_code ec = std::make_error_code(std::errc::address_not_available);
+  while (next_ < addresses_.size()) {
+    const asio::ip::udp::endpoint peer(addresses_[next_++], port_);
+    udp_.close(ec);
+    udp_.open(peer.protocol(), ec);
+    if (!ec) udp_.non_blocking(true, ec);  // a receive must never wait on the logic thread
+    if (!ec) udp_.connect(peer, ec);
+    if (!ec) return ec;
+  }
+  return ec;
+}
+
+asio::awaitable<std::error_code> TimeConnection::ConnectTcp(std::uint16_t port, Deadline deadline) {
   std::vector<asio::ip::tcp::endpoint> endpoints;
-  for (const auto& a : addresses) endpoints.emplace_back(a, port);
+  for (const auto& a : addresses_) endpoints.emplace_back(a, port);
   asio::steady_timer timer(io_, deadline);
   auto [order, ec, endpoint, timerError] =
       co_await make_parallel_group(asio::async_connect(tcp_, endpoints, asio::experimental::deferred),
                                    timer.async_wait(asio::experimental::deferred))
           .async_wait(wait_for_one(), asio::use_awaitable);
   (void)endpoint;
-  (void)timerError;
-  if (order[0] == 1) co_return kTimedOut;
+  // A timer that did not expire was cancelled with the request.
+  if (order[0] == 1) co_return timerError ? asio::error::operation_aborted : kTimedOut;
   if (!ec) tcp_.non_blocking(true, ec);  // a receive must never wait on the logic thread
   co_return ec;
 }
 
 void TimeConnection::Send(std::span<const std::uint8_t> request) {
+  request_.assign(request.begin(), request.end());
   std::error_code ignored;
   if (IsDatagram(kind_)) {
     udp_.send(asio::buffer(request.data(), request.size()), 0, ignored);
@@ -64,27 +74,43 @@ void TimeConnection::Send(std::span<const std::uint8_t> request) {
 }
 
 asio::awaitable<ReceiveResult> TimeConnection::Receive(std::span<std::uint8_t> area, Deadline deadline) {
-  asio::steady_timer timer(io_, deadline);
+  for (;;) {
+    const auto left = static_cast<long>(IsDatagram(kind_) ? addresses_.size() - std::min(next_, addresses_.size()) : 0);
+    const auto now = std::chrono::steady_clock::now();
+    const Deadline until = left == 0 ? deadline : now + (deadline - now) / (left + 1);
+    const ReceiveResult r = co_await ReceiveOnce(area, until);
+    const bool silentOrRefused = r.error == kTimedOut || r.error == asio::error::connection_refused;
+    if (left == 0 || !silentOrRefused || ConnectNextUdp()) co_return r;
+    Send(std::vector<std::uint8_t>(request_));
+  }
+}
+
+asio::awaitable<ReceiveResult> TimeConnection::ReceiveOnce(std::span<std::uint8_t> area, Deadline until) {
+  asio::steady_timer timer(io_, until);
   std::size_t received = 0;
   // Wait until something is there, then take it without blocking: one receive call per piece,
   // where receiving at once would mostly find nothing yet and have to be tried again.
   for (;;) {
+    // A cancellation that came between two waits ends the receive here.
+    if ((co_await asio::this_coro::cancellation_state).cancelled() != asio::cancellation_type::none)
+      co_return ReceiveResult{-1, asio::error::operation_aborted};
     std::array<std::size_t, 2> order{};
-    std::error_code ec;
+    std::error_code ec, timerError;
     if (IsDatagram(kind_)) {
-      std::tie(order, ec, std::ignore) =
+      std::tie(order, ec, timerError) =
           co_await make_parallel_group(udp_.async_wait(asio::socket_base::wait_read, asio::experimental::deferred),
                                        timer.async_wait(asio::experimental::deferred))
               .async_wait(wait_for_one(), asio::use_awaitable);
     } else {
-      std::tie(order, ec, std::ignore) =
+      std::tie(order, ec, timerError) =
           co_await make_parallel_group(tcp_.async_wait(asio::socket_base::wait_read, asio::experimental::deferred),
                                        timer.async_wait(asio::experimental::deferred))
               .async_wait(wait_for_one(), asio::use_awaitable);
     }
-    // What arrived before the deadline or an error is judged as it is.
+    // What arrived before the deadline or an error is judged as it is. A timer that did not
+    // expire was cancelled with the request.
     if (order[0] == 1) co_return received ? ReceiveResult{static_cast<std::int64_t>(received), {}}
-                                          : ReceiveResult{-1, kTimedOut};
+                                          : ReceiveResult{-1, timerError ? timerError : kTimedOut};
     if (!ec) {
       const auto buffer = asio::buffer(area.data() + received, area.size() - received);
       received += IsDatagram(kind_) ? udp_.receive(buffer, 0, ec) : tcp_.receive(buffer, 0, ec);

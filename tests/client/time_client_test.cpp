@@ -41,6 +41,11 @@ class View : public ClientView {
     if (!holdWarnings) return closed();
     openWarning = std::move(closed);
   }
+  // Everything shown so far, in one text.
+  std::string Shown() const {
+    return std::to_string(status.size()) + messages + lastAttempt + lastSync + std::to_string(warnings.size()) +
+           std::to_string(synchroEnabled);
+  }
   Lines status, warnings;  // warnings: "title: text"
   std::string messages, lastAttempt, lastSync;
   bool synchroEnabled = true, holdWarnings = false, throwAllocation = false;  // the next status line throws
@@ -55,17 +60,19 @@ class ClientTest : public ::testing::Test {
   std::unique_ptr<TimeClient> MakeClient(ClientKind kind, unsigned port, View& view, Clock* clock = nullptr,
                                          asio::any_io_executor io = {}) {
     auto c = std::make_unique<TimeClient>(
-        kind, ClientServices{{io ? io : io_.get_executor(), io_.get_executor()}, profile_, clock ? *clock : clock_, dialup_},
+        kind,
+        ClientServices{{io ? io : io_.get_executor(), io_.get_executor()}, profile_, clock ? *clock : clock_, dialup_,
+                       dryRun_, resolve_},
         view);
     c->Settings().m_strServer = "127.0.0.1", c->Settings().m_nPort = port, c->Settings().m_nWarnLevel = 0;
     c->SetTimeout(400ms);
     c->SetLastSyncObserver([this](ClientKind by, std::int64_t at) { lastSyncs_.emplace_back(by, at); });
     return c;
   }
-  // Runs the logic until `done` holds; false when 10 seconds pass first.
-  bool RunUntil(const std::function<bool()>& done) {
+  // Runs the logic until `done` holds; false when `bound` passes first.
+  bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds bound = 10s) {
     io_.restart();
-    for (const auto limit = std::chrono::steady_clock::now() + 10s; !done(); io_.run_one_for(20ms))
+    for (const auto limit = std::chrono::steady_clock::now() + bound; !done(); io_.run_one_for(20ms))
       if (std::chrono::steady_clock::now() > limit) return false;
     return true;
   }
@@ -80,6 +87,8 @@ class ClientTest : public ::testing::Test {
   ManualTimeSource time_{kNow * 1000 + 500};
   SimulatedClock clock_{time_.Source()};
   Syncs lastSyncs_;  // what the observers were told
+  bool dryRun_ = false;
+  HostResolver resolve_ = ResolveHost;
   asio::io_context io_;
   FakeDialupPort* port_ = new FakeDialupPort;
   DialupService dialup_{std::unique_ptr<DialupPort>(port_), io_.get_executor()};
@@ -134,6 +143,7 @@ struct OutcomeCase {
   unsigned port = 0;  // 0: the scripted server's
   int clockError = 0;
   const char* host = "127.0.0.1";
+  bool dryRun = false;
 };
 class Outcome : public ClientTest, public ::testing::WithParamInterface<OutcomeCase> {};
 
@@ -141,12 +151,23 @@ TEST_P(Outcome, IsReportedWithItsTextAndNumber) {
   const OutcomeCase& c = GetParam();
   ScriptedServer server(c.script);
   View view;
+  dryRun_ = c.dryRun;
+  // Names of the test's own, whatever the machine's name servers do: one without an address, and
+  // two with two, the first of which refuses or is silent.
+  resolve_ = [](const std::string& host) {
+    const asio::ip::address twice[] = {asio::ip::make_address("127.0.0.2"), asio::ip::make_address("127.0.0.1")};
+    if (host == "unknown.test") return LookupResult{asio::error::host_not_found, {}};
+    return host.ends_with("twice.test") ? LookupResult{{}, {twice[0], twice[1]}} : ResolveHost(host);
+  };
+  asio::ip::udp::socket silent(io_);
+  if (std::string(c.host) == "silent.twice.test") silent = {io_, {asio::ip::make_address_v4("127.0.0.2"), server.Port()}};
   auto client = MakeClient(c.kind, c.port ? c.port : server.Port(), view);
   client->Settings().m_strServer = c.host, client->Settings().m_nMaxOffsetIndex = c.maxOffset;
   clock_.FailSetsWith(c.clockError);
   Synchro(*client);
   EXPECT_EQ(view.messages, c.message);
   EXPECT_EQ(clock_.LastSet().has_value() + client->Failures(), 1) << "set, or one failure counted";
+  EXPECT_EQ(lastSyncs_.size(), c.message == kOk ? 1u : 0u) << "a last synchronisation only when the clock was set";
   EXPECT_TRUE(view.status.back() == "Aanvraag gereed" && view.synchroEnabled);
 }
 
@@ -174,7 +195,13 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"RefusedTcpPort", kTimeTcp, Script::Silent(kTcp), Failed(111, kNoConnection), 0, 1},
         OutcomeCase{"RefusedUdpPort", kTimeUdp, Script::Silent(kUdp), Failed(-111, kBad), 0, 1},
         OutcomeCase{"PortAbove65535", kSntpUdp, Script::Silent(kUdp), Failed(22, kNoConnection), 0, 70000},
-        OutcomeCase{"HostNameLookedUp", kTimeTcp, Script::Answer(kTcp, TimeAnswer(kNow)), kOk, 0, 0, 0, "localhost"}),
+        OutcomeCase{"HostNameLookedUp", kTimeTcp, Script::Answer(kTcp, TimeAnswer(kNow)), kOk, 0, 0, 0, "localhost"},
+        OutcomeCase{"UdpAsksTheNextAddressAtOnceWhenOneRefuses", kTimeUdp, Script::Answer(kUdp, TimeAnswer(kNow)), kOk, 0, 0, 0, "twice.test"},
+        OutcomeCase{"UdpAsksTheNextAddressInTheTimeLeftWhenOneIsSilent", kTimeUdp, Script::Answer(kUdp, TimeAnswer(kNow)), kOk, 0, 0, 0,
+                    "silent.twice.test"},
+        OutcomeCase{"UnknownNameHasANumberOfItsOwn", kTimeUdp, Script::Silent(kUdp), Failed(11001, kNoConnection), 0, 0, 0, "unknown.test"},
+        OutcomeCase{"DryRunSaysWhatItWouldSetAndIsNoSynchronisation", kSntpUdp, Script::Answer(kUdp, SntpAnswer(kNow + 100, 250)),
+                    "Droogoefening: de klok zou op 06 Dec 12:01:40 gezet worden, correctie +99,750 s", 0, 0, 0, "127.0.0.1", true}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(ClientTest, WhatIsThrownInsideARequestEndsItAsACountedFailure) {
@@ -285,17 +312,68 @@ TEST_F(ClientTest, TheIntervalFromTheProfileAndASaveWhileRunning) {
   EXPECT_EQ(client->TimerPeriod(), 1min);
 }
 
-TEST_F(ClientTest, AClientGoneMidRequestIsNotTouchedByIt) {
-  ScriptedServer server(Script::Silent(kTcp));
+// A clock whose set waits until the test answers it, as one waiting for a person's consent does.
+class HeldClock final : public Clock {
+ public:
+  explicit HeldClock(Clock& inner) : inner_(inner) {}
+  std::int64_t Time() override { return inner_.Time(); }
+  SystemTime GetSystemTime() override { return inner_.GetSystemTime(); }
+  int SetSystemTime(const SystemTime& t) override { return inner_.SetSystemTime(t); }
+  void SetSystemTimeAsync(const ClockSetting&, std::function<void(ClockSetResult)> done) override { held = std::move(done); }
+  std::function<void(ClockSetResult)> held;
+
+ private:
+  Clock& inner_;
+};
+
+// Where a request waits when its client is destroyed.
+enum class Wait { Check, Lookup, Connect, Receive, ClockSet, Warning };
+const char* const kWaitNames[] = {"Check", "Lookup", "Connect", "Receive", "ClockSet", "Warning"};
+class DestroyedWhileWaiting : public ClientTest, public ::testing::WithParamInterface<Wait> {};
+
+TEST_P(DestroyedWhileWaiting, EndsTheRequestAtOnceAndNothingComesOfIt) {
+  const Wait wait = GetParam();
+  const bool tcp = wait == Wait::Connect;
+  ScriptedServer server(wait == Wait::ClockSet  ? Script::Answer(kUdp, TimeAnswer(kNow))
+                        : wait == Wait::Warning ? Script::Answer(kUdp, {1, 2, 3})
+                                                : Script::Silent(tcp ? kTcp : kUdp));
+  // A listener whose queue is full: the kernel drops the next SYN, and a connect waits.
+  asio::ip::tcp::acceptor full(io_, {asio::ip::make_address_v4("127.0.0.1"), 0});
+  full.listen(0);
+  asio::ip::tcp::socket queued[] = {asio::ip::tcp::socket(io_), asio::ip::tcp::socket(io_)};
+  for (auto& socket : queued) socket.async_connect(full.local_endpoint(), [](std::error_code) {});
+  ASSERT_TRUE(profile_.WriteInt("COMMON", "CheckConnect", wait == Wait::Check ? 2 : 0));
+  port_->dialBlocks = 500ms;
+  resolve_ = [](const std::string&) { return std::this_thread::sleep_for(300ms), ResolveHost("127.0.0.1"); };
+  HeldClock clock(clock_);
   View view;
-  auto client = MakeClient(kTimeTcp, server.Port(), view);
+  view.holdWarnings = true;
+  auto client = MakeClient(tcp ? kTimeTcp : kTimeUdp, tcp ? full.local_endpoint().port() : server.Port(), view, &clock);
+  client->Settings().m_strServer = wait == Wait::Lookup ? "slow.test" : "127.0.0.1";
+  client->Settings().m_nWarnLevel = 4;
+  client->SetTimeout(5s);  // far beyond what this test waits
   client->DoSynchro();
-  ASSERT_TRUE(RunUntil([&] { return server.RequestCount() > 0; }));
+  // Waits with nothing to see are reached within 100 ms; the others show when they are.
+  const bool seen = wait == Wait::Receive || wait == Wait::ClockSet || wait == Wait::Warning;
+  const auto reached = [&] {
+    return wait == Wait::Receive ? server.RequestCount() > 0 : wait == Wait::ClockSet ? bool(clock.held) : bool(view.openWarning);
+  };
+  ASSERT_TRUE(RunUntil([&] { return seen && reached(); }, seen ? 2s : 100ms) || !seen);
+  const std::string shown = view.Shown();
   client.reset();
-  io_.restart();
-  io_.run_for(600ms);  // the request's deadline passes with the client gone
-  EXPECT_EQ(view.messages, "");
+  EXPECT_TRUE(RunUntil([] { return TimeClient::RunningRequests() == 0; }, 200ms)) << "the request unwinds at once";
+  // What the request waited for comes after all, and finds nothing to resume.
+  if (clock.held) clock.held({0, SetWay::kDirect});
+  if (view.openWarning) view.openWarning();
+  RunUntil([] { return false; }, 400ms);
+  EXPECT_EQ(view.Shown(), shown);
+  EXPECT_TRUE(lastSyncs_.empty());
+  EXPECT_EQ(port_->Calls(), (wait == Wait::Check ? Lines{"dial ", "hangup 1"} : Lines{})) << "what it dialled is hung up";
 }
+
+INSTANTIATE_TEST_SUITE_P(Client, DestroyedWhileWaiting,
+                         ::testing::Values(Wait::Check, Wait::Lookup, Wait::Connect, Wait::Receive, Wait::ClockSet, Wait::Warning),
+                         [](const auto& p) { return kWaitNames[int(p.param)]; });
 
 }  // namespace
 }  // namespace horavex::testing

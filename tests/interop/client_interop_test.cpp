@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include <asio/io_context.hpp>
+
 #include "client/time_client.h"
 #include "common/dialup.h"
 #include "common/profile.h"

@@ -24,7 +24,8 @@ class CTimeClientDlg : public wxDialog, public ClientView {
  public:
   // Reads the kind's settings; no window yet (Create).
   CTimeClientDlg(ClientKind kind, ClientServices services);
-  // Closes an open warning box first: the request waiting for it ends while its client still exists.
+  // Deletes an open warning box, then releases the client: its request, waiting for that box or
+  // anything else, unwinds in the background and shows nothing more in this window.
   ~CTimeClientDlg() override;
   // Makes the window, hidden, owned by `parent`, and opens it; false when the template is missing.
   bool Create(wxWindow* parent);
