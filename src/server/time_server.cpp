@@ -34,6 +34,8 @@ void TimeServer::StartServer() {
     // Never bind some other port than the one the user typed; port 0 would let the system choose
     // one that no client knows, while the server reports itself running.
     ReportError(kCreateFailedText, EINVAL);
+    startFailed_ = true;
+    ShowRequestText();
     return;
   }
   TimeServerSocket::OpenErrors errors;
@@ -41,8 +43,11 @@ void TimeServer::StartServer() {
                                      MakeReports(), errors);
   if (!m_pSocket) {
     ReportError(kCreateFailedText, errors.create.value());
+    startFailed_ = true;
+    ShowRequestText();
     return;
   }
+  startFailed_ = false;
   // A socket that does not listen still counts as running, with a count of 0, until it is stopped.
   if (errors.listen) ReportError(kListenFailedText, errors.listen.value());
   m_pSocket->Start();
@@ -72,6 +77,7 @@ void TimeServer::SetEnabled(bool enabled) {
   m_bStartUp = enabled;
   if (enabled) StartServer();
   else StopServer();
+  ShowRequestText();
 }
 
 void TimeServer::ReportError(std::string_view text, int errorCode) {
@@ -82,7 +88,7 @@ void TimeServer::ReportError(std::string_view text, int errorCode) {
 }
 
 std::string TimeServer::GetStatusText() const {
-  if (!m_bRunning || !m_pSocket) return std::string(kDisabledText);
+  if (!m_bRunning || !m_pSocket) return std::string(m_bStartUp && startFailed_ ? kStartFailedText : kDisabledText);
   return std::to_string(requestsShown_);
 }
 

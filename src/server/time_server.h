@@ -40,6 +40,9 @@ inline constexpr std::string_view kAcceptFailedText = "Verbinding aannemen NIET 
 inline constexpr std::string_view kSaveFailedText = "Instellingen NIET te bewaren";
 // The status text of a server that is not running.
 inline constexpr std::string_view kDisabledText = "disabled";
+// The status text of a server that should run but could not start (its port taken or refused);
+// like a client's "Err:Stop", it fits the main window's 12 characters.
+inline constexpr std::string_view kStartFailedText = "Err:Start";
 
 class TimeServer {
  public:
@@ -69,7 +72,8 @@ class TimeServer {
 
   // Adds a numbered message "Melding: %d ERROR: %d\r\n%s" to the messages field.
   void ReportError(std::string_view text, int errorCode);
-  // The request count of a running server (decimal), else "disabled"; at most 12 characters.
+  // The request count of a running server (decimal); "Err:Start" when it is enabled but its last
+  // start failed; else "disabled". At most 12 characters.
   std::string GetStatusText() const;
 
   // The port edit's value: what the next start binds (m_nPort).
@@ -102,6 +106,7 @@ class TimeServer {
   int m_nMessageCount = 0;
   std::shared_ptr<TimeServerSocket> m_pSocket;
   bool m_bRunning = false;
+  bool startFailed_ = false;  // the last start bound no socket
   std::uint32_t requestsShown_ = 0;  // the count of the latest report of the running socket
   std::uint64_t generation_ = 0;     // tells a running socket's reports from older ones
   std::optional<std::string> requestText_;

@@ -106,7 +106,7 @@ TEST_P(Lifecycle, APortInUseRestartsSavesAndTypedPortsKeepNumberingMessagesAndBe
   auto blocker = Started(kind, &blockerView);
   const std::uint16_t port = blocker->LocalPort();
   auto server = Make(kind, port);
-  server->StartServer();
+  server->SetEnabled(true);  // enabled, but its port is taken: the status says it could not start
   blocker->StopServer();
   server->SetEnabled(true);
   Ask(kind, port);
@@ -134,7 +134,8 @@ TEST_P(Lifecycle, APortInUseRestartsSavesAndTypedPortsKeepNumberingMessagesAndBe
   EXPECT_TRUE(view.errors[3].starts_with("Melding: 4 ERROR: ") && view.errors[3].ends_with("NIET te bewaren"));
   view.errors.pop_back();
   EXPECT_EQ(view.errors, (std::vector<std::string>{Message(1, EADDRINUSE), Message(2, EINVAL), Message(3, EINVAL)}));
-  EXPECT_EQ(view.requestTexts, (std::vector<std::string>{"0", "disabled", "0", "1", "disabled", "0"}));
+  EXPECT_EQ(view.requestTexts, (std::vector<std::string>{"Err:Start", "0", "disabled", "0", "1", "disabled", "Err:Start",
+                                                         "disabled", "Err:Start", "0"}));
 }
 
 // One of each transport: what differs between the kinds is only the answer.
