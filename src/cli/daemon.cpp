@@ -1,22 +1,10 @@
 #include "cli/daemon.h"
 
-#include <array>
 #include <csignal>
-#include <memory>
 
-#include <asio/io_context.hpp>
-#include <asio/signal_set.hpp>
-#include <asio/steady_timer.hpp>
-
-#include "app/dashboard.h"
-#include "cli/daemon_views.h"
-#include "client/time_client.h"
-#include "common/dialup.h"
-#include "common/profile.h"
 #include "platform/clock.h"
+#include "platform/dialup_port.h"
 #include "platform/simulated_clock.h"
-#include "protocol/window_texts.h"
-#include "server/time_server.h"
 
 namespace horavex {
 namespace {
@@ -26,57 +14,42 @@ using namespace std::chrono_literals;
 // How often horavexd looks at the dashboard; a log needs no 150 ms refresh.
 constexpr auto kTickPeriod = 1s;
 
+// How long a stop waits for the requests of the clients it released.
+constexpr auto kRequestsEndBound = 1s;
+
 // Status sources that read the server or client in each slot when asked, so that a slot may be
 // refilled (SIGHUP) without telling the dashboard.
 template <class T, std::size_t N>
 std::array<DashboardModel::StatusSource, N> Sources(const std::array<std::unique_ptr<T>, N>& slots) {
   std::array<DashboardModel::StatusSource, N> sources;
-  for (std::size_t i = 0; i < N; ++i) sources[i] = [&slots, i] { return slots[i]->GetStatusText(); };
+  for (std::size_t i = 0; i < N; ++i)
+    sources[i] = [&slots, i] { return slots[i] ? slots[i]->GetStatusText() : std::string(); };
   return sources;
 }
 
-// Everything horavexd runs, in the order the windowed program makes it: servers, then clients.
-class Daemon {
- public:
-  Daemon(const DaemonOptions& options, int outFd);
-  ~Daemon();
-  // Starts what the profile enables; false when nothing runs.
-  bool Start();
-  // Runs until a stop signal.
-  void Run();
-  LinePrinter& Printer() { return printer_; }
+// Whether the profile holds any key of a server's or a client's section.
+bool NamesAnyServerOrClientKey(Profile& profile) {
+  bool any = false;
+  const auto look = [&](std::string_view section, auto settings) {
+    const SectionValues values = profile.ReadSection(section);
+    decltype(settings)::ForEachKey(settings, [&](std::string_view key, auto&&...) {
+      any = any || values.String(key).has_value();
+    });
+  };
+  for (ServerKind kind : kServerKinds) look(InfoOf(kind).section, ServerSettings{});
+  for (ClientKind kind : kClientKinds) look(InfoOf(kind).section, ClientSettings{});
+  return any;
+}
 
- private:
-  // Makes the client of slot `i` from the profile, reporting its successes to the dashboard.
-  void MakeClient(std::size_t i);
-  void Tick();
-  // SIGHUP: reads the profile again and restarts each server and client whose settings changed.
-  void Reload();
-  void WaitForReload();
-  void Stop();
-  std::unique_ptr<Clock> MakeClock(bool dryRun);
+}  // namespace
 
-  asio::io_context io_;
-  Executors executors_{io_.get_executor(), io_.get_executor()};
-  LinePrinter printer_;
-  Profile profile_;
-  std::unique_ptr<Clock> clock_;
-  DialupService dialup_;
-  std::array<std::unique_ptr<PrintingServerView>, kServerKindCount> serverViews_;
-  std::array<std::unique_ptr<TimeServer>, kServerKindCount> servers_;
-  std::array<std::unique_ptr<PrintingClientView>, kClientKindCount> clientViews_;
-  std::array<std::unique_ptr<TimeClient>, kClientKindCount> clients_;
-  DashboardModel dashboard_;
-  asio::steady_timer tick_{io_};
-  asio::signal_set stopSignals_{io_, SIGINT, SIGTERM};
-  asio::signal_set reloadSignal_{io_, SIGHUP};
-};
-
-Daemon::Daemon(const DaemonOptions& options, int outFd)
+Daemon::Daemon(const DaemonOptions& options, int outFd, std::unique_ptr<DialupPort> dialup)
     : printer_(outFd),
       profile_(options.profile.value_or(Profile::DefaultPath("horavex"))),
-      clock_(MakeClock(options.dryRun)),
-      dialup_(MakeSystemDialupPort(), io_.get_executor()),
+      dryRun_(options.dryRun),
+      // A dry run's clock moves as the clients would set the real one, and the servers answer from it.
+      clock_(options.dryRun ? std::make_unique<SimulatedClock>() : MakeSystemClock()),
+      dialup_(std::move(dialup), io_.get_executor()),
       dashboard_(Sources(servers_), Sources(clients_)) {
   for (std::size_t i = 0; i < servers_.size(); ++i) {
     const ServerKind kind = kServerKinds[i];
@@ -97,22 +70,13 @@ Daemon::~Daemon() {
 }
 
 void Daemon::MakeClient(std::size_t i) {
+  // The client it replaces is released: a request of it ends in the background, touching nothing.
   clients_[i].reset();
-  clients_[i] = std::make_unique<TimeClient>(kClientKinds[i], ClientServices{executors_, profile_, *clock_, dialup_},
-                                             *clientViews_[i]);
+  clients_[i] = std::make_unique<TimeClient>(
+      kClientKinds[i], ClientServices{executors_, profile_, *clock_, dialup_, dryRun_}, *clientViews_[i]);
   clients_[i]->SetLastSyncObserver([this](ClientKind kind, std::int64_t lastSync) {
     dashboard_.OnLastSync(kind, lastSync);
   });
-}
-
-std::unique_ptr<Clock> Daemon::MakeClock(bool dryRun) {
-  if (!dryRun) return MakeSystemClock();
-  auto clock = std::make_unique<SimulatedClock>();
-  clock->SetObserver([this](const SystemTime& t) {
-    printer_.Print("Klok", "Droogoefening: de klok zou gezet worden op " +
-                               FormatDayMonthTime(UnixFromSystemTime(t)) + " (lokale tijd)");
-  });
-  return clock;
 }
 
 bool Daemon::Start() {
@@ -164,19 +128,27 @@ void Daemon::WaitForReload() {
   });
 }
 
-void Daemon::Reload() {
-  printer_.Print("Horavex", "SIGHUP: profiel opnieuw gelezen");
-  for (std::size_t i = 0; i < servers_.size(); ++i) {
-    TimeServer& server = *servers_[i];
-    const ServerSettings saved = ServerSettings::Load(profile_, kServerKinds[i]);
-    const unsigned port = saved.m_nPort;
-    const bool enabled = saved.m_bStartUp;
-    // A server that should run but could not start gets another try.
-    if (port == server.Port() && enabled == server.StartUp() && enabled == server.Running()) continue;
-    server.StopServer();
-    server.SetPort(port);
-    server.SetEnabled(enabled);
+std::string Daemon::ReloadProblem() {
+  const std::string path = profile_.Path().string();
+  if (std::string problem = profile_.ReadProblem(); !problem.empty()) {
+    // At a start the defaults stand in; here what runs stays, so that part does not hold.
+    if (const auto cut = problem.find("; de standaardinstellingen"); cut != std::string::npos) problem.resize(cut);
+    return problem;
   }
+  std::error_code ec;
+  if (!std::filesystem::exists(profile_.Path(), ec)) return "Profiel " + path + " bestaat niet (meer)";
+  // An editor that writes in place may leave the file empty for a moment; garbage reads as nothing.
+  if (!NamesAnyServerOrClientKey(profile_)) return "Profiel " + path + " noemt geen server en geen client";
+  return {};
+}
+
+void Daemon::Reload() {
+  if (const std::string problem = ReloadProblem(); !problem.empty()) {
+    printer_.Print("Horavex", "SIGHUP: " + problem + "; alles blijft draaien zoals het was");
+    return;
+  }
+  printer_.Print("Horavex", "SIGHUP: profiel opnieuw gelezen");
+  ReloadServers();
   for (std::size_t i = 0; i < clients_.size(); ++i) {
     if (ClientSettings::Load(profile_, kClientKinds[i]) == clients_[i]->Settings()) continue;
     MakeClient(i);
@@ -184,16 +156,42 @@ void Daemon::Reload() {
   }
 }
 
-void Daemon::Stop() {
-  printer_.Print("Horavex", "Stoppen");
-  for (auto& c : clients_)
-    if (c->IsRunning()) c->StopClient();
-  for (auto& s : servers_) s->StopServer();
-  tick_.cancel();
-  io_.stop();
+void Daemon::ReloadServers() {
+  std::array<std::optional<ServerSettings>, kServerKindCount> changed;
+  for (std::size_t i = 0; i < servers_.size(); ++i) {
+    TimeServer& server = *servers_[i];
+    const ServerSettings saved = ServerSettings::Load(profile_, kServerKinds[i]);
+    // A server that should run but could not start gets another try.
+    if (saved.m_nPort == server.Port() && saved.m_bStartUp == server.StartUp() && saved.m_bStartUp == server.Running())
+      continue;
+    changed[i] = saved;
+    server.StopServer();
+  }
+  // Every port that changes is free before any is bound, so that two servers may swap ports.
+  for (std::size_t i = 0; i < servers_.size(); ++i) {
+    if (!changed[i]) continue;
+    servers_[i]->SetPort(changed[i]->m_nPort);
+    servers_[i]->SetEnabled(changed[i]->m_bStartUp);
+  }
 }
 
-}  // namespace
+void Daemon::Stop() {
+  printer_.Print("Horavex", "Stoppen");
+  for (auto& c : clients_) c.reset();
+  for (auto& s : servers_) s->StopServer();
+  tick_.cancel();
+  std::error_code ignored;
+  stopSignals_.cancel(ignored);
+  reloadSignal_.cancel(ignored);
+  StopWhenRequestsEnded(std::chrono::steady_clock::now() + kRequestsEndBound);
+}
+
+void Daemon::StopWhenRequestsEnded(std::chrono::steady_clock::time_point deadline) {
+  // A request left waiting would be destroyed half-way with the io_context.
+  if (TimeClient::RunningRequests() == 0 || std::chrono::steady_clock::now() >= deadline) return io_.stop();
+  drain_.expires_after(10ms);
+  drain_.async_wait([this, deadline](std::error_code) { StopWhenRequestsEnded(deadline); });
+}
 
 std::string DaemonUsage() {
   return "Gebruik: horavexd [--profile PAD] [--dry-run] [--bind ADRES]\n"
@@ -201,7 +199,9 @@ std::string DaemonUsage() {
          "  en meldt hun status op de standaarduitvoer. Stopt bij SIGINT of SIGTERM;\n"
          "  SIGHUP leest het profiel opnieuw en herstart wat veranderd is.\n"
          "  --profile   het profiel (standaard dat van Horavex)\n"
-         "  --dry-run   de clients zetten de klok niet, maar melden wat ze zouden zetten\n"
+         "  --dry-run   zet de klok niet: een client meldt welke tijd hij zou zetten en met\n"
+         "              welke correctie, en zet alleen een gesimuleerde klok; de servers\n"
+         "              antwoorden dan met de tijd van die gesimuleerde klok\n"
          "  --bind      de servers luisteren alleen op dit IPv4-adres\n"
          "  --help      toont deze tekst\n"
          "Afsluitstatus: 0 na SIGINT of SIGTERM, 1 niets gestart, 2 verkeerde argumenten.\n";
@@ -234,7 +234,7 @@ ParsedDaemon ParseDaemonArgs(const std::vector<std::string>& args) {
 int RunDaemon(const DaemonOptions& options, int outFd) {
   // A reader that went away must cost the log, not the servers.
   std::signal(SIGPIPE, SIG_IGN);
-  Daemon daemon(options, outFd);
+  Daemon daemon(options, outFd, MakeSystemDialupPort());
   if (!daemon.Start()) {
     daemon.Printer().Print("Horavex", "Niets gestart. Zet in het profiel bij een server of client StartUp=1, "
                                       "of kies een vrije poort (zie de meldingen hierboven).");

@@ -2,12 +2,25 @@
 // standard output; for machines without a screen.
 #pragma once
 
+#include <array>
+#include <csignal>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include <asio/io_context.hpp>
 #include <asio/ip/address_v4.hpp>
+#include <asio/signal_set.hpp>
+#include <asio/steady_timer.hpp>
+
+#include "app/dashboard.h"
+#include "cli/daemon_views.h"
+#include "client/time_client.h"
+#include "common/dialup.h"
+#include "common/profile.h"
+#include "server/time_server.h"
 
 namespace horavex {
 
@@ -25,6 +38,58 @@ struct ParsedDaemon {
 // Reads the arguments after the program name.
 ParsedDaemon ParseDaemonArgs(const std::vector<std::string>& args);
 std::string DaemonUsage();
+
+// Everything horavexd runs, in the order the windowed program makes it: servers, then clients.
+// Logic, sockets and timers share one io_context on the thread that runs it.
+class Daemon {
+ public:
+  // Logs to `outFd`; the clients' network checks use `dialup`.
+  Daemon(const DaemonOptions& options, int outFd, std::unique_ptr<DialupPort> dialup);
+  ~Daemon();
+  Daemon(const Daemon&) = delete;
+  Daemon& operator=(const Daemon&) = delete;
+
+  // Starts what the profile enables; false when nothing runs.
+  bool Start();
+  // Runs until a stop signal.
+  void Run();
+  // SIGHUP: reads the profile again and restarts each server and client whose settings changed.
+  // A profile that cannot be read, is gone or names no server or client keeps all as it runs.
+  void Reload();
+  // SIGINT, SIGTERM: releases the clients, stops the servers, lets the released requests end
+  // (a second at most) and then stops the io_context.
+  void Stop();
+  asio::io_context& Io() { return io_; }
+  LinePrinter& Printer() { return printer_; }
+
+ private:
+  // Makes the client of slot `i` from the profile, reporting its successes to the dashboard.
+  void MakeClient(std::size_t i);
+  void Tick();
+  void WaitForReload();
+  // Why the profile must not replace what runs; "" when it may.
+  std::string ReloadProblem();
+  void ReloadServers();
+  // Stops the io_context once no request runs any more, or at `deadline`.
+  void StopWhenRequestsEnded(std::chrono::steady_clock::time_point deadline);
+
+  asio::io_context io_;
+  Executors executors_{io_.get_executor(), io_.get_executor()};
+  LinePrinter printer_;
+  Profile profile_;
+  bool dryRun_;
+  std::unique_ptr<Clock> clock_;
+  DialupService dialup_;
+  std::array<std::unique_ptr<PrintingServerView>, kServerKindCount> serverViews_;
+  std::array<std::unique_ptr<TimeServer>, kServerKindCount> servers_;
+  std::array<std::unique_ptr<PrintingClientView>, kClientKindCount> clientViews_;
+  std::array<std::unique_ptr<TimeClient>, kClientKindCount> clients_;
+  DashboardModel dashboard_;
+  asio::steady_timer tick_{io_};
+  asio::steady_timer drain_{io_};
+  asio::signal_set stopSignals_{io_, SIGINT, SIGTERM};
+  asio::signal_set reloadSignal_{io_, SIGHUP};
+};
 
 // Runs until SIGINT or SIGTERM, logging to `outFd` without ever waiting for it; SIGHUP reads the
 // profile again. 0 after a clean stop, 1 when nothing could be started.

@@ -146,23 +146,13 @@ int RunQuery(const QueryOptions& options) {
   asio::io_context io;
   Profile profile(options.profile.value_or(Profile::DefaultPath("horavex")));
   if (const std::string problem = profile.ReadProblem(); !problem.empty()) std::cerr << problem << "\n";
-  std::unique_ptr<Clock> clock;
-  if (options.set && !options.dryRun) {
-    clock = MakeSystemClock();
-  } else {
-    auto simulated = std::make_unique<SimulatedClock>();
-    if (options.dryRun) {
-      simulated->SetObserver([](const SystemTime& t) {
-        std::cerr << "Droogoefening: de klok zou gezet worden op "
-                  << IsoUtc(*UtcBreakdown(static_cast<std::int32_t>(UnixFromSystemTime(t))), t.wMilliseconds) << "\n";
-      });
-    }
-    clock = std::move(simulated);
-  }
+  // Without --set, or in a dry run, the request sets a simulated clock only.
+  const bool simulated = !options.set || options.dryRun;
+  std::unique_ptr<Clock> clock = simulated ? std::make_unique<SimulatedClock>() : MakeSystemClock();
   DialupService dialup(MakeConnectedDialupPort(), io.get_executor());
   NullClientView view;
-  TimeClient client(options.kind, ClientServices{{io.get_executor(), io.get_executor()}, profile, *clock, dialup},
-                    view);
+  TimeClient client(options.kind,
+                    ClientServices{{io.get_executor(), io.get_executor()}, profile, *clock, dialup, simulated}, view);
   ClientSettings& settings = client.Settings();
   settings.m_strServer = options.server;
   settings.m_nPort = options.port;
@@ -174,6 +164,12 @@ int RunQuery(const QueryOptions& options) {
   io.run();
 
   const RequestOutcome& outcome = client.LastOutcome();
+  if (options.dryRun && outcome.wouldSet) {
+    const SystemTime& t = outcome.wouldSet->target;
+    std::cerr << "Droogoefening: de klok zou gezet worden op "
+              << IsoUtc(*UtcBreakdown(static_cast<std::int32_t>(UnixFromSystemTime(t))), t.wMilliseconds)
+              << ", correctie " << CorrectionText(outcome.wouldSet->Correction()) << "\n";
+  }
   if (outcome.received && HasAnswer(client.Answer())) {
     const bool clockWasSet = options.set && !options.dryRun && outcome.clockSet;
     std::cout << FormatAnswerReport(options.kind, client.Answer(), outcome, clockWasSet);

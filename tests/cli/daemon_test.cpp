@@ -5,9 +5,10 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <thread>
 
 #include "cli/daemon.h"
-#include "platform/dialup_port.h"
+#include "support/fake_dialup_port.h"
 #include "support/loopback_probe.h"
 #include "support/peer_process.h"
 #include "support/scripted_server.h"
@@ -54,19 +55,28 @@ class DaemonProcess : public ::testing::Test {
   TempDir dir_;
 };
 
-TEST_F(DaemonProcess, ServesMovesToANewPortOnSighupAndStopsOnSigterm) {
-  const std::uint16_t port = FreePort(), moved = FreePort();
-  auto p = Start(TimeServers(port) + "[DAYTIME SERVER UDP]\nPort=" + std::to_string(port) + "\nStartUp=1\n");
-  ASSERT_TRUE(p && p->AwaitReady([&] { return Answers(port); }, 5s)) << p->Log();
-  EXPECT_TRUE(Logged(*p, "[Server DayTime UDP] Melding: 1 ERROR: 98 | Creatie socket NIET mogelijk"));
-  std::ofstream(dir_.File("horavex.ini")) << TimeServers(moved);
-  ::kill(p->Pid(), SIGHUP);
-  EXPECT_TRUE(p->AwaitReady([&] { return Answers(moved); }, 3s)) << p->Log();
-  EXPECT_FALSE(WaitForUdpAnswer(port, {}, 200ms));
-  ::kill(p->Pid(), SIGTERM);
-  p->AwaitReady([] { return false; }, 1s);
-  EXPECT_FALSE(p->Running()) << "ended within a second";
-  EXPECT_EQ(p->Stop(), 0);
+TEST_F(DaemonProcess, SwapsTwoServersPortsOnSighupSaysWhichCouldNotStartAndStopsOnSigterm) {
+  const std::uint16_t p = FreePort(), q = FreePort();
+  // Daytime over TCP finds its port taken by Time over TCP.
+  const auto servers = [](std::uint16_t timeUdp, std::uint16_t daytimeUdp, std::uint16_t tcp) {
+    std::string profile;
+    for (const auto& [section, port] : {std::pair{"TIME SERVER UDP", timeUdp}, {"DAYTIME SERVER UDP", daytimeUdp},
+                                        {"TIME SERVER TCP", tcp}, {"DAYTIME SERVER TCP", tcp}})
+      profile += "[" + std::string(section) + "]\nPort=" + std::to_string(port) + "\nStartUp=1\n";
+    return profile;
+  };
+  const auto answerSize = [](std::uint16_t port) { return WaitForUdpAnswer(port, {}, 1s).value_or(Bytes{}).size(); };
+  auto p1 = Start(servers(p, q, p));
+  ASSERT_TRUE(p1 && p1->AwaitReady([&] { return answerSize(p) == 4; }, 5s)) << p1->Log();
+  EXPECT_TRUE(Logged(*p1, "[Server DayTime TCP] Melding: 1 ERROR: 98 | Creatie socket NIET mogelijk"));
+  EXPECT_TRUE(Logged(*p1, "[Server DayTime TCP] status: Err:Start"));
+  std::ofstream(dir_.File("horavex.ini")) << servers(q, p, p);
+  ::kill(p1->Pid(), SIGHUP);
+  EXPECT_TRUE(p1->AwaitReady([&] { return answerSize(q) == 4 && answerSize(p) > 4; }, 3s)) << p1->Log();
+  ::kill(p1->Pid(), SIGTERM);
+  p1->AwaitReady([] { return false; }, 1s);
+  EXPECT_FALSE(p1->Running()) << "ended within a second";
+  EXPECT_EQ(p1->Stop(), 0);
 }
 
 TEST_F(DaemonProcess, ServesOnWhileItsOutputIsStalledOrGoneAndSaysHowManyLinesItDropped) {
@@ -87,15 +97,66 @@ TEST_F(DaemonProcess, ServesOnWhileItsOutputIsStalledOrGoneAndSaysHowManyLinesIt
   EXPECT_TRUE(Answers(port, 20));  // with nobody reading at all
 }
 
-TEST_F(DaemonProcess, EnabledClientRequestsAtStartInADryRun) {
-  unsigned flags = 0;
-  if (!MakeSystemDialupPort()->GetConnectedState(flags)) GTEST_SKIP() << "no network is up, so a client rightly asks nothing";
-  ScriptedServer server(Script::Answer(Transport::Udp, SntpAnswer(std::time(nullptr) + 30, 0)));
-  auto p = Start("[SNTP CLIENT UDP]\nServer=127.0.0.1\nPort=" + std::to_string(server.Port()) + "\nStartUp=1\n");
-  ASSERT_TRUE(p);
-  EXPECT_TRUE(Logged(*p, "[Klok] Droogoefening: de klok zou gezet worden op"));
-  EXPECT_TRUE(Logged(*p, "[Client SNTP UDP] Oke | Tijd is ingesteld..."));
+// horavexd's logic in this process, its clients' network checks through a fake port: the profile
+// is read again while a request waits for its dial or for a server that never answers.
+struct ReloadCase {
+  const char* name;
+  int checkConnect;    // 2: the request dials first, and the dial takes a while
+  const char* change;  // what becomes of the profile: "gone", "folder", "garbage", or "client" (its server)
+  const char* logged;  // what the reload says
+};
+class DaemonReload : public ::testing::TestWithParam<ReloadCase> {};
+
+TEST_P(DaemonReload, KeepsWhatRunsUnlessTheProfileIsReadAndLetsAReplacedClientsRequestEnd) {
+  const ReloadCase& c = GetParam();
+  TempDir dir;
+  asio::io_context unused;
+  asio::ip::udp::socket silent(unused, {asio::ip::make_address_v4("127.0.0.1"), 0});
+  ScriptedServer sntp(Script::Answer(Transport::Udp, SntpAnswer(std::time(nullptr) + 30, 0)));
+  const std::uint16_t p = FreePort(), q = FreePort();
+  const auto profile = [&](std::uint16_t client) {
+    return "[TIME SERVER UDP]\nPort=" + std::to_string(p) + "\nStartUp=1\n[DAYTIME SERVER UDP]\nPort=" + std::to_string(q) +
+           "\nStartUp=1\n[COMMON]\nCheckConnect=" + std::to_string(c.checkConnect) + "\nConnection=modem\n" +
+           "[SNTP CLIENT UDP]\nServer=127.0.0.1\nStartUp=1\nPort=" + std::to_string(client) + "\n";
+  };
+  const std::filesystem::path file = dir.File("horavex.ini");
+  std::ofstream(file) << profile(silent.local_endpoint().port());
+  auto port = std::make_unique<FakeDialupPort>();
+  port->dialBlocks = 300ms;
+  const int out = open(dir.File("out.log").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  Daemon daemon({file, true, asio::ip::make_address_v4("127.0.0.1")}, out, std::move(port));
+  ASSERT_TRUE(daemon.Start());
+  std::thread runner([&] { daemon.Run(); });
+  std::this_thread::sleep_for(100ms);  // the client's request waits now
+  const std::string change = c.change;
+  if (change != "client") std::filesystem::remove(file);
+  if (change == "folder") std::filesystem::create_directory(file);
+  if (change == "garbage") std::ofstream(file) << "\x7f" "ELF\x02\x01\x01\n[[==]]\n";
+  if (change == "client") std::ofstream(file) << profile(sntp.Port());
+  asio::post(daemon.Io(), [&] { daemon.Reload(); });
+  const auto log = [&] { return ReadFile(dir.File("out.log")); };
+  for (int i = 0; i < 100 && log().find(c.logged) == std::string::npos; ++i) std::this_thread::sleep_for(20ms);
+  EXPECT_NE(log().find(c.logged), std::string::npos) << log();
+  EXPECT_EQ(WaitForUdpAnswer(p, {}, 1s).value_or(Bytes{}).size(), 4u) << "Time goes on";
+  EXPECT_GT(WaitForUdpAnswer(q, {}, 1s).value_or(Bytes{}).size(), 4u) << "Daytime goes on";
+  // The new client's dry run says what it would set, and from where; it set nothing.
+  EXPECT_EQ(log().find("[Client SNTP UDP] Droogoefening: de klok zou op ") != std::string::npos, change == "client");
+  EXPECT_EQ(log().find("laatste synchronisatie: SNTP"), std::string::npos);
+  asio::post(daemon.Io(), [&] { daemon.Stop(); });
+  runner.join();
+  EXPECT_EQ(TimeClient::RunningRequests(), 0) << "the stop waited for every request";
+  close(out);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Daemon, DaemonReload,
+    ::testing::Values(
+        ReloadCase{"ProfileGone", 0, "gone", "bestaat niet (meer); alles blijft draaien zoals het was"},
+        ReloadCase{"ProfileIsAFolder", 0, "folder", "het is een map [ERROR: 21]; alles blijft draaien zoals het was"},
+        ReloadCase{"ProfileIsGarbage", 0, "garbage", "noemt geen server en geen client; alles blijft draaien zoals het was"},
+        ReloadCase{"ClientReplacedWhileItDials", 2, "client", "gezet worden, correctie +"},
+        ReloadCase{"ClientReplacedWhileItsServerIsSilent", 0, "client", "gezet worden, correctie +"}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace horavex::testing
