@@ -8,8 +8,10 @@
 #include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 
 #include <asio/local/stream_protocol.hpp>
 #include <asio/post.hpp>
@@ -55,8 +57,15 @@ SingleInstance::SingleInstance(std::filesystem::path dir, std::string name)
 
 SingleInstance::~SingleInstance() {
   if (listener_) {
-    auto listener = listener_;
-    asio::post(listener->acceptor.get_executor(), [listener] { listener->acceptor.close(); });
+    // The acceptor belongs to the io thread: it is closed there, and this waits for that (a
+    // moment at most), so that nothing of the listener is left for the io_context's end.
+    auto closed = std::make_shared<std::promise<void>>();
+    std::future<void> done = closed->get_future();
+    asio::post(listener_->acceptor.get_executor(), [listener = listener_, closed] {
+      listener->acceptor.close();
+      closed->set_value();
+    });
+    done.wait_for(std::chrono::seconds(1));
     std::error_code ignored;
     std::filesystem::remove(socketPath_, ignored);
   }

@@ -17,6 +17,7 @@ class SingleInstance {
  public:
   // The lock `name`.lock and the socket `name`.sock in `dir`.
   SingleInstance(std::filesystem::path dir, std::string name);
+  // Closes the listener on its io executor, which must still run; lets go of the lock.
   ~SingleInstance();
   SingleInstance(const SingleInstance&) = delete;
   SingleInstance& operator=(const SingleInstance&) = delete;

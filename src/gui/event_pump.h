@@ -1,5 +1,5 @@
-// Runs wx's event loop from code that owns no wxApp::OnRun: tests and benchmarks that start wx
-// with wxEntryStart.
+// Runs wx's event loop from code that owns no wxApp::OnRun: the program's end, after its main
+// loop, and tests and benchmarks that start wx with wxEntryStart.
 #pragma once
 
 #include <chrono>

@@ -94,17 +94,19 @@ TEST(MainTick, AHiddenStartFadesOverEightyFiveStepsAndANoShowStartEndsAtOnce) {
 TEST(MainTick, ALaterCopyReachesTheFirstOnlyOnceItListens) {
   testing::TempDir dir;
   asio::io_context io;  // outlives the listener, as the program's network thread does
-  SingleInstance first(dir.Path(), "h"), later(dir.Path(), "h");
-  ASSERT_TRUE(first.TryLock());
+  auto first = std::make_unique<SingleInstance>(dir.Path(), "h");
+  SingleInstance later(dir.Path(), "h");
+  ASSERT_TRUE(first->TryLock());
   EXPECT_FALSE(later.TryLock());
   EXPECT_FALSE(later.AskFirstToShow());  // "Horavex is actief, maar niet te activeren"
   auto work = asio::make_work_guard(io);
   std::thread thread([&] { io.run(); });
   int shown = 0;
-  ASSERT_TRUE(first.Listen(io.get_executor(), io.get_executor(), [&] { ++shown; }));
+  ASSERT_TRUE(first->Listen(io.get_executor(), io.get_executor(), [&] { ++shown; }));
   EXPECT_TRUE(later.AskFirstToShow());
-  asio::post(io, [&] { io.stop(); });  // after the request's own work
-  thread.join();
+  first.reset();  // closed on the io thread while it runs
+  work.reset();
+  thread.join();  // nothing of the listener is left to keep it running
   EXPECT_EQ(shown, 1);
 }
 

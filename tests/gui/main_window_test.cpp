@@ -1,6 +1,8 @@
 // The main window under Xvfb over a simulated clock, and the program itself started twice.
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 
 #include <gtest/gtest.h>
@@ -15,6 +17,7 @@
 #include "app/window/main_dialog.h"
 #include "common/dialup.h"
 #include "common/profile.h"
+#include "gui/close_box.h"
 #include "gui/event_pump.h"
 #include "gui/gui_runtime.h"
 #include "platform/simulated_clock.h"
@@ -139,8 +142,7 @@ TEST_F(MainWindowTest, TheInfoButtonWithShiftAndCtrlHeldOpensTheCrawlUntilEnterO
 class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("XDG_RUNTIME_DIR", dir_.Path().c_str(), 1);
-    setenv("XDG_CONFIG_HOME", dir_.Path().c_str(), 1);
+    for (const char* folder : {"HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME"}) setenv(folder, dir_.Path().c_str(), 1);
   }
   std::unique_ptr<testing::PeerProcess> Start(std::vector<std::string> words) {
     words.insert(words.begin(), HORAVEX_PROGRAM);
@@ -149,11 +151,14 @@ class ProgramTest : public ::testing::Test {
     EXPECT_TRUE(process) << error;
     return process;
   }
-  // Whether `process` shows its main window.
-  static bool Shows(testing::PeerProcess& process) {
-    const std::string pid = std::to_string(process.Pid());
-    return std::system(("xdotool search --onlyvisible --pid " + pid + " --name '^Horavex$' >/dev/null").c_str()) == 0;
+  // The window of `process` titled `title` that shows; "" when none does.
+  static std::string Shown(testing::PeerProcess& process, const std::string& title = "Horavex") {
+    const std::string search = "xdotool search --onlyvisible --pid " + std::to_string(process.Pid()) + " --name '^" + title + "$'";
+    std::unique_ptr<FILE, int (*)(FILE*)> out(popen(search.c_str(), "r"), pclose);
+    char id[32] = {};
+    return out && std::fgets(id, sizeof id, out.get()) ? std::string(id, std::strcspn(id, "\n")) : std::string();
   }
+  static bool Shows(testing::PeerProcess& process) { return !Shown(process).empty(); }
   bool Listening() { return std::filesystem::exists(dir_.File("horavex-" + std::to_string(getuid()) + ".sock")); }
 
   testing::TempDir dir_;
@@ -164,10 +169,17 @@ TEST_F(ProgramTest, ASecondStartRaisesTheFirstMultipleRunsBesideAndACrashLeavesN
   const std::string display = std::getenv("DISPLAY");
   unsetenv("DISPLAY");
   auto blind = Start({});
-  setenv("DISPLAY", display.c_str(), 1);
   ASSERT_TRUE(blind->AwaitReady([&] { return !blind->Running(); }, 10s));
   EXPECT_EQ(blind->Stop(), 1 << 8);
   EXPECT_EQ(blind->Log(), "horavex: geen beeldscherm gevonden (is DISPLAY gezet?); het venster kan niet openen\n");
+  // The usage needs no screen: the start words and where the profile is.
+  auto help = Start({"--help"});
+  setenv("DISPLAY", display.c_str(), 1);
+  ASSERT_TRUE(help->AwaitReady([&] { return !help->Running(); }, 10s));
+  EXPECT_EQ(help->Stop(), 0);
+  const std::string usage = help->Log();
+  EXPECT_TRUE(usage.find("Gebruik: horavex [MULTIPLE] [HIDE] [NOSHOW]") != std::string::npos &&
+              usage.find("Profiel: " + dir_.File("horavex.ini").string() + "\n") != std::string::npos) << usage;
 
   auto first = Start({"NOSHOW"});
   ASSERT_TRUE(first->AwaitReady([&] { return Listening(); }, 20s)) << first->Log();
@@ -185,6 +197,32 @@ TEST_F(ProgramTest, ASecondStartRaisesTheFirstMultipleRunsBesideAndACrashLeavesN
   auto next = Start({});
   EXPECT_TRUE(next->AwaitReady([&] { return Shows(*next); }, 20s)) << next->Log();
 }
+
+// How a person ends the program; under the sanitizers any use of freed memory ends it otherwise.
+enum class Ending { AltQ, CloseBox, AltQWithAWarningOpen };
+const char* const kEndingNames[] = {"AltQ", "CloseBox", "AltQWithAWarningOpen"};
+class ProgramEnds : public ProgramTest, public ::testing::WithParamInterface<Ending> {};
+
+TEST_P(ProgramEnds, WithStatusZeroWithinSeconds) {
+  const bool warning = GetParam() == Ending::AltQWithAWarningOpen;
+  // A client that fails at once, at its start, and says so in a box.
+  if (warning)
+    std::ofstream(dir_.File("horavex.ini")) << "[DAYTIME CLIENT TCP]\nServer=127.0.0.1\nPort=" << testing::FreePort()
+                                            << "\nWarnLevel=4\nStartUp=1\n";
+  auto program = Start({});
+  std::string main;
+  ASSERT_TRUE(program->AwaitReady([&] { return !(main = Shown(*program)).empty(); }, 20s)) << program->Log();
+  const auto boxShows = [&] { return !warning || !Shown(*program, "Client DayTime TCP").empty(); };
+  ASSERT_TRUE(program->AwaitReady(boxShows, 10s));
+  const std::string altQ = "xdotool windowfocus --sync " + main + " key alt+q";
+  EXPECT_TRUE(GetParam() == Ending::CloseBox ? testing::PressCloseBox(std::stoul(main)) : std::system(altQ.c_str()) == 0);
+  EXPECT_TRUE(program->AwaitReady([&] { return !program->Running(); }, 5s));
+  EXPECT_EQ(program->Stop(), 0) << program->Log();
+}
+
+INSTANTIATE_TEST_SUITE_P(Program, ProgramEnds,
+                         ::testing::Values(Ending::AltQ, Ending::CloseBox, Ending::AltQWithAWarningOpen),
+                         [](const auto& p) { return kEndingNames[int(p.param)]; });
 
 }  // namespace
 }  // namespace horavex

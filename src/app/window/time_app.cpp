@@ -1,11 +1,15 @@
 // CTimeApp: the windowed program. It decides whether this copy may run (one at a time, unless
 // MULTIPLE), hands over to a copy that already runs, starts the network thread and runs the main
 // window for the whole life of the program. The logic runs on the window thread, the sockets on
-// the network thread, which is joined after the windows have gone and before wx shuts down.
+// the network thread. Shutdown takes everything down in the order of its dependencies, before wx
+// shuts down.
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -22,6 +26,7 @@
 #include "client/time_client.h"
 #include "common/dialup.h"
 #include "common/profile.h"
+#include "gui/event_pump.h"
 #include "gui/gui_runtime.h"
 #include "gui/help.h"
 #include "gui/resources.h"
@@ -34,6 +39,22 @@ namespace {
 
 // The application's name: the title of its message boxes and the base name of its profile.
 constexpr const char* kAppName = "horavex";
+
+// How long the program waits at its end for the requests of the clients its windows released.
+constexpr std::chrono::seconds kRequestsEndBound{2};
+
+std::string Usage() {
+  return "Gebruik: horavex [MULTIPLE] [HIDE] [NOSHOW]\n"
+         "  Houdt de klok gelijk met tijdservers en geeft andere computers de tijd, in vensters.\n"
+         "  De woorden mogen overal op de opdrachtregel staan, in hoofdletters:\n"
+         "  MULTIPLE   draai naast een Horavex die al draait (anders komt die naar voren)\n"
+         "  HIDE       toon het beginbeeld, laat het vervagen en blijf verborgen\n"
+         "  NOSHOW     blijf verborgen vanaf de start\n"
+         "  --help     toont deze tekst\n"
+         "Profiel: " + Profile::DefaultPath(kAppName).string() + "\n"
+         "Afsluitstatus: 0 na het stoppen of als de Horavex die al draait zich toont, 1 als de\n"
+         "  start mislukt (geen beeldscherm, de draaiende Horavex niet te bereiken).\n";
+}
 
 }  // namespace
 
@@ -85,14 +106,18 @@ class CTimeApp : public wxApp {
   // The status of a start that ran no window: 0 when a running copy took over, 1 when it failed.
   int StartStatus() const { return m_startStatus; }
 
-  int OnExit() override {
+  // The end of the program, after the main loop and before wx shuts down (main never runs
+  // OnExit): each thing goes before what it uses.
+  void Shutdown() {
+    // The main window went with its windows, releasing their clients and servers; a released
+    // request unwinds on the logic thread, which is wx's loop, and may still reach the dial-up
+    // service and the network thread.
+    RunEventsUntil([] { return TimeClient::RunningRequests() == 0; }, kRequestsEndBound);
     InstallHelpLauncher(nullptr);
-    m_instance.reset();
-    // The windows, and the clients with them, are gone; the dial-up service goes before the
-    // logic's context.
     m_dialup.reset();
+    // Closed on the network thread, which therefore still runs.
+    m_instance.reset();
     if (m_runtime) m_runtime->Stop();
-    return wxApp::OnExit();
   }
 
  private:
@@ -101,13 +126,15 @@ class CTimeApp : public wxApp {
     return false;
   }
 
+  // Declared in the order they depend on each other, so that they would also go in the right
+  // order without Shutdown: the single-instance listener before the network thread it runs on.
   int m_startStatus = 0;
-  std::unique_ptr<SingleInstance> m_instance;
   std::unique_ptr<GuiRuntime> m_runtime;
   std::unique_ptr<Profile> m_profile;
   std::unique_ptr<Clock> m_clock;
   std::unique_ptr<SoundPlayer> m_sounds;
   std::unique_ptr<DialupService> m_dialup;
+  std::unique_ptr<SingleInstance> m_instance;
   wxWeakRef<CMainDlg> m_main;
 };
 
@@ -116,6 +143,13 @@ class CTimeApp : public wxApp {
 wxIMPLEMENT_APP_NO_MAIN(horavex::CTimeApp);
 
 int main(int argc, char** argv) {
+  // Before anything of the toolkit: the usage needs no screen.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::cout << horavex::Usage();
+      return 0;
+    }
+  }
   // The windows draw with cairo alone; without this GTK may load the software GL stack (tens of
   // megabytes) on a screen without hardware GL. A user's own choice of GDK_GL stands.
   setenv("GDK_GL", "disable", 0);
@@ -126,8 +160,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   wxLog::EnableLogging(true);
-  const int status = wxTheApp->CallOnInit() ? wxTheApp->OnRun()
-                                            : static_cast<horavex::CTimeApp*>(wxTheApp)->StartStatus();
+  auto* app = static_cast<horavex::CTimeApp*>(wxTheApp);
+  const int status = app->CallOnInit() ? app->OnRun() : app->StartStatus();
+  app->Shutdown();
   wxEntryCleanup();
   return status;
 }
