@@ -116,7 +116,8 @@ void Daemon::Tick() {
   }
   tick_.expires_after(kTickPeriod);
   tick_.async_wait([this](std::error_code ec) {
-    if (!ec) Tick();
+    // A tick already on its way when the stop came would show the released clients as gone.
+    if (!ec && !stopping_) Tick();
   });
 }
 
@@ -177,6 +178,7 @@ void Daemon::ReloadServers() {
 
 void Daemon::Stop() {
   printer_.Print("Horavex", "Stoppen");
+  stopping_ = true;
   for (auto& c : clients_) c.reset();
   for (auto& s : servers_) s->StopServer();
   tick_.cancel();

@@ -85,6 +85,7 @@ class Daemon {
   std::array<std::unique_ptr<PrintingClientView>, kClientKindCount> clientViews_;
   std::array<std::unique_ptr<TimeClient>, kClientKindCount> clients_;
   DashboardModel dashboard_;
+  bool stopping_ = false;
   asio::steady_timer tick_{io_};
   asio::steady_timer drain_{io_};
   asio::signal_set stopSignals_{io_, SIGINT, SIGTERM};
