@@ -74,13 +74,19 @@ void LoadSection(Profile& profile, std::string_view section, Settings& settings)
   Settings::ForEachKey(settings, section_detail::Reader(values));
 }
 
+// Every key of `settings` with its stored text, in the order the keys are written.
+template <class Settings>
+std::vector<ProfileEntry> SectionEntries(const Settings& settings) {
+  section_detail::Writer writer;
+  Settings::ForEachKey(settings, writer);
+  return std::move(writer.entries);
+}
+
 // Writes every key, in order, in one replacement of the file; false when it could not be
 // written (Profile::LastError).
 template <class Settings>
 bool SaveSection(Profile& profile, std::string_view section, const Settings& settings) {
-  section_detail::Writer writer;
-  Settings::ForEachKey(settings, writer);
-  return profile.WriteSection(section, writer.entries);
+  return profile.WriteSection(section, SectionEntries(settings));
 }
 
 }  // namespace horavex
