@@ -326,13 +326,23 @@ void TimeClient::SetEnabled(bool enabled) {
   }
 }
 
-bool TimeClient::Save() {
-  const bool written = m_settings.Save(m_services.profile, m_nKind);
-  if (m_bRunning) {
-    StopClient();
-    StartClient();
-  }
-  return written;
+void TimeClient::Save(std::function<void(int error)> done) {
+  const auto finished = [this, done = std::move(done)](int error, bool wasSlow) {
+    if (error != 0) ReportSettingsError(kSaveFailedText, error);
+    else if (wasSlow) m_view.SetMessages(std::string(kSavedText));
+    if (m_bRunning) {
+      StopClient();
+      StartClient();
+    }
+    if (done) done(error);
+  };
+  m_saver.Save(InfoOf(m_nKind).section, m_settings, {[this] { m_view.SetMessages(std::string(kSavingText)); }, finished});
+}
+
+void TimeClient::ReportSettingsError(std::string_view text, int errorCode) {
+  char head[64];
+  std::snprintf(head, sizeof head, "Melding: %d ERROR: %d\r\n", ++m_nSettingsMessages, errorCode);
+  m_view.SetMessages(head + std::string(text));
 }
 
 }  // namespace horavex

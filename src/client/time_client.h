@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 #include <string>
+#include <string_view>
 
 #include <asio/awaitable.hpp>
 #include <asio/steady_timer.hpp>
@@ -16,6 +17,7 @@
 #include "client/client_settings.h"
 #include "client/client_view.h"
 #include "common/executors.h"
+#include "common/settings_saver.h"
 #include "protocol/kinds.h"
 #include "protocol/calendar.h"
 #include "protocol/wire_formats.h"
@@ -78,9 +80,14 @@ class TimeClient {
   void StartUpIfEnabled();
   // The Enabled button: start or stop the timer; nothing is saved and no request is made.
   void SetEnabled(bool enabled);
-  // Saves the settings into the profile and, when running, restarts the interval from now.
-  // False when the profile could not be written.
-  bool Save();
+  // Saves the settings on the profile's writer thread; once that is done, a running client's
+  // interval starts again from then. A failed write is message "Melding: n ERROR: e\r\nInstellingen
+  // NIET te bewaren" (ReportSettingsError); one still running after kSlowSave shows kSavingText
+  // until it ends (then kSavedText). `done` gets 0 or the errno, never after the client is gone.
+  void Save(std::function<void(int error)> done = {});
+  // A message of the window that is no failed request: "Melding: %d ERROR: %d\r\n%s", numbered
+  // by its own count (the first is 1), so that neither the failures in a row nor "Err:Stop" move.
+  void ReportSettingsError(std::string_view text, int errorCode);
 
   ClientSettings& Settings() { return m_settings; }
   const ClientSettings& Settings() const { return m_settings; }
@@ -146,6 +153,8 @@ class TimeClient {
   std::chrono::steady_clock::time_point m_nextTick{};
   std::uint64_t m_timerGeneration = 0;
   std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+  int m_nSettingsMessages = 0;
+  SettingsSaver m_saver{m_services.profile, m_services.executors};
 };
 
 }  // namespace horavex

@@ -82,11 +82,4 @@ std::vector<ProfileEntry> SectionEntries(const Settings& settings) {
   return std::move(writer.entries);
 }
 
-// Writes every key, in order, in one replacement of the file; false when it could not be
-// written (Profile::LastError).
-template <class Settings>
-bool SaveSection(Profile& profile, std::string_view section, const Settings& settings) {
-  return profile.WriteSection(section, SectionEntries(settings));
-}
-
 }  // namespace horavex

@@ -91,6 +91,8 @@ class CTimeApp : public wxApp {
     // The windows, and the clients with them, are gone; the dial-up service goes before the
     // logic's context.
     m_dialup.reset();
+    // So does the profile: a save still on its thread then posts nothing to a wx on its way out.
+    m_profile.reset();
     if (m_runtime) m_runtime->Stop();
     return wxApp::OnExit();
   }
