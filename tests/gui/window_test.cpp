@@ -9,6 +9,7 @@
 #include <wx/button.h>
 #include <wx/init.h>
 #include <wx/log.h>
+#include <wx/odcombo.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/tglbtn.h>
@@ -114,18 +115,21 @@ TEST_F(WindowTest, ClientSaveWaitsElsewhereAndSaysWhatBecameOfIt) {
   EXPECT_EQ(client_->GetStatusText(), "0");
 }
 
-// What is stored is shown as it stands: a port no server has. A port field that holds no port is
-// refused as a request refuses it, and nothing is taken.
+// What is stored is shown as it stands: a port no server has, list indices beyond their lists
+// (no entry, and no toolkit box: the assert handler fails the test). A port field that holds no
+// port is refused as a request refuses it, and nothing is taken.
 TEST_F(WindowTest, ClientShowsStoredValuesAsTheyStandAndRefusesAPortItCannotOpen) {
-  OpenClient(ClientKind::TimeTcp, 70000, 0);
+  OpenClient(ClientKind::TimeTcp, 70000, 0, "WarnLevel=9\nMaxOffset=12\n");
   auto* port = Control<PortSpin>("IDC_PORT");
   EXPECT_EQ(port->Text(), "70000");
+  for (const char* list : {"IDC_WARNLEVEL", "IDC_MAXOFFSET"}) EXPECT_EQ(Control<wxOwnerDrawnComboBox>(list)->GetSelection(), wxNOT_FOUND);
   Toggle(true);
   EXPECT_FALSE(client_->Client().IsRunning() || Control<wxToggleButton>("IDC_ENABLED")->GetValue());
   EXPECT_EQ(Value("IDC_MESSAGES"), "Melding: 1 ERROR: 22\nGeen verbinding met server\nof de poort is niet te openen");
   port->SetText("123");
   Click(Control<wxButton>("wxID_OK"));
   EXPECT_TRUE(WaitForSaved("TIME CLIENT TCP", "Port", 123));
+  EXPECT_EQ(profile_.GetInt("TIME CLIENT TCP", "WarnLevel", 0) + profile_.GetInt("TIME CLIENT TCP", "MaxOffset", 0), -2);
 }
 
 // Answering late enough that the request is seen waiting, however loaded the machine. StartUp 1:

@@ -35,11 +35,20 @@ namespace {
 // The application's name: the title of its message boxes and the base name of its profile.
 constexpr const char* kAppName = "horavex";
 
+// A failed check inside wx goes to the log: its own box (in English, with Stop and Continue) must
+// never reach a user.
+void LogAssertion(const wxString& file, int line, const wxString& function, const wxString& condition,
+                  const wxString& message) {
+  std::fprintf(stderr, "horavex: interne controle mislukt: %s:%d %s: %s %s\n", file.utf8_str().data(), line,
+               function.utf8_str().data(), condition.utf8_str().data(), message.utf8_str().data());
+}
+
 }  // namespace
 
 class CTimeApp : public wxApp {
  public:
   bool OnInit() override {
+    wxSetAssertHandler(LogAssertion);
     SetAppName(kAppName);
     std::string commandLine;
     for (int i = 0; i < argc; ++i) commandLine += (i ? " " : "") + std::string(argv[i].utf8_str());

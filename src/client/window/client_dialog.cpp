@@ -30,6 +30,12 @@ constexpr int kTemplateHeight = 133;
 // What a request reports for a port it cannot open; a port field that holds no port says the same.
 constexpr std::string_view kPortRefusedText = "Geen verbinding met server\r\nof de poort is niet te openen";
 
+// Selects entry `index` of `list`, or none when the list has no such entry (a stored index from
+// another version or a hand edit), which reads back as -1.
+void SelectIndex(wxOwnerDrawnComboBox& list, int index) {
+  list.SetSelection(index >= 0 && static_cast<unsigned>(index) < list.GetCount() ? index : wxNOT_FOUND);
+}
+
 }  // namespace
 
 CTimeClientDlg::CTimeClientDlg(ClientKind kind, ClientServices services)
@@ -77,9 +83,9 @@ void CTimeClientDlg::OnInitDialog() {
   const ClientSettings& settings = client_.Settings();
   m_editServer->ChangeValue(wxString::FromUTF8(settings.m_strServer));
   m_spinPort->SetText(PortText(settings.m_nPort));
-  m_cbInterval->SetSelection(settings.m_nIntervalIndex);
-  m_cbWarnLevel->SetSelection(settings.m_nWarnLevel);
-  m_cbMaxOffset->SetSelection(settings.m_nMaxOffsetIndex);
+  SelectIndex(*m_cbInterval, settings.m_nIntervalIndex);
+  SelectIndex(*m_cbWarnLevel, settings.m_nWarnLevel);
+  SelectIndex(*m_cbMaxOffset, settings.m_nMaxOffsetIndex);
   const std::string_view hint = InfoOf(m_nKind).portHint;
   XRCCTRL(*this, "IDC_PORT_HINT", wxStaticText)->SetLabel(wxString::FromUTF8(hint.data(), hint.size()));
   m_btnEnabled->SetValue(settings.m_bStartUp);
