@@ -31,6 +31,9 @@ pkg_check_modules(GIO REQUIRED IMPORTED_TARGET gio-2.0)
 pkg_check_modules(CANBERRA REQUIRED IMPORTED_TARGET libcanberra)
 pkg_check_modules(ALSA REQUIRED IMPORTED_TARGET alsa)
 
+# GObject, for the port field's GTK signals (wx has no say over what GTK writes into a spin button).
+pkg_check_modules(GOBJECT REQUIRED IMPORTED_TARGET gobject-2.0)
+
 # wxWidgets 3.2 on GTK 3, for the windows only: the logic never includes it.
 find_package(wxWidgets 3.2 REQUIRED COMPONENTS xrc html core base)
 find_program(wxWidgets_wxrc_EXECUTABLE wxrc REQUIRED)

@@ -36,8 +36,6 @@ ClientSettings ClientSettings::Load(Profile& profile, ClientKind kind) {
   return c;
 }
 
-bool ClientSettings::Save(Profile& profile, ClientKind kind) const { return SaveSection(profile, InfoOf(kind).section, *this); }
-
 int IntervalMinutesFromIndex(int index) {
   return index >= 0 && index < static_cast<int>(kIntervalMinutes.size()) ? kIntervalMinutes[static_cast<std::size_t>(index)]
                                                                           : 60;

@@ -40,8 +40,6 @@ struct ClientSettings {
   bool m_bStartUp = false;
 
   static ClientSettings Load(Profile& profile, ClientKind kind);
-  // False when the profile could not be written.
-  bool Save(Profile& profile, ClientKind kind) const;
   friend bool operator==(const ClientSettings&, const ClientSettings&) = default;
 
   template <class Self, class Visit>

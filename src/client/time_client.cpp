@@ -163,6 +163,7 @@ struct TimeClient::Core : std::enable_shared_from_this<TimeClient::Core> {
   bool m_bWarningOpen = false;
   bool m_bTickHeld = false;
   bool m_bReleased = false;
+  int m_nSettingsMessages = 0;  // the window's messages that are no failed request
   // The request asked the dial-up check, and whether it asked the hang-up that goes with it.
   bool m_bChecked = false;
   bool m_bHungUp = false;
@@ -462,7 +463,7 @@ void TimeClient::Core::OnTimer() {
 }
 
 TimeClient::TimeClient(ClientKind kind, ClientServices services, ClientView& view)
-    : core_(std::make_shared<Core>(kind, std::move(services), view)) {}
+    : core_(std::make_shared<Core>(kind, services, view)), m_saver(services.profile, services.executors) {}
 
 TimeClient::~TimeClient() { core_->Release(); }
 
@@ -499,13 +500,24 @@ void TimeClient::SetEnabled(bool enabled) {
   }
 }
 
-bool TimeClient::Save() {
-  const bool written = core_->m_settings.Save(core_->m_services.profile, core_->m_nKind);
-  if (core_->m_bRunning) {
-    StopClient();
-    StartClient();
-  }
-  return written;
+void TimeClient::Save(std::function<void(int error)> done) {
+  const auto finished = [this, done = std::move(done)](int error, bool wasSlow) {
+    if (error != 0) ReportSettingsError(kSaveFailedText, error);
+    else if (wasSlow) core_->View().SetMessages(std::string(kSavedText));
+    if (core_->m_bRunning) {
+      StopClient();
+      StartClient();
+    }
+    if (done) done(error);
+  };
+  m_saver.Save(InfoOf(core_->m_nKind).section, core_->m_settings,
+               {[this] { core_->View().SetMessages(std::string(kSavingText)); }, finished});
+}
+
+void TimeClient::ReportSettingsError(std::string_view text, int errorCode) {
+  char head[64];
+  std::snprintf(head, sizeof head, "Melding: %d ERROR: %d\r\n", ++core_->m_nSettingsMessages, errorCode);
+  core_->View().SetMessages(head + std::string(text));
 }
 
 ClientSettings& TimeClient::Settings() { return core_->m_settings; }

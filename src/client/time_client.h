@@ -9,11 +9,13 @@
 #include <optional>
 #include <vector>
 #include <string>
+#include <string_view>
 
 #include "client/client_settings.h"
 #include "client/client_view.h"
 #include "client/name_lookup.h"
 #include "common/executors.h"
+#include "common/settings_saver.h"
 #include "protocol/kinds.h"
 #include "protocol/calendar.h"
 #include "platform/clock.h"
@@ -97,9 +99,14 @@ class TimeClient {
   void StartUpIfEnabled();
   // The Enabled button: start or stop the timer; nothing is saved and no request is made.
   void SetEnabled(bool enabled);
-  // Saves the settings into the profile and, when running, restarts the interval from now.
-  // False when the profile could not be written.
-  bool Save();
+  // Saves the settings on the profile's writer thread; once that is done, a running client's
+  // interval starts again from then. A failed write is message "Melding: n ERROR: e\r\nInstellingen
+  // NIET te bewaren" (ReportSettingsError); one still running after kSlowSave shows kSavingText
+  // until it ends (then kSavedText). `done` gets 0 or the errno, never after the client is gone.
+  void Save(std::function<void(int error)> done = {});
+  // A message of the window that is no failed request: "Melding: %d ERROR: %d\r\n%s", numbered
+  // by its own count (the first is 1), so that neither the failures in a row nor "Err:Stop" move.
+  void ReportSettingsError(std::string_view text, int errorCode);
 
   ClientSettings& Settings();
   const ClientSettings& Settings() const;
@@ -122,6 +129,8 @@ class TimeClient {
  private:
   struct Core;
   std::shared_ptr<Core> core_;
+  // Owned here, not by the core: a save's outcome belongs to the window that asked, and goes with it.
+  SettingsSaver m_saver;
 };
 
 }  // namespace horavex

@@ -30,8 +30,6 @@ struct CommonSettings {
     LoadSection(profile, kSection, c);
     return c;
   }
-  // False when the profile could not be written (Profile::LastError).
-  bool Save(Profile& profile) const { return SaveSection(profile, kSection, *this); }
 
   template <class Self, class Visit>
   static void ForEachKey(Self& s, Visit&& visit) {

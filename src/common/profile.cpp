@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -12,10 +13,14 @@
 #include <mutex>
 #include <vector>
 
+#include <asio/post.hpp>
+#include <asio/thread_pool.hpp>
+
 // Debian's SimpleIni.h keeps its template bodies behind this switch; this file is the one user.
 #define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
+#include "common/profile_edit.h"
 #include "common/profile_file.h"
 
 namespace horavex {
@@ -50,6 +55,21 @@ bool IsRacy(const std::optional<FileStamp>& stamp) {
   return nowNs - stamp->mtimeNs < kRacyNs;
 }
 
+// Whether `ini` reads every key of `entries` in `section` as written (blanks around a value are
+// not read); of a key given twice, the last value.
+bool ReadsBack(const Ini& ini, std::string_view section, std::span<const ProfileEntry> entries) {
+  const std::string sectionName(section);
+  for (auto e = entries.begin(); e != entries.end(); ++e) {
+    if (std::any_of(e + 1, entries.end(), [&](const ProfileEntry& later) { return NamesEqual(later.key, e->key); })) continue;
+    std::string_view value = e->value;
+    value.remove_prefix(std::min(value.find_first_not_of(" \t"), value.size()));
+    value.remove_suffix(value.size() - (value.find_last_not_of(" \t") + 1));
+    const char* read = ini.GetValue(sectionName.c_str(), e->key.c_str());
+    if (!read || value != read) return false;
+  }
+  return true;
+}
+
 bool HasLineBreakOrNul(std::string_view s) { return s.find_first_of(std::string_view("\r\n\0", 3)) != s.npos; }
 
 // Names and values that would read back as something else, or change other keys, are refused.
@@ -76,12 +96,6 @@ fs::path HomeDirectory() {
   if (getpwuid_r(getuid(), &pw, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir)
     return found->pw_dir;
   return {};
-}
-
-// ASCII only, as the profile's parser compares names.
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 std::optional<int> IntFromText(std::string_view text) {
@@ -160,40 +174,55 @@ struct Profile::Impl {
     racyBytes = racy ? std::move(bytes) : std::string();
   }
 
-  int Write(std::string_view section, std::span<const ProfileEntry> entries);
+  // Changes the keys in the file under its lock; 0 or the errno. Takes `mutex` only at the end.
+  int Write(std::string_view section, std::span<const ProfileEntry> entries, const std::atomic<bool>* cancelled);
+
+  // The writer thread of WriteSectionLater, made at its first use; `closing` once the profile is
+  // being destroyed, from when no completion is called.
+  std::mutex writerMutex;
+  std::unique_ptr<asio::thread_pool> writer;
+  std::atomic<bool> closing{false};
 };
 
-int Profile::Impl::Write(std::string_view section, std::span<const ProfileEntry> entries) {
+int Profile::Impl::Write(std::string_view section, std::span<const ProfileEntry> entries,
+                         const std::atomic<bool>* cancelled) {
   for (const ProfileEntry& e : entries)
     if (!IsWritable(section, e.key, e.value)) return EINVAL;
   const fs::path target = WriteTarget(file);
   std::error_code ec;
   if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
   if (ec) return ec.value();
+  // Readers of this object do not wait while another process holds the file's lock: the object's
+  // own mutex is taken only to keep what was written.
   FileLock lock;
   fs::path lockFile = target;
   lockFile += ".lock";
-  if (int e = lock.Acquire(lockFile, kLockBound)) return e;
+  if (int e = lock.Acquire(lockFile, kLockBound, cancelled)) return e;
 
   FileBytes read = ReadFileBytes(target, kMaxProfileBytes);
   // A file that exists but could not be read is never replaced by one that lacks its keys.
   if (read.error != 0 && read.error != ENOENT) return read.error;
-  std::unique_ptr<Ini> parsed = Parse(read.bytes);
+  std::string bytes = EditProfileBytes(read.bytes, section, entries);
+  std::unique_ptr<Ini> parsed = Parse(bytes);
   if (!parsed) return ENOMEM;
-  const std::string sectionName(section);
-  for (const ProfileEntry& e : entries)
-    if (parsed->SetValue(sectionName.c_str(), e.key.c_str(), e.value.c_str()) < 0) return ENOMEM;
-  std::string bytes;
-  if (parsed->Save(bytes) < 0) return ENOMEM;
+  // A file whose nonsense would make the reader take the new lines otherwise is left as it is.
+  if (!ReadsBack(*parsed, section, entries)) return EIO;
   FileStamp written;
   if (int e = ReplaceFile(target, bytes, written)) return e;
+  std::lock_guard guard(mutex);
   Remember(std::move(parsed), written, std::move(bytes));
   readError = 0;
   return 0;
 }
 
 Profile::Profile(fs::path file) : impl_(std::make_unique<Impl>()) { impl_->file = std::move(file); }
-Profile::~Profile() = default;
+Profile::~Profile() {
+  {
+    std::lock_guard lock(impl_->writerMutex);
+    impl_->closing = true;
+  }
+  if (impl_->writer) impl_->writer->join();
+}
 
 fs::path Profile::DefaultPath(std::string_view exeBaseName) {
   fs::path dir;
@@ -237,9 +266,21 @@ bool Profile::WriteString(std::string_view section, std::string_view key, std::s
 }
 
 bool Profile::WriteSection(std::string_view section, std::span<const ProfileEntry> entries) {
+  const int error = impl_->Write(section, entries, nullptr);
   std::lock_guard lock(impl_->mutex);
-  impl_->lastError = impl_->Write(section, entries);
-  return impl_->lastError == 0;
+  impl_->lastError = error;
+  return error == 0;
+}
+
+void Profile::WriteSectionLater(std::string section, std::vector<ProfileEntry> entries, std::function<void(int error)> done) {
+  std::lock_guard lock(impl_->writerMutex);
+  if (!impl_->writer) impl_->writer = std::make_unique<asio::thread_pool>(1);
+  asio::post(*impl_->writer, [impl = impl_.get(), section = std::move(section), entries = std::move(entries),
+                              done = std::move(done)]() mutable {
+    const int error = impl->Write(section, entries, &impl->closing);
+    std::lock_guard closingLock(impl->writerMutex);
+    if (!impl->closing) done(error);
+  });
 }
 
 int Profile::LastError() const {
@@ -249,7 +290,7 @@ int Profile::LastError() const {
 
 std::optional<std::string> SectionValues::String(std::string_view key) const {
   for (const ProfileEntry& e : entries_)
-    if (EqualsIgnoringCase(e.key, key)) return e.value;
+    if (NamesEqual(e.key, key)) return e.value;
   return std::nullopt;
 }
 

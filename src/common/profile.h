@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -58,15 +59,22 @@ class Profile {
   std::string GetString(std::string_view section, std::string_view key, std::string_view defaultValue);
 
   // Reads the file again, changes one key and replaces the file atomically, under a lock that
-  // other writers of the file (this program's second copy included) share. False when the file
-  // could not be written, the old file then intact; EINVAL for a name or value that would not
-  // read back as written (a line break, a NUL, "=" in a key, "]" in a section).
+  // other writers of the file (this program's second copy included) share, waiting up to 10 s
+  // for it. Only the value on the key's line changes (a missing key or section is added); every
+  // other byte of the file stays. False when the file could not be written, the old file then
+  // intact; EINVAL for a name or value that would not read back as written (a line break, a NUL,
+  // "=" in a key, "]" in a section), EIO for a file whose nonsense would hide the new line.
   bool WriteInt(std::string_view section, std::string_view key, int value);
   bool WriteString(std::string_view section, std::string_view key, std::string_view value);
   // The keys given, in their order, in one replacement of the file.
   bool WriteSection(std::string_view section, std::span<const ProfileEntry> entries);
   // The errno of the last write; 0 when it succeeded.
   int LastError() const;
+  // WriteSection on the profile's one writer thread, in the order asked, so that the caller never
+  // waits for the lock; then `done` with 0 or the errno, on that thread. Once the profile is being
+  // destroyed no `done` is called, and writes still asked are made only when the lock is free at
+  // once. Destroy the profile before what `done` reaches, or let its writes finish first.
+  void WriteSectionLater(std::string section, std::vector<ProfileEntry> entries, std::function<void(int error)> done);
 
  private:
   struct Impl;

@@ -132,7 +132,8 @@ FileLock::~FileLock() {
   if (fd_ >= 0) close(fd_);  // releases the flock
 }
 
-int FileLock::Acquire(const std::filesystem::path& lockFile, std::chrono::milliseconds bound) {
+int FileLock::Acquire(const std::filesystem::path& lockFile, std::chrono::milliseconds bound,
+                      const std::atomic<bool>* cancelled) {
   // Read-only is enough for flock, and lets another user's program share a lock file root made.
   fd_ = open(lockFile.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (fd_ < 0) return errno;
@@ -141,6 +142,7 @@ int FileLock::Acquire(const std::filesystem::path& lockFile, std::chrono::millis
   for (;;) {
     if (flock(fd_, LOCK_EX | LOCK_NB) == 0) return 0;
     if (errno != EWOULDBLOCK && errno != EINTR) return errno;
+    if (cancelled && *cancelled) return ECANCELED;
     if (std::chrono::steady_clock::now() >= deadline) return EWOULDBLOCK;
     std::this_thread::sleep_for(step);
     step = std::min(step * 2, std::chrono::milliseconds{5});

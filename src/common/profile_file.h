@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -47,8 +48,9 @@ class FileLock {
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;
   // Takes the lock, waiting at most `bound` for another holder; 0 or the errno (EWOULDBLOCK
-  // when the bound passed).
-  int Acquire(const std::filesystem::path& lockFile, std::chrono::milliseconds bound);
+  // when the bound passed, ECANCELED when `cancelled` was set while it was held elsewhere).
+  int Acquire(const std::filesystem::path& lockFile, std::chrono::milliseconds bound,
+              const std::atomic<bool>* cancelled = nullptr);
 
  private:
   int fd_ = -1;

@@ -74,13 +74,12 @@ void LoadSection(Profile& profile, std::string_view section, Settings& settings)
   Settings::ForEachKey(settings, section_detail::Reader(values));
 }
 
-// Writes every key, in order, in one replacement of the file; false when it could not be
-// written (Profile::LastError).
+// Every key of `settings` with its stored text, in the order the keys are written.
 template <class Settings>
-bool SaveSection(Profile& profile, std::string_view section, const Settings& settings) {
+std::vector<ProfileEntry> SectionEntries(const Settings& settings) {
   section_detail::Writer writer;
   Settings::ForEachKey(settings, writer);
-  return profile.WriteSection(section, writer.entries);
+  return std::move(writer.entries);
 }
 
 }  // namespace horavex

@@ -28,4 +28,17 @@ std::string FormatShortDate(std::int64_t unixSeconds) {
   return buf;
 }
 
+std::string PortText(unsigned port) { return std::to_string(static_cast<int>(port)); }
+
+std::optional<unsigned> PortFromText(std::string_view text) {
+  if (text.empty() || text.find_first_not_of("0123456789") != text.npos) return std::nullopt;
+  unsigned port = 0;
+  for (const char c : text) {
+    port = port * 10 + static_cast<unsigned>(c - '0');
+    if (port > 65535) return std::nullopt;
+  }
+  if (port == 0) return std::nullopt;
+  return port;
+}
+
 }  // namespace horavex

@@ -22,6 +22,4 @@ ServerSettings ServerSettings::Load(Profile& profile, ServerKind kind) {
   return s;
 }
 
-bool ServerSettings::Save(Profile& profile, ServerKind kind) const { return SaveSection(profile, InfoOf(kind).section, *this); }
-
 }  // namespace horavex

@@ -22,8 +22,6 @@ struct ServerSettings {
   bool m_bStartUp = false;
 
   static ServerSettings Load(Profile& profile, ServerKind kind);
-  // False when the profile could not be written (Profile::LastError).
-  bool Save(Profile& profile, ServerKind kind) const;
 
   template <class Self, class Visit>
   static void ForEachKey(Self& s, Visit&& visit) {

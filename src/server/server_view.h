@@ -11,7 +11,8 @@ class ServerView {
   virtual ~ServerView() = default;
   // The request log, newest first, for the messages field; it replaces what the field showed.
   virtual void ShowRequestLog(const std::string& text) = 0;
-  // A numbered error message for the messages field; it replaces what the field showed.
+  // A numbered error message, or a note on a save, for the messages field; it replaces what the
+  // field showed.
   virtual void ShowError(const std::string& text) = 0;
   // The request field: the request count of a running server, or "disabled".
   virtual void SetRequestText(const std::string& text) = 0;

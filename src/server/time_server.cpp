@@ -64,13 +64,18 @@ void TimeServer::StopServer() {
   ShowRequestText();
 }
 
-void TimeServer::Save() {
-  const bool written = ServerSettings{m_nPort, m_bStartUp}.Save(profile_, m_nKind);
-  // Unlike the profile functions it stands for, a failed write is not passed over: the user
-  // would find the old settings at the next start without knowing why.
-  if (!written) ReportError(kSaveFailedText, profile_.LastError());
-  StopServer();
-  if (m_bStartUp) StartServer();
+void TimeServer::Save(std::function<void(int error)> done) {
+  const auto finished = [this, done = std::move(done)](int error, bool wasSlow) {
+    // Unlike the profile functions it stands for, a failed write is not passed over: the user
+    // would find the old settings at the next start without knowing why.
+    if (error != 0) ReportError(kSaveFailedText, error);
+    else if (wasSlow) view_.ShowError(std::string(kSavedText));
+    StopServer();
+    if (m_bStartUp) StartServer();
+    if (done) done(error);
+  };
+  saver_.Save(InfoOf(m_nKind).section, ServerSettings{m_nPort, m_bStartUp},
+              {[this] { view_.ShowError(std::string(kSavingText)); }, finished});
 }
 
 void TimeServer::SetEnabled(bool enabled) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,6 +16,7 @@
 #include <asio/ip/address_v4.hpp>
 
 #include "common/executors.h"
+#include "common/settings_saver.h"
 #include "protocol/kinds.h"
 #include "server/server_settings.h"
 #include "server/server_socket.h"
@@ -37,7 +39,6 @@ struct ServerServices {
 inline constexpr std::string_view kCreateFailedText = "Creatie socket NIET mogelijk";
 inline constexpr std::string_view kListenFailedText = "Socket niet te maken, of niet te openen";
 inline constexpr std::string_view kAcceptFailedText = "Verbinding aannemen NIET mogelijk";
-inline constexpr std::string_view kSaveFailedText = "Instellingen NIET te bewaren";
 // The status text of a server that is not running.
 inline constexpr std::string_view kDisabledText = "disabled";
 // The status text of a server that should run but could not start (its port taken or refused);
@@ -63,8 +64,11 @@ class TimeServer {
   void StartServer();
   // Closes the socket, which frees the port at once; count and log are gone. Nothing unless running.
   void StopServer();
-  // The save button: writes "Port" and "StartUp", stops, and starts again when enabled.
-  void Save();
+  // The save button: writes "Port" and "StartUp" on the profile's writer thread; once that is
+  // done, stops, and starts again when enabled. A failed write is message "Instellingen NIET te
+  // bewaren" with its errno; one still running after kSlowSave shows kSavingText until it ends
+  // (then kSavedText). `done` gets 0 or the errno, never after the server is gone.
+  void Save(std::function<void(int error)> done = {});
   // The Enabled button: starts or stops on the current port; nothing is written.
   void SetEnabled(bool enabled);
   // The port edit: the port the next start binds; a running server keeps its port until restarted.
@@ -111,6 +115,7 @@ class TimeServer {
   std::uint64_t generation_ = 0;     // tells a running socket's reports from older ones
   std::optional<std::string> requestText_;
   std::shared_ptr<TimeServer*> alive_;  // reports posted to the logic side find the server through it
+  SettingsSaver saver_{profile_, executors_};
 };
 
 }  // namespace horavex

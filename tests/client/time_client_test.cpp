@@ -292,7 +292,8 @@ TEST_F(ClientTest, ConnectionModesDecideWhetherARequestIsMade) {
   EXPECT_EQ(port_->Calls(), (Lines{"dial provider", "hangup 1"}));
 }
 
-TEST_F(ClientTest, TheIntervalFromTheProfileAndASaveWhileRunning) {
+// A failed save is a message of the window, numbered on its own: no failed request is counted.
+TEST_F(ClientTest, TheIntervalFromTheProfileASaveWhileRunningAndAFailedSave) {
   View view;
   ASSERT_TRUE(profile_.WriteInt("SNTP CLIENT UDP", "Interval", 1440));
   auto client = MakeClient(kSntpUdp, 1, view);
@@ -302,8 +303,16 @@ TEST_F(ClientTest, TheIntervalFromTheProfileAndASaveWhileRunning) {
   client->StopClient();
   client->SetEnabled(true);  // saving while running restarts the interval with the new period
   client->Settings().m_nIntervalIndex = 0;
-  ASSERT_TRUE(client->Save());
+  int saved = -1;
+  client->Save([&](int error) { saved = error; });
+  ASSERT_TRUE(RunUntil([&] { return saved == 0; }));
   EXPECT_EQ(client->TimerPeriod(), 1min);
+  std::filesystem::remove(profile_.Path());
+  std::filesystem::create_directory(profile_.Path());
+  client->Save([&](int error) { saved = error; });
+  ASSERT_TRUE(RunUntil([&] { return saved == EISDIR; }));
+  EXPECT_EQ(view.messages, "Melding: 1 ERROR: 21\r\nInstellingen NIET te bewaren");
+  EXPECT_EQ(client->Failures(), 0);
 }
 
 // A clock whose set waits until the test answers it, as one waiting for a person's consent does.

@@ -8,11 +8,15 @@
 
 #include "common/profile.h"
 #include "common/window/common_settings_dialog.h"
+#include "gui/event_pump.h"
+#include "gui/gui_runtime.h"
 #include "support/fake_sound_player.h"
 #include "support/temp_dir.h"
 
 namespace horavex {
 namespace {
+
+using namespace std::chrono_literals;
 
 class SettingsWindowTest : public ::testing::Test {
  protected:
@@ -20,7 +24,7 @@ class SettingsWindowTest : public ::testing::Test {
   void Open(const std::string& common, bool writable = true) {
     std::ofstream(dir_.File("file")), std::ofstream(dir_.File("horavex.ini")) << "[COMMON]\n" << common;
     profile_ = std::make_unique<Profile>(dir_.File(writable ? "horavex.ini" : "file/horavex.ini"));
-    OpenCommonSettings(owner_, *profile_, sounds_);
+    OpenCommonSettings(owner_, *profile_, sounds_, runtime_.GetExecutors());
     for (wxWindow* child : owner_->GetChildren()) window_ = child->IsShown() ? child : window_;
   }
   void TearDown() override { delete owner_; }
@@ -33,6 +37,7 @@ class SettingsWindowTest : public ::testing::Test {
   std::string Saved() { return testing::ReadFile(profile_->Path()); }
 
   testing::TempDir dir_;
+  GuiRuntime runtime_;
   std::unique_ptr<Profile> profile_;
   testing::FakeSoundPlayer sounds_;
   wxFrame* owner_ = new wxFrame(nullptr, wxID_ANY, "owner");
@@ -47,8 +52,8 @@ TEST_F(SettingsWindowTest, StoredModeChecksItsButtonEnablesTheConnectionAndOkSto
       EXPECT_EQ(Control<wxRadioButton>(wxString::Format("IDC_MODE%d", i))->GetValue(), i == mode) << stored;
     EXPECT_EQ(Control("IDC_CONNECTION")->IsEnabled() + Control("IDC_CONNECTION_LABEL")->IsEnabled(), mode ? 2 : 0);
     Send("wxID_OK");
+    EXPECT_TRUE(RunEventsUntil([&] { return owner_->IsEnabled(); }, 5s)) << "closes once saved";
     EXPECT_EQ(profile_->GetInt("COMMON", "CheckConnect", 99), mode) << stored;
-    EXPECT_TRUE(owner_->IsEnabled() && !window_->IsShown());
   }
 }
 
@@ -64,12 +69,14 @@ TEST_F(SettingsWindowTest, PlayCancelOkAndAFailedSaveThatKeepsTheWindowUnderAWar
   Control<wxTextCtrl>("IDC_SOUND30")->ChangeValue("/c.wav");
   Control<wxRadioButton>("IDC_MODE2")->SetValue(true);
   Send("IDC_MODE2", wxEVT_RADIOBUTTON), Send("wxID_OK");
+  ASSERT_TRUE(RunEventsUntil([&] { return owner_->IsEnabled(); }, 5s));
   EXPECT_EQ(Saved(),
             "[COMMON]\nCheckConnect=2\nConnection=kpn\nPlaySound_00=\nPlaySound_15=\nPlaySound_30=/c.wav\nPlaySound_45=\n");
 
   Open("", false);
   Send("wxID_OK");
-  EXPECT_TRUE(window_->IsShown() && !window_->IsEnabled() && !owner_->IsEnabled());
+  EXPECT_TRUE(RunEventsUntil([&] { return !window_->IsEnabled(); }, 5s)) << "a warning over the window";
+  EXPECT_TRUE(window_->IsShown() && !owner_->IsEnabled());
 }
 
 }  // namespace

@@ -1,13 +1,15 @@
 // The real client and server windows under Xvfb, their logic on the window thread with a simulated
 // clock and a fake dial-up port, their sockets on the network thread, on loopback only.
+#include <climits>
 #include <fstream>
 
+#include <glib-object.h>
 #include <gtest/gtest.h>
 #include <wx/app.h>
 #include <wx/button.h>
 #include <wx/init.h>
 #include <wx/log.h>
-#include <wx/spinctrl.h>
+#include <wx/odcombo.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/tglbtn.h>
@@ -16,9 +18,11 @@
 #include "client/window/client_info_dialog.h"
 #include "common/dialup.h"
 #include "common/profile.h"
+#include "common/profile_file.h"
 #include "gui/event_pump.h"
 #include "gui/gui_runtime.h"
 #include "gui/help.h"
+#include "gui/port_spin.h"
 #include "platform/simulated_clock.h"
 #include "server/window/server_dialog.h"
 #include "support/fake_dialup_port.h"
@@ -34,9 +38,9 @@ constexpr UnixMillis kStart = 1'767'225'600'000;  // 2026-01-01 00:00:00 UTC
 
 class WindowTest : public ::testing::Test {
  protected:
-  void OpenClient(ClientKind kind, std::uint16_t port, int startUp) {
+  void OpenClient(ClientKind kind, unsigned port, int startUp, const char* more = "WarnLevel=4\n") {
     std::ofstream(dir_.File("horavex.ini")) << "[" << InfoOf(kind).section << "]\nServer=127.0.0.1\nPort=" << port
-                                            << "\nWarnLevel=4\nStartUp=" << startUp << "\n";
+                                            << "\nStartUp=" << startUp << "\n" << more;
     window_ = client_ = new CTimeClientDlg(kind, {executors_, profile_, clock_, dialup_});
     ASSERT_TRUE(client_->Create(nullptr));
   }
@@ -56,6 +60,11 @@ class WindowTest : public ::testing::Test {
     Click(Control<wxToggleButton>("IDC_ENABLED"), wxEVT_TOGGLEBUTTON);
   }
   bool WaitForStatus(const char* status) { return RunEventsUntil([&] { return Value("IDC_STATUS") == status; }, 5s); }
+  bool WaitForMessage(const char* text) { return RunEventsUntil([&] { return Value("IDC_MESSAGES") == text; }, 5s); }
+  // Runs the logic until the profile holds `value` for `key`, as a save that finished leaves it.
+  bool WaitForSaved(const char* section, const char* key, int value) {
+    return RunEventsUntil([&] { return Profile(profile_.Path()).GetInt(section, key, INT_MIN) == value; }, 5s);
+  }
   // The text of the information window the Info button opens, modal to its client window; closes it.
   std::string InfoShown() {
     Click(Control<wxButton>("IDC_INFO"));
@@ -80,16 +89,47 @@ class WindowTest : public ::testing::Test {
   CTimeClientDlg* client_ = nullptr;
 };
 
-TEST_F(WindowTest, ClientSaveFollowsChangesAndEnabledRunsWithoutSave) {
+// Bewaar never waits: with the profile's lock held elsewhere the window goes on and says so; a
+// save that fails says why and leaves Bewaar available, without counting as a failed request.
+TEST_F(WindowTest, ClientSaveWaitsElsewhereAndSaysWhatBecameOfIt) {
   OpenClient(ClientKind::TimeTcp, 1, 0);
   auto* save = Control<wxButton>("wxID_OK");
   EXPECT_FALSE(save->IsEnabled());  // filling the controls is no change
   Toggle(true);
   EXPECT_TRUE(save->IsEnabled() && client_->Client().IsRunning());
-  EXPECT_EQ(profile_.GetInt("TIME CLIENT TCP", "StartUp", -1), 0);
+  auto other = std::make_unique<FileLock>();
+  ASSERT_EQ(other->Acquire(profile_.Path().string() + ".lock", 0ms), 0);
   Click(save);
-  EXPECT_FALSE(save->IsEnabled());
+  EXPECT_TRUE(WaitForMessage("Bezig met bewaren..."));
+  EXPECT_EQ(profile_.GetInt("TIME CLIENT TCP", "StartUp", -1), 0);
+  other.reset();
+  EXPECT_TRUE(WaitForMessage("Instellingen bewaard"));
   EXPECT_EQ(profile_.GetInt("TIME CLIENT TCP", "StartUp", -1), 1);
+  EXPECT_FALSE(save->IsEnabled());
+
+  std::filesystem::remove(profile_.Path());
+  std::filesystem::create_directory(profile_.Path());
+  Click(save);
+  EXPECT_TRUE(WaitForMessage("Melding: 1 ERROR: 21\nInstellingen NIET te bewaren"));
+  EXPECT_TRUE(save->IsEnabled());
+  EXPECT_EQ(client_->GetStatusText(), "0");
+}
+
+// What is stored is shown as it stands: a port no server has, list indices beyond their lists
+// (no entry, and no toolkit box: the assert handler fails the test). A port field that holds no
+// port is refused as a request refuses it, and nothing is taken.
+TEST_F(WindowTest, ClientShowsStoredValuesAsTheyStandAndRefusesAPortItCannotOpen) {
+  OpenClient(ClientKind::TimeTcp, 70000, 0, "WarnLevel=9\nMaxOffset=12\n");
+  auto* port = Control<PortSpin>("IDC_PORT");
+  EXPECT_EQ(port->Text(), "70000");
+  for (const char* list : {"IDC_WARNLEVEL", "IDC_MAXOFFSET"}) EXPECT_EQ(Control<wxOwnerDrawnComboBox>(list)->GetSelection(), wxNOT_FOUND);
+  Toggle(true);
+  EXPECT_FALSE(client_->Client().IsRunning() || Control<wxToggleButton>("IDC_ENABLED")->GetValue());
+  EXPECT_EQ(Value("IDC_MESSAGES"), "Melding: 1 ERROR: 22\nGeen verbinding met server\nof de poort is niet te openen");
+  port->SetText("123");
+  Click(Control<wxButton>("wxID_OK"));
+  EXPECT_TRUE(WaitForSaved("TIME CLIENT TCP", "Port", 123));
+  EXPECT_EQ(profile_.GetInt("TIME CLIENT TCP", "WarnLevel", 0) + profile_.GetInt("TIME CLIENT TCP", "MaxOffset", 0), -2);
 }
 
 // Answering late enough that the request is seen waiting, however loaded the machine. StartUp 1:
@@ -155,14 +195,61 @@ TEST_F(WindowTest, ServerWindowAnswersAndEnabledRunsUnsavedUntilSave) {
   EXPECT_EQ(profile_.GetInt("TIME SERVER TCP", "StartUp", -1), 1);
   Click(save);
   EXPECT_FALSE(save->IsEnabled());
-  EXPECT_EQ(profile_.GetInt("TIME SERVER TCP", "StartUp", -1), 0);
-  Click(Control<wxSpinCtrl>("IDC_PORT"), wxEVT_SPINCTRL);
+  EXPECT_TRUE(WaitForSaved("TIME SERVER TCP", "StartUp", 0));
+  Click(Control<PortSpin>("IDC_PORT"), wxEVT_TEXT);
   EXPECT_TRUE(save->IsEnabled());
 }
 
+// The server's port field shows what is stored and what is typed as it stands, also after GTK
+// reads it (Enter, the focus leaving: "activate"); Bewaar and Enabled refuse a text that is no
+// port and keep the old setting. The arrows (change-value 6 up, 7 down) step within 1 to 65535.
+struct PortRow {
+  const char* name;
+  const char* stored;
+  const char* typed;  // null: the stored text
+  const char* signal;
+  int scroll;
+  const char* shown;
+  int saved;  // "Port" after Bewaar: the stored port when refused
+};
+
+void PrintTo(const PortRow& row, std::ostream* out) { *out << row.name; }
+
+class ServerPortField : public WindowTest, public ::testing::WithParamInterface<PortRow> {};
+
+TEST_P(ServerPortField, ShowsWhatItUsesAndSavesWhatItShows) {
+  const PortRow& row = GetParam();
+  std::ofstream(dir_.File("horavex.ini")) << "[TIME SERVER TCP]\nPort=" << row.stored << "\n";
+  auto* window = new CTimeServerDlg(ServerKind::TimeTcp, {executors_, profile_, clock_}, asio::ip::address_v4::loopback());
+  window_ = window;
+  ASSERT_TRUE(window->Create(nullptr));
+  auto* port = Control<PortSpin>("IDC_PORT");
+  if (row.typed) port->SetText(row.typed);
+  if (row.signal) g_signal_emit_by_name(G_OBJECT(port->GetHandle()), row.signal, row.scroll);
+  EXPECT_EQ(port->Text(), row.shown);
+  Click(Control<wxButton>("wxID_OK"));
+  if (std::to_string(row.saved) != row.stored) {
+    EXPECT_TRUE(WaitForSaved("TIME SERVER TCP", "Port", row.saved));
+    return;
+  }
+  Toggle(true);
+  EXPECT_FALSE(window->Server().Running() || Control<wxToggleButton>("IDC_ENABLED")->GetValue());
+  EXPECT_EQ(Value("IDC_MESSAGES"), "Melding: 2 ERROR: 22\nCreatie socket NIET mogelijk");
+  RunEventsUntil([] { return false; }, 100ms);
+  EXPECT_EQ(profile_.GetInt("TIME SERVER TCP", "Port", 0), row.saved);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ServerPortField, ::testing::Values(
+    PortRow{"StoredAboveTheRange", "70000", nullptr, "activate", 0, "70000", 70000},
+    PortRow{"StoredNegative", "-1", nullptr, nullptr, 0, "-1", -1},
+    PortRow{"TypedAboveTheRange", "37", "99999", "activate", 0, "99999", 37},
+    PortRow{"TypedEmpty", "37", "", "activate", 0, "", 37},
+    PortRow{"ArrowUp", "37", nullptr, "change-value", 6, "38", 38},
+    PortRow{"ArrowDownFromAboveTheRange", "70000", nullptr, "change-value", 7, "65534", 65534}),
+    [](const ::testing::TestParamInfo<PortRow>& row) { return std::string(row.param.name); });
+
 }  // namespace
 }  // namespace horavex::testing
-
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();  // the build lists them without a screen

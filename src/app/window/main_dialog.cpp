@@ -42,7 +42,7 @@ void OpenWithUserPrograms(const std::string& url) {
 }  // namespace
 
 CMainDlg::CMainDlg(const ServerServices& servers, const ClientServices& clients, SoundPlayer& sounds)
-    : m_profile(servers.profile), m_sounds(sounds), m_chimes(servers.profile, sounds),
+    : m_profile(servers.profile), m_executors(servers.executors), m_sounds(sounds), m_chimes(servers.profile, sounds),
       m_openLink(OpenWithUserPrograms) {
   // The objects in the order they read their settings: the servers, then the clients.
   for (ServerKind kind : {ServerKind::TimeUdp, ServerKind::TimeTcp, ServerKind::DaytimeUdp, ServerKind::DaytimeTcp})
@@ -145,7 +145,7 @@ void CMainDlg::BindControls() {
   }
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { Hide(); }, wxID_OK);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { Stop(); }, wxID_CANCEL);
-  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OpenCommonSettings(this, m_profile, m_sounds); }, XRCID("IDC_SETTINGS"));
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OpenCommonSettings(this, m_profile, m_sounds, m_executors); }, XRCID("IDC_SETTINGS"));
 }
 
 wxWindow* CMainDlg::FieldOf(const DashboardField& field) const {

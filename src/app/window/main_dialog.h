@@ -67,6 +67,7 @@ class CMainDlg : public wxDialog {
   wxWindow* FieldOf(const DashboardField& field) const;
 
   Profile& m_profile;
+  Executors m_executors;  // for the settings window's save
   SoundPlayer& m_sounds;
   std::array<CTimeServerDlg*, kServerKindCount> m_servers{};
   std::array<CTimeClientDlg*, kClientKindCount> m_clients{};

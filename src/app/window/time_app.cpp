@@ -56,11 +56,20 @@ std::string Usage() {
          "  start mislukt (geen beeldscherm, de draaiende Horavex niet te bereiken).\n";
 }
 
+// A failed check inside wx goes to the log: its own box (in English, with Stop and Continue) must
+// never reach a user.
+void LogAssertion(const wxString& file, int line, const wxString& function, const wxString& condition,
+                  const wxString& message) {
+  std::fprintf(stderr, "horavex: interne controle mislukt: %s:%d %s: %s %s\n", file.utf8_str().data(), line,
+               function.utf8_str().data(), condition.utf8_str().data(), message.utf8_str().data());
+}
+
 }  // namespace
 
 class CTimeApp : public wxApp {
  public:
   bool OnInit() override {
+    wxSetAssertHandler(LogAssertion);
     SetAppName(kAppName);
     std::string commandLine;
     for (int i = 0; i < argc; ++i) commandLine += (i ? " " : "") + std::string(argv[i].utf8_str());
@@ -115,6 +124,8 @@ class CTimeApp : public wxApp {
     RunEventsUntil([] { return TimeClient::RunningRequests() == 0; }, kRequestsEndBound);
     InstallHelpLauncher(nullptr);
     m_dialup.reset();
+    // The profile's writer thread ends here: a save still on it then posts nothing to a wx on its way out.
+    m_profile.reset();
     // Closed on the network thread, which therefore still runs.
     m_instance.reset();
     if (m_runtime) m_runtime->Stop();

@@ -1,10 +1,9 @@
 #include "client/window/client_dialog.h"
 
-#include <algorithm>
+#include <cerrno>
 
 #include <wx/button.h>
 #include <wx/odcombo.h>
-#include <wx/spinctrl.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/tglbtn.h>
@@ -19,6 +18,7 @@
 #include "gui/theme.h"
 #include "gui/window_alpha.h"
 #include "gui/window_modal.h"
+#include "protocol/window_texts.h"
 
 namespace horavex {
 namespace {
@@ -26,6 +26,15 @@ namespace {
 // The template's size in dialog units.
 constexpr int kTemplateWidth = 357;
 constexpr int kTemplateHeight = 133;
+
+// What a request reports for a port it cannot open; a port field that holds no port says the same.
+constexpr std::string_view kPortRefusedText = "Geen verbinding met server\r\nof de poort is niet te openen";
+
+// Selects entry `index` of `list`, or none when the list has no such entry (a stored index from
+// another version or a hand edit), which reads back as -1.
+void SelectIndex(wxOwnerDrawnComboBox& list, int index) {
+  list.SetSelection(index >= 0 && static_cast<unsigned>(index) < list.GetCount() ? index : wxNOT_FOUND);
+}
 
 }  // namespace
 
@@ -58,8 +67,7 @@ bool CTimeClientDlg::Create(wxWindow* parent) {
 void CTimeClientDlg::BindControls() {
   auto changed = [this](wxCommandEvent&) { OnSettingChanged(); };
   m_editServer->Bind(wxEVT_TEXT, changed);
-  m_spinPort->Bind(wxEVT_TEXT, changed);
-  m_spinPort->Bind(wxEVT_SPINCTRL, [this](wxSpinEvent&) { OnSettingChanged(); });
+  m_spinPort->Bind(wxEVT_TEXT, changed);  // the arrows change the text too
   for (wxOwnerDrawnComboBox* list : {m_cbInterval, m_cbWarnLevel, m_cbMaxOffset}) list->Bind(wxEVT_COMBOBOX, changed);
   m_btnEnabled->Bind(wxEVT_TOGGLEBUTTON, [this](wxCommandEvent&) { OnEnabledClicked(); });
   m_btnSynchro->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { client_.DoSynchro(); });
@@ -74,10 +82,10 @@ void CTimeClientDlg::OnInitDialog() {
   // Filling the controls reports changes; m_bInitialized keeps them from enabling Save.
   const ClientSettings& settings = client_.Settings();
   m_editServer->ChangeValue(wxString::FromUTF8(settings.m_strServer));
-  m_spinPort->SetValue(static_cast<int>(std::min(settings.m_nPort, 65535u)));
-  m_cbInterval->SetSelection(settings.m_nIntervalIndex);
-  m_cbWarnLevel->SetSelection(settings.m_nWarnLevel);
-  m_cbMaxOffset->SetSelection(settings.m_nMaxOffsetIndex);
+  m_spinPort->SetText(PortText(settings.m_nPort));
+  SelectIndex(*m_cbInterval, settings.m_nIntervalIndex);
+  SelectIndex(*m_cbWarnLevel, settings.m_nWarnLevel);
+  SelectIndex(*m_cbMaxOffset, settings.m_nMaxOffsetIndex);
   const std::string_view hint = InfoOf(m_nKind).portHint;
   XRCCTRL(*this, "IDC_PORT_HINT", wxStaticText)->SetLabel(wxString::FromUTF8(hint.data(), hint.size()));
   m_btnEnabled->SetValue(settings.m_bStartUp);
@@ -86,24 +94,36 @@ void CTimeClientDlg::OnInitDialog() {
   client_.StartUpIfEnabled();
 }
 
-void CTimeClientDlg::UpdateData() {
+bool CTimeClientDlg::UpdateData() {
+  const std::optional<unsigned> port = PortFromText(m_spinPort->Text());
+  if (!port) {
+    client_.ReportSettingsError(kPortRefusedText, EINVAL);
+    return false;
+  }
   ClientSettings& settings = client_.Settings();
   settings.m_strServer = m_editServer->GetValue().utf8_string();
-  settings.m_nPort = static_cast<unsigned>(m_spinPort->GetValue());
+  settings.m_nPort = *port;
   settings.m_nIntervalIndex = m_cbInterval->GetSelection();
   settings.m_nWarnLevel = m_cbWarnLevel->GetSelection();
   settings.m_nMaxOffsetIndex = m_cbMaxOffset->GetSelection();
   settings.m_bStartUp = m_btnEnabled->GetValue();
+  return true;
 }
 
 void CTimeClientDlg::OnOK() {
-  UpdateData();
+  if (!UpdateData()) return;
   m_btnSave->Disable();
-  client_.Save();
+  // Nothing was saved after a failure: the button stays available for another try.
+  client_.Save([this](int error) {
+    if (error != 0) m_btnSave->Enable();
+  });
 }
 
 void CTimeClientDlg::OnEnabledClicked() {
-  UpdateData();
+  if (!UpdateData()) {
+    m_btnEnabled->SetValue(!m_btnEnabled->GetValue());  // refused: the client stays as it is
+    return;
+  }
   client_.SetEnabled(client_.Settings().m_bStartUp);
   OnSettingChanged();
 }

@@ -13,12 +13,13 @@
 
 class wxButton;
 class wxOwnerDrawnComboBox;
-class wxSpinCtrl;
 class wxStaticText;
 class wxTextCtrl;
 class wxToggleButton;
 
 namespace horavex {
+
+class PortSpin;
 
 class CTimeClientDlg : public wxDialog, public ClientView {
  public:
@@ -51,14 +52,15 @@ class CTimeClientDlg : public wxDialog, public ClientView {
   void OnSettingChanged();
   void OnInfo();
   void OnHelpButton();
-  // Moves the controls into the client's settings.
-  void UpdateData();
+  // Moves the controls into the client's settings; false, with the client's message for a port
+  // it cannot open and 22, when the port field holds no port (1 to 65535): nothing is taken then.
+  bool UpdateData();
 
   ClientKind m_nKind;
   Profile& profile_;
   TimeClient client_;
   wxTextCtrl* m_editServer = nullptr;
-  wxSpinCtrl* m_spinPort = nullptr;
+  PortSpin* m_spinPort = nullptr;
   wxOwnerDrawnComboBox* m_cbInterval = nullptr;
   wxOwnerDrawnComboBox* m_cbWarnLevel = nullptr;
   wxOwnerDrawnComboBox* m_cbMaxOffset = nullptr;

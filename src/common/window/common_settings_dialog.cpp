@@ -56,8 +56,8 @@ wxGenericStaticBitmap* PlacePlayPicture(wxWindow& window, const char* name) {
 
 }  // namespace
 
-CCommonSettingsDlg::CCommonSettingsDlg(Profile& profile, SoundPlayer& sounds)
-    : profile_(profile), sounds_(sounds), settings_(CommonSettings::Load(profile)) {}
+CCommonSettingsDlg::CCommonSettingsDlg(Profile& profile, SoundPlayer& sounds, Executors executors)
+    : profile_(profile), sounds_(sounds), settings_(CommonSettings::Load(profile)), saver_(profile, std::move(executors)) {}
 
 bool CCommonSettingsDlg::Create(wxWindow* parent) {
   if (!LoadTemplate(*this, parent, "IDD_COMMON_SETTINGS", wxSize(kTemplateWidth, kTemplateHeight))) return false;
@@ -70,6 +70,8 @@ bool CCommonSettingsDlg::Create(wxWindow* parent) {
   }
   m_txtConnection = XRCCTRL(*this, "IDC_CONNECTION_LABEL", wxStaticText);
   m_editConnection = XRCCTRL(*this, "IDC_CONNECTION", wxTextCtrl);
+  m_txtHint = XRCCTRL(*this, "IDC_HINT", wxStaticText);
+  m_hint = m_txtHint->GetLabel();
   for (std::size_t i = 0; i < m_editSound.size(); ++i) {
     wxTextCtrl* edit = m_editSound[i] = XRCCTRL(*this, kSoundEdits[i], wxTextCtrl);
     wxGenericStaticBitmap* picture = PlacePlayPicture(*this, kPlayPictures[i]);
@@ -139,16 +141,35 @@ void CCommonSettingsDlg::OnBrowse(wxTextCtrl* edit) {
 }
 
 bool CCommonSettingsDlg::OnOK() {
+  if (saved_) return true;
+  if (saver_.Busy()) return false;
   UpdateData(true);
-  if (settings_.Save(profile_)) return true;
-  ShowWarningBox(this, "Instellen", "Kon de instellingen niet opslaan in " + profile_.Path().string(), {});
+  FindWindow(wxID_OK)->Disable();
+  // A slow save says so in the hint line above the buttons.
+  saver_.Save(CommonSettings::kSection, settings_,
+              {[this] { m_txtHint->SetLabel(wxString::FromUTF8(kSavingText.data(), kSavingText.size())); },
+               [this](int error, bool) { OnSaved(error); }});
   return false;
+}
+
+void CCommonSettingsDlg::OnSaved(int error) {
+  m_txtHint->SetLabel(m_hint);
+  FindWindow(wxID_OK)->Enable();
+  if (error == 0) {
+    saved_ = true;
+    wxCommandEvent ok(wxEVT_BUTTON, wxID_OK);
+    ProcessWindowEvent(ok);  // now the window closes
+    return;
+  }
+  ShowWarningBox(this, "Instellen",
+                 "Kon de instellingen niet opslaan in " + profile_.Path().string() + "\n[ERROR: " + std::to_string(error) + "]",
+                 {});
 }
 
 void CCommonSettingsDlg::OnHelpButton() { ShowHelpTopic(this, kCommonSettingsHelpTopic, 0, 0); }
 
-void OpenCommonSettings(wxWindow* owner, Profile& profile, SoundPlayer& sounds) {
-  auto* window = new CCommonSettingsDlg(profile, sounds);
+void OpenCommonSettings(wxWindow* owner, Profile& profile, SoundPlayer& sounds, Executors executors) {
+  auto* window = new CCommonSettingsDlg(profile, sounds, std::move(executors));
   if (!window->Create(owner)) {
     delete window;
     return;
@@ -156,7 +177,7 @@ void OpenCommonSettings(wxWindow* owner, Profile& profile, SoundPlayer& sounds) 
   if (owner) window->CentreOnParent();
   ShowWindowModal(*window, {});
   // Bound after the dismissal, so that it runs first: the window closes only once the settings
-  // were saved, and stays open with its warning when they could not be.
+  // were saved, and stays open (with a warning when they could not be) until then.
   window->Bind(wxEVT_BUTTON, [window](wxCommandEvent& event) {
     if (window->OnOK()) event.Skip();
   }, wxID_OK);

@@ -1,14 +1,16 @@
 // CCommonSettingsDlg: the window "Instellen" (template 144) for what all clients and the main window
 // share: how the network is reached, the dial-up connection's name and the four chime files. It
-// reads the six settings when it opens and writes all six on OK; Cancel writes nothing. A chime
-// can be tried from its play picture before it is saved.
+// reads the six settings when it opens and writes all six on OK, closing once they are written;
+// Cancel writes nothing. A chime can be tried from its play picture before it is saved.
 #pragma once
 
 #include <array>
 
 #include <wx/dialog.h>
+#include <wx/string.h>
 
 #include "common/common_settings.h"
+#include "common/settings_saver.h"
 
 class wxRadioButton;
 class wxStaticText;
@@ -21,12 +23,14 @@ class SoundPlayer;
 
 class CCommonSettingsDlg : public wxDialog {
  public:
-  CCommonSettingsDlg(Profile& profile, SoundPlayer& sounds);
+  // Saves through `executors` (SettingsSaver).
+  CCommonSettingsDlg(Profile& profile, SoundPlayer& sounds, Executors executors);
   // Makes the window, hidden, over `parent`, with the settings in its controls; false when the
   // template is missing.
   bool Create(wxWindow* parent);
-  // Saves the controls' settings (OK); false, with a warning over this window, when the profile
-  // could not be written.
+  // OK: true once the settings are written, so that the window may close. Until then it starts
+  // the save (unless one runs) and returns false; a save that succeeds presses OK again, one that
+  // fails puts a warning over the window, which stays open with what was typed.
   bool OnOK();
 
  private:
@@ -37,6 +41,7 @@ class CCommonSettingsDlg : public wxDialog {
   void OnPlay(wxTextCtrl* edit);
   void OnBrowse(wxTextCtrl* edit);
   void OnHelpButton();
+  void OnSaved(int error);
 
   Profile& profile_;
   SoundPlayer& sounds_;
@@ -45,9 +50,13 @@ class CCommonSettingsDlg : public wxDialog {
   wxStaticText* m_txtConnection = nullptr;
   wxTextCtrl* m_editConnection = nullptr;
   std::array<wxTextCtrl*, 4> m_editSound{};  // hh:00, hh:15, hh:30, hh:45
+  wxStaticText* m_txtHint = nullptr;
+  wxString m_hint;
+  bool saved_ = false;
+  SettingsSaver saver_;
 };
 
 // Opens the settings window over owner (disabled until OK or Cancel), returns at once.
-void OpenCommonSettings(wxWindow* owner, Profile& profile, SoundPlayer& sounds);
+void OpenCommonSettings(wxWindow* owner, Profile& profile, SoundPlayer& sounds, Executors executors);
 
 }  // namespace horavex

@@ -1,9 +1,8 @@
 #include "server/window/server_dialog.h"
 
-#include <algorithm>
+#include <cerrno>
 
 #include <wx/button.h>
-#include <wx/spinctrl.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/tglbtn.h>
@@ -16,6 +15,7 @@
 #include "gui/templates.h"
 #include "gui/theme.h"
 #include "gui/window_alpha.h"
+#include "protocol/window_texts.h"
 
 namespace horavex {
 namespace {
@@ -39,7 +39,7 @@ bool CTimeServerDlg::Create(wxWindow* parent) {
   m_btnSave = XRCCTRL(*this, "wxID_OK", wxButton);
   ApplyTheme(*this, {FindWindow("IDC_MESSAGES_FIELD"), m_txtMessages});
   BindHelpKey(*this, [this] { OnHelpButton(); });
-  m_spinPort->Bind(wxEVT_SPINCTRL, [this](wxSpinEvent&) { OnPortChanged(); });
+  // The text is what counts: the arrows change it too, and GTK's number may differ from it.
   m_spinPort->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { OnPortChanged(); });
   m_btnEnabled->Bind(wxEVT_TOGGLEBUTTON, [this](wxCommandEvent&) { OnEnabledClicked(); });
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnHelpButton(); }, wxID_HELP);
@@ -51,8 +51,7 @@ bool CTimeServerDlg::Create(wxWindow* parent) {
 void CTimeServerDlg::OnInitDialog() {
   ApplyTransparency(profile_, kServerWindowSection, *this);
   // Filling the port edit reports a change; m_bInitialized keeps it from enabling the save button.
-  m_spinPort->SetRange(0, 65535);
-  m_spinPort->SetValue(static_cast<int>(std::min(server_.Port(), 65535u)));
+  m_spinPort->SetText(PortText(server_.Port()));
   m_btnEnabled->SetValue(server_.StartUp());
   const std::string_view title = InfoOf(m_nKind).title;
   SetTitle(wxString::FromUTF8(title.data(), title.size()));
@@ -65,20 +64,34 @@ void CTimeServerDlg::OnPortChanged() {
 }
 
 void CTimeServerDlg::OnEnabledClicked() {
-  UpdateData();
+  if (!UpdateData()) {
+    m_btnEnabled->SetValue(!m_btnEnabled->GetValue());  // refused: the server stays as it is
+    return;
+  }
   server_.SetEnabled(m_btnEnabled->GetValue());
   OnPortChanged();
 }
 
 void CTimeServerDlg::OnOK() {
-  UpdateData();
+  if (!UpdateData()) return;
   m_btnSave->Disable();
-  server_.Save();
+  // Nothing was saved after a failure: the button stays available for another try.
+  server_.Save([this](int error) {
+    if (error != 0) m_btnSave->Enable();
+  });
 }
 
 void CTimeServerDlg::OnHelpButton() { ShowHelpTopic(this, kServerHelpTopic, 0, 0); }
 
-void CTimeServerDlg::UpdateData() { server_.SetPort(static_cast<unsigned>(m_spinPort->GetValue())); }
+bool CTimeServerDlg::UpdateData() {
+  const std::optional<unsigned> port = PortFromText(m_spinPort->Text());
+  if (!port) {
+    server_.ReportError(kCreateFailedText, EINVAL);
+    return false;
+  }
+  server_.SetPort(*port);
+  return true;
+}
 
 void CTimeServerDlg::ShowRequestLog(const std::string& text) { ShowMessage(text); }
 

@@ -12,12 +12,13 @@
 #include "server/time_server.h"
 
 class wxButton;
-class wxSpinCtrl;
 class wxStaticText;
 class wxTextCtrl;
 class wxToggleButton;
 
 namespace horavex {
+
+class PortSpin;
 
 class CTimeServerDlg : public wxDialog, public ServerView {
  public:
@@ -41,14 +42,15 @@ class CTimeServerDlg : public wxDialog, public ServerView {
   void OnEnabledClicked();
   void OnOK();
   void OnHelpButton();
-  // Takes port and Enabled state from the controls into the server.
-  void UpdateData();
+  // Takes the port from its field into the server; false, with message "Creatie socket NIET
+  // mogelijk" 22, when the field holds no port (1 to 65535): the server's setting stays.
+  bool UpdateData();
   void ShowMessage(const std::string& text);
 
   ServerKind m_nKind;
   Profile& profile_;
   TimeServer server_;
-  wxSpinCtrl* m_spinPort = nullptr;
+  PortSpin* m_spinPort = nullptr;
   wxToggleButton* m_btnEnabled = nullptr;
   wxTextCtrl* m_editRequests = nullptr;
   wxStaticText* m_txtMessages = nullptr;
