@@ -3,6 +3,7 @@
 #pragma once
 
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include <asio.hpp>
@@ -14,6 +15,10 @@ namespace horavex::testing {
 
 enum class Transport { Tcp, Udp };
 
+// An SNTP answer (version 4, mode 4, stratum 2) whose receive and transmit timestamps are
+// `unixTime`, with the whole 32-bit fraction.
+Bytes SntpStamp(std::chrono::nanoseconds unixTime);
+
 // What the server does with every request (a TCP connection or a UDP datagram): it sends each
 // segment `delay` after the one before (over UDP only the first, as one datagram) and TCP then
 // closes. Without segments it stays silent, TCP holding the connection until the server stops.
@@ -24,9 +29,17 @@ struct Script {
   std::vector<Bytes> segments;
   std::chrono::milliseconds delay{0};
   bool echoOriginate = true;
+  // A live SNTP server whose clock is the real one plus `offset`: it holds each request `delay`
+  // (the way in), stamps its receive and transmit times, and holds the answer `delayOut` (the way back).
+  std::optional<std::chrono::nanoseconds> offset = std::nullopt;
+  std::chrono::milliseconds delayOut{0};
 
   static Script Answer(Transport t, Bytes answer) { return {t, {std::move(answer)}}; }
   static Script Silent(Transport t) { return {t, {}}; }
+  static Script LiveSntp(std::chrono::nanoseconds offset, std::chrono::milliseconds in = {},
+                         std::chrono::milliseconds out = {}) {
+    return {Transport::Udp, {SntpStamp({})}, in, true, offset, out};
+  }
 };
 
 // A Time answer: 4 bytes, seconds since 1900 big-endian.
@@ -86,8 +99,13 @@ class ScriptedServer {
       Bytes answer = script_.segments.front();
       if (script_.echoOriginate && n == kNtpPacketSize && answer.size() >= 32)
         std::copy_n(datagram.begin() + 40, 8, answer.begin() + 24);
-      co_spawn(io_, [this, answer, from]() -> asio::awaitable<void> {
+      co_spawn(io_, [this, answer, from]() mutable -> asio::awaitable<void> {
         co_await Pause();
+        if (script_.offset) {
+          const Bytes stamped = SntpStamp(std::chrono::system_clock::now().time_since_epoch() + *script_.offset);
+          std::copy(stamped.begin() + 32, stamped.end(), answer.begin() + 32);
+          co_await asio::steady_timer(io_, script_.delayOut).async_wait(asio::use_awaitable);
+        }
         co_await datagrams_.async_send_to(asio::buffer(answer), from, asio::use_awaitable);
       }, asio::detached);
     }
