@@ -29,27 +29,17 @@ using horavex::testing::ScriptedServer;
 
 constexpr std::chrono::nanoseconds kOffset = 10'250ms;
 
-// The real clock, read only: a set is recorded and reported as made.
+// The real clock, read only: a step is recorded and reported as made.
 class RecordingClock final : public horavex::Clock {
  public:
-  std::int64_t Time() override { return Millis() / 1000; }
-  horavex::SystemTime GetSystemTime() override {
-    const std::int64_t ms = Millis();
-    return horavex::SystemTimeFromUnix(ms / 1000, static_cast<int>(ms % 1000));
-  }
-  int SetSystemTime(const horavex::SystemTime&) override { return 0; }
-  void SetSystemTimeAsync(const horavex::ClockSetting& setting,
-                          std::function<void(horavex::ClockSetResult)> done) override {
-    corrections.push_back(setting.Correction());
-    done({0, horavex::SetWay::kDirect});
+  ~RecordingClock() override { CloseQueue(); }
+  std::chrono::nanoseconds Now() override { return std::chrono::system_clock::now().time_since_epoch(); }
+  std::chrono::nanoseconds Monotonic() override { return std::chrono::steady_clock::now().time_since_epoch(); }
+  int StepBy(std::chrono::nanoseconds by) override {
+    corrections.push_back(by);
+    return 0;
   }
   std::vector<std::chrono::nanoseconds> corrections;
-
- private:
-  static std::int64_t Millis() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
-  }
 };
 
 struct Path {

@@ -121,9 +121,7 @@ TEST_P(EveryKind, GoodAnswerSetsTheClockAndReportsSuccess) {
   Synchro(*client);
   work.reset(), socketThread.join();
   EXPECT_EQ(finishedOn, std::this_thread::get_id());
-  SystemTime expected = SystemTimeFromUnix(kNow + 100, kind == kSntpUdp ? 250 : 500);  // else the clock's own
-  expected.wDayOfWeek = SystemTimeFromUnix(kNow, 0).wDayOfWeek;                        // kept as read
-  EXPECT_EQ(clock_.LastSet(), expected);
+  EXPECT_EQ(clock_.LastSet(), SystemTimeFromUnix(kNow + 100, kind == kSntpUdp ? 250 : 500));  // else the clock's own
   EXPECT_EQ(view.messages, kOk);
   EXPECT_EQ(view.lastSync + "|" + view.lastAttempt, "06 Dec 12:01:40|06 Dec 12:01:40");
   EXPECT_EQ(lastSyncs_, (Syncs{{kind, kNow + 100}}));
@@ -190,6 +188,10 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"SntpZeroTransmit", kSntpUdp, Script::Answer(kUdp, With(kSntp, 40, Bytes(8, 0))), Failed(2, kInvalid)},
         OutcomeCase{"SntpKissOfDeath", kSntpUdp, Script::Answer(kUdp, With(kSntp, 0, {0xE4, 0})), Failed(3, kInvalid)},
         OutcomeCase{"SntpOriginateMismatch", kSntpUdp, {kUdp, {kSntp}, 0ms, false}, Failed(4, kInvalid)},
+        OutcomeCase{"SntpZeroReceive", kSntpUdp, Script::Answer(kUdp, With(kSntp, 32, Bytes(8, 0))), Failed(5, kInvalid)},
+        // Sent by the server a second after it took the request in, answered in no time here.
+        OutcomeCase{"SntpRoundTripBelowZero", kSntpUdp, Script::Answer(kUdp, With(kSntp, 32, TimeAnswer(kNow - 1))),
+                    Failed(6, kInvalid)},
         OutcomeCase{"BeyondTheMaximum", kTimeUdp, Script::Answer(kUdp, {0x01, 0, 0, 0}), Failed(306197312, kTooFar), 8},
         OutcomeCase{"TheLimitItselfIsRefused", kTimeTcp, Script::Answer(kTcp, TimeAnswer(kNow - 5)), Failed(5, kTooFar), 1},
         OutcomeCase{"JustInsideTheLimit", kTimeTcp, Script::Answer(kTcp, TimeAnswer(kNow + 4)), kOk, 1},
@@ -315,19 +317,76 @@ TEST_F(ClientTest, TheIntervalFromTheProfileASaveWhileRunningAndAFailedSave) {
   EXPECT_EQ(client->Failures(), 0);
 }
 
-// A clock whose set waits until the test answers it, as one waiting for a person's consent does.
+// A clock whose sets wait until the test lets each go, as one waiting for a person's consent does;
+// reading and stepping are the simulated clock's.
 class HeldClock final : public Clock {
  public:
   explicit HeldClock(Clock& inner) : inner_(inner) {}
-  std::int64_t Time() override { return inner_.Time(); }
-  SystemTime GetSystemTime() override { return inner_.GetSystemTime(); }
-  int SetSystemTime(const SystemTime& t) override { return inner_.SetSystemTime(t); }
-  void SetSystemTimeAsync(const ClockSetting&, std::function<void(ClockSetResult)> done) override { held = std::move(done); }
-  std::function<void(ClockSetResult)> held;
+  ~HeldClock() override { CloseQueue(); }
+  std::chrono::nanoseconds Now() override { return inner_.Now(); }
+  std::chrono::nanoseconds Monotonic() override { return inner_.Monotonic(); }
+  int StepBy(std::chrono::nanoseconds by) override { return inner_.StepBy(by); }
+  // Makes the set held, worked out now; false when none is held.
+  bool Release() {
+    if (!held_) return false;
+    auto [anchor, steps] = *std::exchange(held_, std::nullopt);
+    ClockSetResult r = WorkOut(anchor);
+    r.error = StepBy(r.correction);
+    steps.report(r);
+    steps.finished();
+    return true;
+  }
+  bool Holds() const { return held_.has_value(); }
+
+ protected:
+  void SetOne(const ClockAnchor& anchor, Deadline, std::shared_ptr<ClockSetTicket>, SetSteps steps) override {
+    held_.emplace(anchor, std::move(steps));
+  }
 
  private:
   Clock& inner_;
+  std::optional<std::pair<ClockAnchor, SetSteps>> held_;
 };
+
+// Two clients' sets through the clock's one queue, the first held until the test lets it go, as
+// a slow consent would: the second waits, says so, and is worked out from its own answer only when
+// its turn comes; then it looks once more (nothing is left to correct here).
+struct QueueCase {
+  const char* name;
+  int first, second;  // how far each server is ahead, in seconds: SNTP, then Time
+  int otherStep = 0;  // someone else moves the clock by this while both wait
+  bool secondReleased = false;  // the second client is destroyed while its set waits
+  std::vector<int> steps;       // the steps the clock made, in seconds
+};
+class QueuedSets : public ClientTest, public ::testing::WithParamInterface<QueueCase> {};
+
+TEST_P(QueuedSets, EachLandsOnItsOwnAnswer) {
+  const QueueCase& c = GetParam();
+  ScriptedServer first(Script::Answer(kUdp, SntpAnswer(kNow + c.first, 500))),
+      second(Script::Answer(kUdp, TimeAnswer(kNow + c.second)));
+  HeldClock clock(clock_);
+  View firstView, secondView;
+  auto a = MakeClient(kSntpUdp, first.Port(), firstView, &clock), b = MakeClient(kTimeUdp, second.Port(), secondView, &clock);
+  a->DoSynchro();
+  ASSERT_TRUE(RunUntil([&] { return clock.Holds(); }));
+  b->DoSynchro();
+  ASSERT_TRUE(RunUntil([&] { return !secondView.status.empty() && secondView.status.back() == kWaitingForClock; }));
+  if (c.otherStep) clock_.StepBy(std::chrono::seconds(c.otherStep));
+  if (c.secondReleased) b.reset();
+  ASSERT_TRUE(RunUntil([&] { return clock.Release(), !a->IsRequestActive() && !(b && b->IsRequestActive()); }));
+  std::vector<int> steps;
+  for (auto step : clock_.Steps()) steps.push_back(int(std::chrono::round<std::chrono::seconds>(step).count()));
+  EXPECT_EQ(steps, c.steps);
+  EXPECT_EQ(first.RequestCount() + second.RequestCount(), c.secondReleased ? 2u : 3u) << "one second look";
+  EXPECT_EQ(a->SyncCount() + (b ? b->SyncCount() : 1), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Client, QueuedSets,
+                         ::testing::Values(QueueCase{"AnswersTogetherSetOnceEach", 10, 100, 0, false, {10, 90}},
+                                           QueueCase{"AnHourAheadIsNotAddedToTheNext", 3600, 5, 0, false, {3600, -3595}},
+                                           QueueCase{"AStepBySomeoneElseIsNotMadeAgain", 10, 100, 7, false, {7, 3, 90}},
+                                           QueueCase{"AReleasedClientsSetIsNeverMade", 10, 100, 0, true, {10}}),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 // Where a request waits when its client is destroyed.
 enum class Wait { Check, Lookup, Connect, Receive, ClockSet, Warning };
@@ -359,16 +418,17 @@ TEST_P(DestroyedWhileWaiting, EndsTheRequestAtOnceAndNothingComesOfIt) {
   // Waits with nothing to see are reached within 100 ms; the others show when they are.
   const bool seen = wait == Wait::Receive || wait == Wait::ClockSet || wait == Wait::Warning;
   const auto reached = [&] {
-    return wait == Wait::Receive ? server.RequestCount() > 0 : wait == Wait::ClockSet ? bool(clock.held) : bool(view.openWarning);
+    return wait == Wait::Receive ? server.RequestCount() > 0 : wait == Wait::ClockSet ? clock.Holds() : bool(view.openWarning);
   };
   ASSERT_TRUE(RunUntil([&] { return seen && reached(); }, seen ? 2s : 100ms) || !seen);
   const std::string shown = view.Shown();
   client.reset();
   EXPECT_TRUE(RunUntil([] { return TimeClient::RunningRequests() == 0; }, 200ms)) << "the request unwinds at once";
   // What the request waited for comes after all, and finds nothing to resume.
-  if (clock.held) clock.held({0, SetWay::kDirect});
+  clock.Release();
   if (view.openWarning) view.openWarning();
-  RunUntil([] { return false; }, 400ms);
+  // The hang-up follows a dial that blocks for 500 ms.
+  RunUntil([&] { return wait == Wait::Check && port_->Calls().size() == 2; }, wait == Wait::Check ? 3s : 400ms);
   EXPECT_EQ(view.Shown(), shown);
   EXPECT_TRUE(lastSyncs_.empty());
   EXPECT_EQ(port_->Calls(), (wait == Wait::Check ? Lines{"dial ", "hangup 1"} : Lines{})) << "what it dialled is hung up";

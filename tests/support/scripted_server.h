@@ -2,6 +2,7 @@
 // request as its script says and records what it received, on its own thread and io_context.
 #pragma once
 
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -29,16 +30,18 @@ struct Script {
   std::vector<Bytes> segments;
   std::chrono::milliseconds delay{0};
   bool echoOriginate = true;
-  // A live SNTP server whose clock is the real one plus `offset`: it holds each request `delay`
-  // (the way in), stamps its receive and transmit times, and holds the answer `delayOut` (the way back).
+  // A live SNTP server whose clock is the real one plus `offset`, less what `moved` says the client
+  // has moved its clock by meanwhile (when it could not really move it): it holds each request
+  // `delay` (the way in), stamps its receive and transmit times, and holds the answer `delayOut`.
   std::optional<std::chrono::nanoseconds> offset = std::nullopt;
   std::chrono::milliseconds delayOut{0};
+  std::function<std::chrono::nanoseconds()> moved = nullptr;
 
   static Script Answer(Transport t, Bytes answer) { return {t, {std::move(answer)}}; }
   static Script Silent(Transport t) { return {t, {}}; }
   static Script LiveSntp(std::chrono::nanoseconds offset, std::chrono::milliseconds in = {},
-                         std::chrono::milliseconds out = {}) {
-    return {Transport::Udp, {SntpStamp({})}, in, true, offset, out};
+                         std::chrono::milliseconds out = {}, std::function<std::chrono::nanoseconds()> moved = nullptr) {
+    return {Transport::Udp, {SntpStamp({})}, in, true, offset, out, std::move(moved)};
   }
 };
 
@@ -102,7 +105,8 @@ class ScriptedServer {
       co_spawn(io_, [this, answer, from]() mutable -> asio::awaitable<void> {
         co_await Pause();
         if (script_.offset) {
-          const Bytes stamped = SntpStamp(std::chrono::system_clock::now().time_since_epoch() + *script_.offset);
+          const auto moved = script_.moved ? script_.moved() : std::chrono::nanoseconds(0);
+          const Bytes stamped = SntpStamp(std::chrono::system_clock::now().time_since_epoch() + *script_.offset - moved);
           std::copy(stamped.begin() + 32, stamped.end(), answer.begin() + 32);
           co_await asio::steady_timer(io_, script_.delayOut).async_wait(asio::use_awaitable);
         }

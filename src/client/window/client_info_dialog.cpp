@@ -26,14 +26,14 @@ const wxColour kDumpBackground(255, 255, 200);
 }  // namespace
 
 bool CClientInfoDlg::Create(wxWindow* parent, Profile& profile, ClientKind kind,
-                            std::span<const std::uint8_t, kAnswerSize> answer) {
+                            std::span<const std::uint8_t, kAnswerSize> answer, const SntpTimes* times) {
   if (!LoadTemplate(*this, parent, "IDD_CLIENT_INFO", wxSize(kTemplateWidth, kTemplateHeight))) return false;
   ApplyTransparency(profile, kClientInfoWindowSection, *this);
   m_editDump = XRCCTRL(*this, "IDC_DUMP", wxTextCtrl);
   m_editDump->SetFont(wxFont(wxFontInfo(9).Family(wxFONTFAMILY_TELETYPE)));
   m_editDump->SetForegroundColour(kThemeText);
   m_editDump->SetBackgroundColour(kDumpBackground);
-  m_editDump->ChangeValue(LogicText(InfoText(kind, answer)));
+  m_editDump->ChangeValue(LogicText(InfoText(kind, answer, times)));
   BindHelpKey(*this, [this] { ShowHelpTopic(this, kClientInfoHelpTopic, 0, 0); });
   Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
     if (event.GetKeyCode() == WXK_RETURN || event.GetKeyCode() == WXK_NUMPAD_ENTER) Close();
@@ -45,9 +45,10 @@ bool CClientInfoDlg::Create(wxWindow* parent, Profile& profile, ClientKind kind,
 wxString CClientInfoDlg::GetText() const { return m_editDump ? m_editDump->GetValue() : wxString(); }
 
 CClientInfoDlg* ShowClientInfo(wxWindow* parent, Profile& profile, ClientKind kind,
-                               std::span<const std::uint8_t, kAnswerSize> answer, std::function<void()> closed) {
+                               std::span<const std::uint8_t, kAnswerSize> answer, std::function<void()> closed,
+                               const SntpTimes* times) {
   auto* window = new CClientInfoDlg();
-  if (!window->Create(parent, profile, kind, answer)) {
+  if (!window->Create(parent, profile, kind, answer, times)) {
     delete window;
     return nullptr;
   }
