@@ -31,8 +31,6 @@ bool ClockSetTicket::Begin() {
 
 std::int64_t Clock::Time() { return std::chrono::floor<std::chrono::seconds>(Now()).count(); }
 
-SystemTime Clock::GetSystemTime() { return SystemTimeAt(Now()); }
-
 ClockSetResult Clock::WorkOut(const ClockAnchor& anchor) {
   const std::chrono::nanoseconds monotonic = Monotonic();
   const std::chrono::nanoseconds now = Now();

@@ -85,8 +85,6 @@ class Clock {
 
   // Current Unix time in whole seconds, as time() gives it.
   std::int64_t Time();
-  // Current UTC time with milliseconds and day of week.
-  SystemTime GetSystemTime();
   // What the clock must be moved by now to show the truth `anchor` holds, and the time it then
   // shows (error 0, way kNone).
   ClockSetResult WorkOut(const ClockAnchor& anchor);
