@@ -1,12 +1,44 @@
 #include "support/scripted_server.h"
 
+#include <sys/socket.h>
+
 #include <algorithm>
+#include <cstring>
 
 namespace horavex::testing {
 
 Bytes TimeAnswer(std::int64_t unixSeconds) {
   const auto answer = MakeServerAnswer(ServerKind::TimeTcp, unixSeconds);
   return Bytes(answer.Span().begin(), answer.Span().end());
+}
+
+void EnableArrivalStamps(asio::ip::udp::socket& socket) {
+  const int on = 1;
+  ::setsockopt(socket.native_handle(), SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+}
+
+std::size_t ReceiveStamped(asio::ip::udp::socket& socket, std::span<std::uint8_t> into, asio::ip::udp::endpoint& from,
+                           std::chrono::nanoseconds& arrived) {
+  iovec part{into.data(), into.size()};
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timespec))];
+  msghdr message{};
+  message.msg_name = from.data();
+  message.msg_namelen = static_cast<socklen_t>(from.capacity());
+  message.msg_iov = &part;
+  message.msg_iovlen = 1;
+  message.msg_control = control;
+  message.msg_controllen = sizeof control;
+  const ssize_t n = ::recvmsg(socket.native_handle(), &message, MSG_DONTWAIT);
+  if (n <= 0) return 0;
+  from.resize(message.msg_namelen);
+  arrived = std::chrono::system_clock::now().time_since_epoch();
+  for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+    timespec stamp{};
+    if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_TIMESTAMPNS) continue;
+    std::memcpy(&stamp, CMSG_DATA(c), sizeof stamp);
+    arrived = std::chrono::seconds(stamp.tv_sec) + std::chrono::nanoseconds(stamp.tv_nsec);
+  }
+  return static_cast<std::size_t>(n);
 }
 
 Bytes SntpStamp(std::chrono::nanoseconds unixTime) {
