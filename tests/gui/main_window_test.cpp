@@ -154,7 +154,7 @@ class ProgramTest : public ::testing::Test {
     const std::string pid = std::to_string(process.Pid());
     return std::system(("xdotool search --onlyvisible --pid " + pid + " --name '^Horavex$' >/dev/null").c_str()) == 0;
   }
-  bool Listening() { return std::filesystem::exists(dir_.File("horavex-" + std::to_string(getuid()) + ".sock")); }
+  bool Listening() { return std::filesystem::exists(dir_.File("horavex/horavex.sock")); }
 
   testing::TempDir dir_;
 };
