@@ -94,7 +94,8 @@ TEST_F(MainWindowTest, TheRefreshWritesEveryFieldOnceThenOnlyWhatChanged) {
 TEST_F(MainWindowTest, EnterAndYesHideNoStopsAndThePictureButtonsOpenTheProjectsLinks) {
   Click("IDC_INFO");
   Click("IDC_WEB");
-  EXPECT_EQ(links_, (std::vector<std::string>{std::string(kMailLink), std::string(kWebAddress)}));
+  EXPECT_EQ(links_, (std::vector<std::string>{"mailto:info@horavex.nl?SUBJECT=Info%20aanvraag%20Horavex",
+                                              std::string(kWebAddress)}));
 
   main_->FindWindow("IDC_TIME")->SetFocus();
   Key(WXK_RETURN);
