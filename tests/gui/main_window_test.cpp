@@ -97,12 +97,14 @@ TEST_F(MainWindowTest, EnterAndYesHideNoStopsAndThePictureButtonsOpenTheProjects
   EXPECT_EQ(links_, (std::vector<std::string>{"mailto:info@horavex.nl?SUBJECT=Info%20aanvraag%20Horavex",
                                               std::string(kWebAddress)}));
 
+  EXPECT_EQ(wxWindow::FindFocus(), main_->FindWindow(wxID_OK));  // Enter on " &V: Verbergen" hides
   main_->FindWindow("IDC_TIME")->SetFocus();
   Key(WXK_RETURN);
   EXPECT_FALSE(main_->IsShown());
   main_->ShowAndRaise();
   Key(WXK_ESCAPE);
   EXPECT_FALSE(main_->IsEnabled());
+  EXPECT_EQ(Newest()->FindWindow(wxID_YES)->GetLabel() + Newest()->FindWindow(wxID_NO)->GetLabel(), "&Ja&Nee");
   Click(Newest(), wxID_YES);
   EXPECT_FALSE(main_->IsShown());
   EXPECT_FALSE(wxPendingDelete.Member(main_));

@@ -19,6 +19,7 @@
 #include "gui/event_pump.h"
 #include "gui/gui_runtime.h"
 #include "gui/help.h"
+#include "gui/window_modal.h"
 #include "platform/simulated_clock.h"
 #include "server/window/server_dialog.h"
 #include "support/fake_dialup_port.h"
@@ -123,6 +124,33 @@ TEST_F(WindowTest, AFailureWarnsModally) {
   Click(client_->WarningBox()->FindWindow(wxID_OK));
   ASSERT_TRUE(WaitForStatus("Aanvraag gereed"));
   EXPECT_TRUE(window_->IsEnabled() && client_->WarningBox() == nullptr);
+}
+
+// Two boxes over one window: the window comes back only with the last, and its keyboard with it,
+// to the control that had it or, when that cannot take it any more, to the first that can.
+TEST_F(WindowTest, WindowModalBoxesAreCountedAndGiveTheKeyboardBack) {
+  OpenClient(ClientKind::TimeTcp, 1, 0);
+  window_->Show();
+  auto* synchro = Control<wxButton>("IDC_SYNCHRO");
+  synchro->SetFocus();
+  auto* info = ShowClientInfo(window_, profile_, ClientKind::TimeTcp, client_->Client().Answer());
+  bool warned = false;
+  client_->ShowWarning("t", "w", [&] { warned = true; });
+  EXPECT_EQ(OpenWindowModalCount(*window_), 2);
+  info->Close();
+  EXPECT_FALSE(window_->IsEnabled());  // the warning is still open over it
+  synchro->Disable();
+  Click(client_->WarningBox()->FindWindow(wxID_OK));
+  EXPECT_TRUE(warned && window_->IsEnabled() && OpenWindowModalCount(*window_) == 0);
+  EXPECT_EQ(wxWindow::FindFocus(), Control<wxTextCtrl>("IDC_SERVER"));  // Bewaar, the default, is disabled
+
+  synchro->Enable(), synchro->SetFocus();
+  ShowClientInfo(window_, profile_, ClientKind::TimeTcp, client_->Client().Answer())->Close();
+  EXPECT_EQ(wxWindow::FindFocus(), synchro);
+  // Bewaar disabling itself hands the keyboard on as well.
+  auto* save = Control<wxButton>("wxID_OK");
+  Toggle(true), save->SetFocus(), Click(save);
+  EXPECT_EQ(wxWindow::FindFocus(), Control<wxTextCtrl>("IDC_SERVER"));
 }
 
 TEST_F(WindowTest, HelpOpenedFromTheInformationWindowOutlivesIt) {

@@ -25,6 +25,7 @@
 #include "gui/gui_runtime.h"
 #include "gui/help.h"
 #include "gui/resources.h"
+#include "gui/theme.h"
 #include "platform/clock.h"
 #include "platform/dialup_port.h"
 #include "platform/sound.h"
@@ -41,6 +42,7 @@ class CTimeApp : public wxApp {
  public:
   bool OnInit() override {
     SetAppName(kAppName);
+    UseDutchToolkitTexts();
     std::string commandLine;
     for (int i = 0; i < argc; ++i) commandLine += (i ? " " : "") + std::string(argv[i].utf8_str());
     const StartWords words = StartWords::Find(commandLine);

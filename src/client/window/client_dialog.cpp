@@ -98,7 +98,7 @@ void CTimeClientDlg::UpdateData() {
 
 void CTimeClientDlg::OnOK() {
   UpdateData();
-  m_btnSave->Disable();
+  DisableKeepingFocus(*m_btnSave);  // Enter, Escape and F1 keep working
   client_.Save();
 }
 

@@ -16,6 +16,7 @@
 #include "gui/templates.h"
 #include "gui/theme.h"
 #include "gui/window_alpha.h"
+#include "gui/window_modal.h"
 
 namespace horavex {
 namespace {
@@ -72,7 +73,7 @@ void CTimeServerDlg::OnEnabledClicked() {
 
 void CTimeServerDlg::OnOK() {
   UpdateData();
-  m_btnSave->Disable();
+  DisableKeepingFocus(*m_btnSave);  // Enter, Escape and F1 keep working
   server_.Save();
 }
 
