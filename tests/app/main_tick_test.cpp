@@ -119,23 +119,13 @@ TEST(MainTick, ALaterCopyReachesTheFirstOnlyOnceItListensAndOnlyOverItsOwnSocket
 // instead of ending because someone else holds it.
 TEST(MainTick, AFolderOrLockOthersCouldHaveMadeIsNotUsed) {
   if (::geteuid() != 0) GTEST_SKIP() << "making another user's files needs root";
-  const std::pair<const char*, std::function<void(const std::filesystem::path&)>> rows[] = {
-      {"lock of another user", [](const auto& own) {
-         std::filesystem::create_directory(own), std::ofstream(own / "h.lock");
-         ASSERT_EQ(::chown((own / "h.lock").c_str(), kNobody, kNobody), 0);
-       }},
-      {"folder of another user", [](const auto& own) {
-         std::filesystem::create_directory(own);
-         ASSERT_EQ(::chown(own.c_str(), kNobody, kNobody), 0);
-       }},
-      {"folder open to all", [](const auto& own) {
-         std::filesystem::create_directory(own);
-         std::filesystem::permissions(own, std::filesystem::perms::all);
-       }},
-      {"link in its place", [](const auto& own) {
-         std::filesystem::create_directory(own.parent_path() / "elsewhere");
-         std::filesystem::create_directory_symlink("elsewhere", own);
-       }},
+  namespace fs = std::filesystem;
+  const auto chown = [](const fs::path& path) { ASSERT_EQ(::chown(path.c_str(), kNobody, kNobody), 0); };
+  const std::pair<const char*, std::function<void(const fs::path&)>> rows[] = {
+      {"lock of another user", [&](const fs::path& own) { fs::create_directory(own), std::ofstream(own / "h.lock"), chown(own / "h.lock"); }},
+      {"folder of another user", [&](const fs::path& own) { fs::create_directory(own), chown(own); }},
+      {"folder open to all", [](const fs::path& own) { fs::create_directory(own), fs::permissions(own, fs::perms::all); }},
+      {"link in its place", [](const fs::path& own) { fs::create_directory(own.parent_path() / "x"), fs::create_directory_symlink("x", own); }},
   };
   for (const auto& [name, make] : rows) {
     testing::TempDir dir;

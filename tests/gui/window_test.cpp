@@ -116,35 +116,27 @@ TEST_F(WindowTest, ARequestFillsTheTimesMessagesStatusAndInformation) {
   }
 }
 
-TEST_F(WindowTest, AFailureWarnsModally) {
-  OpenClient(ClientKind::TimeTcp, FreePort(), 0);
-  Click(Control<wxButton>("IDC_SYNCHRO"));
-  ASSERT_TRUE(RunEventsUntil([&] { return client_->WarningBox() != nullptr; }, 5s));
-  EXPECT_FALSE(window_->IsEnabled());
-  Click(client_->WarningBox()->FindWindow(wxID_OK));
-  ASSERT_TRUE(WaitForStatus("Aanvraag gereed"));
-  EXPECT_TRUE(window_->IsEnabled() && client_->WarningBox() == nullptr);
-}
-
-// Two boxes over one window: the window comes back only with the last, and its keyboard with it,
-// to the control that had it or, when that cannot take it any more, to the first that can.
+// Two boxes over one window: the information window, and the warning of a request that failed
+// meanwhile. The window comes back only with the last, and its keyboard with it: to the control
+// that had it or, when that cannot take it any more, to the first that can.
 TEST_F(WindowTest, WindowModalBoxesAreCountedAndGiveTheKeyboardBack) {
-  OpenClient(ClientKind::TimeTcp, 1, 0);
+  OpenClient(ClientKind::TimeTcp, FreePort(), 0);
   window_->Show();
   auto* synchro = Control<wxButton>("IDC_SYNCHRO");
   synchro->SetFocus();
   auto* info = ShowClientInfo(window_, profile_, ClientKind::TimeTcp, client_->Client().Answer());
-  bool warned = false;
-  client_->ShowWarning("t", "w", [&] { warned = true; });
+  Click(synchro);
+  ASSERT_TRUE(RunEventsUntil([&] { return client_->WarningBox() != nullptr; }, 5s));
   EXPECT_EQ(OpenWindowModalCount(*window_), 2);
   info->Close();
-  EXPECT_FALSE(window_->IsEnabled());  // the warning is still open over it
-  synchro->Disable();
+  EXPECT_FALSE(window_->IsEnabled());
   Click(client_->WarningBox()->FindWindow(wxID_OK));
-  EXPECT_TRUE(warned && window_->IsEnabled() && OpenWindowModalCount(*window_) == 0);
-  EXPECT_EQ(wxWindow::FindFocus(), Control<wxTextCtrl>("IDC_SERVER"));  // Bewaar, the default, is disabled
+  EXPECT_TRUE(window_->IsEnabled() && OpenWindowModalCount(*window_) == 0);
+  // Synchro is disabled while its request waits, and Bewaar, the default, is disabled too.
+  EXPECT_EQ(wxWindow::FindFocus(), Control<wxTextCtrl>("IDC_SERVER"));
+  ASSERT_TRUE(WaitForStatus("Aanvraag gereed"));  // the request waited for the warning
 
-  synchro->Enable(), synchro->SetFocus();
+  synchro->SetFocus();
   ShowClientInfo(window_, profile_, ClientKind::TimeTcp, client_->Client().Answer())->Close();
   EXPECT_EQ(wxWindow::FindFocus(), synchro);
   // Bewaar disabling itself hands the keyboard on as well.
