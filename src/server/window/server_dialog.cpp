@@ -15,6 +15,7 @@
 #include "gui/templates.h"
 #include "gui/theme.h"
 #include "gui/window_alpha.h"
+#include "gui/window_modal.h"
 #include "protocol/window_texts.h"
 
 namespace horavex {
@@ -74,7 +75,7 @@ void CTimeServerDlg::OnEnabledClicked() {
 
 void CTimeServerDlg::OnOK() {
   if (!UpdateData()) return;
-  m_btnSave->Disable();
+  DisableKeepingFocus(*m_btnSave);  // Enter, Escape and F1 keep working
   // Nothing was saved after a failure: the button stays available for another try.
   server_.Save([this](int error) {
     if (error != 0) m_btnSave->Enable();
