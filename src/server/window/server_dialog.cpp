@@ -27,7 +27,7 @@ constexpr int kTemplateHeight = 68;
 }  // namespace
 
 CTimeServerDlg::CTimeServerDlg(ServerKind kind, ServerServices services,
-                               std::optional<asio::ip::address_v4> bindAddress)
+                               std::optional<asio::ip::address> bindAddress)
     : m_nKind(kind), profile_(services.profile), server_(kind, std::move(services), *this, bindAddress) {}
 
 bool CTimeServerDlg::Create(wxWindow* parent) {
