@@ -1,7 +1,8 @@
 // What the windows cost: making the four server and five client windows hidden (as the
 // program's start does), showing a client window until its first paint, and the CPU the program
-// takes while idle with the nine made. The TimeTcp server listens on loopback and the TimeTcp
-// client asks it, from a simulated clock.
+// takes while idle with the nine made, and the resident memory each opening and closing of the
+// information window and the settings window leaves behind. The TimeTcp server listens on
+// loopback and the TimeTcp client asks it, from a simulated clock.
 //   xvfb-run -s "-screen 0 1024x768x24" gui_windows [HOLD_SECONDS [info]]
 // HOLD_SECONDS keeps the shown window up that long at the end, after one request, for a
 // screenshot; "info" opens its information window as well.
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,12 +23,14 @@
 #include "client/window/client_dialog.h"
 #include "client/window/client_info_dialog.h"
 #include "common/dialup.h"
+#include "common/window/common_settings_dialog.h"
 #include "common/profile.h"
 #include "gui/event_pump.h"
 #include "gui/gui_runtime.h"
 #include "platform/simulated_clock.h"
 #include "server/window/server_dialog.h"
 #include "support/fake_dialup_port.h"
+#include "support/fake_sound_player.h"
 #include "support/loopback_probe.h"
 #include "support/temp_dir.h"
 
@@ -42,6 +46,38 @@ double CpuSeconds() {
   return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
+
+// This process's resident memory in kB.
+long ResidentKb() {
+  std::ifstream status("/proc/self/status");
+  for (std::string key; status >> key;)
+    if (key == "VmRSS:") return status >> key, std::atol(key.c_str());
+  return 0;
+}
+
+// The resident memory in kB that each of `cycles` runs of `cycle` leaves behind, after a warm-up
+// that fills the caches.
+double KbPerCycle(int cycles, const std::function<void()>& cycle) {
+  for (int i = 0; i < 20; ++i) cycle();
+  const long before = ResidentKb();
+  for (int i = 0; i < cycles; ++i) cycle();
+  return static_cast<double>(ResidentKb() - before) / cycles;
+}
+
+// Shows `window` until it has been painted once, then closes it as Escape would.
+void ShowAndClose(wxWindow* window) {
+  bool painted = false;
+  window->Bind(wxEVT_PAINT, [&painted](wxPaintEvent& event) {
+    painted = true;
+    event.Skip();
+  });
+  RunEventsUntil([&] { return painted; }, std::chrono::seconds(2));
+  window->Close();
+  RunLoopFor(std::chrono::milliseconds(5));
+}
+
+// The window opened last over `owner`.
+wxWindow* Newest(wxWindow& owner) { return owner.GetChildren().GetLast()->GetData(); }
 
 }  // namespace
 
@@ -90,6 +126,18 @@ int main(int argc, char** argv) {
     std::printf("nine windows made hidden:        %7.1f ms\n", Ms(made - start).count());
     std::printf("a client shown to its first paint:%6.1f ms%s\n", Ms(shown - made).count(), painted ? "" : " (no paint)");
     std::printf("idle, nine made, one shown:      %7.2f %% of a core\n", idleShare * 100);
+    constexpr int kCycles = 450;
+    CTimeClientDlg& owner = *clients[0];
+    AnswerArea answer{0x1C, 2, 6, 0xEC};  // an SNTP answer: its whole dump shows
+    answer[40] = 0xEE;
+    const double info = KbPerCycle(kCycles, [&] { ShowAndClose(ShowClientInfo(&owner, profile, ClientKind::SntpUdp, answer)); });
+    testing::FakeSoundPlayer sounds;
+    const double settings = KbPerCycle(kCycles, [&] {
+      OpenCommonSettings(&owner, profile, sounds, executors);
+      ShowAndClose(Newest(owner));
+    });
+    std::printf("resident memory left per opening, %d openings: information %.1f kB, settings %.1f kB\n", kCycles,
+                info, settings);
     if (hold > 0) {
       clients[0]->Client().DoSynchro();
       RunLoopFor(std::chrono::seconds(1));

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <optional>
 #include <ctime>
 #include <string>
 
@@ -70,14 +71,14 @@ int BoundSocket(int type, int report) {
   }
 }
 
-[[noreturn]] void Horavex(ServerKind kind, int report) {
+[[noreturn]] void Horavex(ServerKind kind, int report, bool allAddresses) {
   asio::io_context io;
   // Never written: the server is not saved.
   Profile profile("/nonexistent/horavex-bench.ini");
   NullServerView view;
   const auto clock = MakeSystemClock();
   TimeServer server(kind, {{io.get_executor(), io.get_executor()}, profile, *clock}, view,
-                    asio::ip::address_v4::loopback());
+                    allAddresses ? std::nullopt : std::optional<asio::ip::address>(asio::ip::address_v4::loopback()));
   // A port taken between the look-up and the bind gets another try.
   for (int attempt = 0; attempt < 8 && !server.Running(); ++attempt) {
     server.SetPort(testing::FreePort());
@@ -89,27 +90,27 @@ int BoundSocket(int type, int report) {
   _exit(0);
 }
 
-[[noreturn]] void RunChild(ServerUnderTest which, int report) {
+[[noreturn]] void RunChild(ServerUnderTest which, int report, bool allAddresses) {
   prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive the benchmark
   switch (which) {
     case ServerUnderTest::kReferenceUdp: ReferenceUdp(report);
     case ServerUnderTest::kReferenceTcp: ReferenceTcp(report);
-    case ServerUnderTest::kHoravexUdp: Horavex(ServerKind::TimeUdp, report);
-    case ServerUnderTest::kHoravexTcp: Horavex(ServerKind::TimeTcp, report);
+    case ServerUnderTest::kHoravexUdp: Horavex(ServerKind::TimeUdp, report, allAddresses);
+    case ServerUnderTest::kHoravexTcp: Horavex(ServerKind::TimeTcp, report, allAddresses);
   }
   _exit(2);
 }
 
 }  // namespace
 
-std::unique_ptr<ServerProcess> ServerProcess::Start(ServerUnderTest which) {
+std::unique_ptr<ServerProcess> ServerProcess::Start(ServerUnderTest which, bool allAddresses) {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) return nullptr;
   const pid_t pid = fork();
   if (pid < 0) return nullptr;
   if (pid == 0) {
     close(fds[0]);
-    RunChild(which, fds[1]);
+    RunChild(which, fds[1], allAddresses);
   }
   close(fds[1]);
   std::uint16_t port = 0;

@@ -1,6 +1,7 @@
 // A time server under load in a process of its own, so that its CPU time and memory can be read
 // apart from the load generator's: ours, or a minimal blocking reference that stands for what
-// one thread of this machine allows. Bound to 127.0.0.1 on a free port.
+// one thread of this machine allows. Bound to 127.0.0.1 on a free port; ours may instead listen on
+// all addresses, as it does by default (IPv6 and IPv4 on one socket).
 #pragma once
 
 #include <sys/types.h>
@@ -20,8 +21,9 @@ enum class ServerUnderTest {
 class ServerProcess {
  public:
   // Forks the server (the caller must not have started threads yet) and waits until it is
-  // bound; nullptr when it could not start. It answers Time requests: 4 bytes.
-  static std::unique_ptr<ServerProcess> Start(ServerUnderTest which);
+  // bound; nullptr when it could not start. It answers Time requests: 4 bytes. `allAddresses`:
+  // ours listens on all addresses instead of 127.0.0.1.
+  static std::unique_ptr<ServerProcess> Start(ServerUnderTest which, bool allAddresses = false);
   // Ends the process (SIGTERM, then reaps it).
   ~ServerProcess();
   ServerProcess(const ServerProcess&) = delete;

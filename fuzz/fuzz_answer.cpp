@@ -94,7 +94,12 @@ std::optional<std::string> ExpectedDetails(std::uint32_t kind, Area a) {
     return buf;
   }
   if (kind == 2 || kind == 3) {
-    return "String ontvangen:\r\n[" + std::string(reinterpret_cast<const char*>(a.data()), TextLength(a)) + "]";
+    const std::string_view text(reinterpret_cast<const char*>(a.data()), TextLength(a));
+    const bool plain = std::all_of(text.begin(), text.end(), [](unsigned char c) {
+      return c == '\t' || c == '\r' || c == '\n' || (c >= 0x20 && c < 0x7F);
+    });
+    if (plain) return "String ontvangen:\r\n[" + std::string(text) + "]";
+    return std::nullopt;  // see CheckNonAsciiText
   }
   if (kind > 4) return "";
   return std::nullopt;
@@ -108,6 +113,22 @@ void CheckSntpDetails(std::string_view details, Area a) {
   char last[64];
   std::snprintf(last, sizeof last, "Transmit Timestamp : %u.%010u\r\n", Be32(a, 40), Be32(a, 44));
   Require(details.ends_with(last), "SNTP: transmit timestamp last, in full");
+}
+
+// Text with bytes outside printable ASCII: shown as it stands when it is UTF-8 text, else announced
+// with the bytes that are not text escaped; never a control character on the screen.
+void CheckNonAsciiText(std::string_view details, std::string_view text) {
+  constexpr std::string_view kPlain = "String ontvangen:\r\n[";
+  constexpr std::string_view kEscaped = "String ontvangen (bytes die geen tekst zijn als \\xNN):\r\n[";
+  const bool plain = details.starts_with(kPlain);
+  Require((plain || details.starts_with(kEscaped)) && details.ends_with("]"), "Daytime: text bracketed");
+  const std::size_t headSize = plain ? kPlain.size() : kEscaped.size();
+  const std::string_view body = details.substr(headSize, details.size() - headSize - 1);
+  if (plain) Require(body == text, "Daytime: UTF-8 text shown as it stands");
+  if (!plain) Require(body.find("\\x") != std::string_view::npos, "Daytime: announced escapes are there");
+  Require(std::none_of(body.begin(), body.end(),
+                       [](unsigned char c) { return c < 0x20 && c != '\t' && c != '\r' && c != '\n'; }),
+          "Daytime: no control character shown");
 }
 
 void CheckDump(std::uint32_t kind, Area a) {
@@ -126,6 +147,8 @@ void CheckDump(std::uint32_t kind, Area a) {
   const std::string_view details = std::string_view(dump).substr(hexAt + hex.size());
   if (const auto want = ExpectedDetails(kind, a)) {
     Require(details == *want, "details of the kind");
+  } else if (kind == 2 || kind == 3) {
+    CheckNonAsciiText(details, std::string_view(reinterpret_cast<const char*>(a.data()), TextLength(a)));
   } else {
     CheckSntpDetails(details, a);
   }

@@ -23,7 +23,7 @@ scripts/build.sh build/asan -DHORAVEX_WERROR=ON -DHORAVEX_SANITIZE=ON -DHORAVEX_
 
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DHORAVEX_FUZZ=ON -DHORAVEX_TESTS=OFF -DHORAVEX_BENCH=OFF >/dev/null
-cmake --build build/fuzz -j "$jobs" --target fuzz_answer fuzz_daytime_scan fuzz_profile_edit
+cmake --build build/fuzz -j "$jobs" --target fuzz_answer fuzz_daytime_scan fuzz_profile_edit fuzz_request_log
 fuzz/run.sh build/fuzz "${FUZZ_SECONDS:-20}"
 scripts/test-share.sh
 echo "All tests passed."

@@ -2,16 +2,20 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <future>
+#include <vector>
 
 #include <asio/local/stream_protocol.hpp>
 #include <asio/post.hpp>
@@ -23,6 +27,30 @@ namespace {
 constexpr std::string_view kRequest = "SHOW\n";
 constexpr std::string_view kAnswer = "OK\n";
 constexpr int kAnswerBoundMs = 2000;
+
+// Why the folder `dir` is not this user's own, writable by this user alone; empty when it is. A
+// symbolic link in its place counts as not its own: its target could be anyone's.
+std::string DistrustOf(const std::filesystem::path& dir) {
+  struct stat st {};
+  if (::lstat(dir.c_str(), &st) != 0) return std::string("is niet te maken: ") + std::strerror(errno);
+  if (!S_ISDIR(st.st_mode)) return "is geen map";
+  if (st.st_uid != ::geteuid()) return "is van een andere gebruiker";
+  if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0) return "is ook door anderen te beschrijven";
+  return {};
+}
+
+// Whether `st` describes a file of `type` that belongs to this user.
+bool OwnFile(const struct stat& st, mode_t type) { return (st.st_mode & S_IFMT) == type && st.st_uid == ::geteuid(); }
+
+std::filesystem::path HomeFolder() {
+  if (const char* home = std::getenv("HOME"); home && *home == '/') return home;
+  std::vector<char> buffer(16384);
+  passwd pw{};
+  passwd* found = nullptr;
+  if (::getpwuid_r(::getuid(), &pw, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir)
+    return found->pw_dir;
+  return {};
+}
 
 }  // namespace
 
@@ -53,7 +81,7 @@ struct SingleInstance::Listener : std::enable_shared_from_this<SingleInstance::L
 };
 
 SingleInstance::SingleInstance(std::filesystem::path dir, std::string name)
-    : lockPath_(dir / (name + ".lock")), socketPath_(dir / (name + ".sock")) {}
+    : dir_(std::move(dir)), lockPath_(dir_ / (name + ".lock")), socketPath_(dir_ / (name + ".sock")) {}
 
 SingleInstance::~SingleInstance() {
   if (listener_) {
@@ -73,18 +101,39 @@ SingleInstance::~SingleInstance() {
 }
 
 std::filesystem::path SingleInstance::DefaultDir() {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  // A relative XDG folder is invalid and to be ignored.
   std::error_code error;
-  if (runtime && *runtime && std::filesystem::is_directory(runtime, error)) return runtime;
-  return std::filesystem::temp_directory_path(error);
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime && *runtime == '/' && std::filesystem::is_directory(runtime, error))
+    return std::filesystem::path(runtime) / "horavex";
+  const char* cache = std::getenv("XDG_CACHE_HOME");
+  if (cache && *cache == '/') return std::filesystem::path(cache) / "horavex";
+  const std::filesystem::path home = HomeFolder();
+  return home.empty() ? home : home / ".cache" / "horavex";
 }
 
 bool SingleInstance::TryLock() {
-  lockFd_ = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (lockFd_ < 0) return true;
-  if (::flock(lockFd_, LOCK_EX | LOCK_NB) == 0) return true;
-  ::close(std::exchange(lockFd_, -1));
-  return false;
+  problem_.clear();
+  std::error_code error;
+  if (dir_.has_parent_path()) std::filesystem::create_directories(dir_.parent_path(), error);
+  ::mkdir(dir_.c_str(), 0700);
+  if (const std::string distrust = DistrustOf(dir_); !distrust.empty()) {
+    problem_ = "De map " + dir_.string() + " " + distrust + ".";
+  } else {
+    lockFd_ = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    struct stat st {};
+    if (lockFd_ < 0) {
+      problem_ = "Het slot " + lockPath_.string() + " is niet te maken: " + std::strerror(errno) + ".";
+    } else if (::fstat(lockFd_, &st) != 0 || !OwnFile(st, S_IFREG)) {
+      problem_ = "Het slot " + lockPath_.string() + " is niet van deze gebruiker.";
+    } else {
+      if (::flock(lockFd_, LOCK_EX | LOCK_NB) == 0) return true;
+      ::close(std::exchange(lockFd_, -1));
+      return false;
+    }
+  }
+  if (lockFd_ >= 0) ::close(std::exchange(lockFd_, -1));
+  return true;
 }
 
 bool SingleInstance::AskFirstToShow() const {
@@ -93,6 +142,9 @@ bool SingleInstance::AskFirstToShow() const {
   const std::string path = socketPath_.string();
   if (path.size() >= sizeof address.sun_path) return false;
   std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  // A socket that is not this user's is not the first copy's, whatever it answers.
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !OwnFile(st, S_IFSOCK)) return false;
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
   bool answered = false;
@@ -108,6 +160,7 @@ bool SingleInstance::AskFirstToShow() const {
 }
 
 bool SingleInstance::Listen(asio::any_io_executor io, asio::any_io_executor logic, std::function<void()> onShow) {
+  if (lockFd_ < 0) return false;
   // Only the lock's holder gets here: a socket file left behind is stale.
   std::error_code ec;
   std::filesystem::remove(socketPath_, ec);

@@ -41,6 +41,19 @@ bool NamesAnyServerOrClientKey(Profile& profile) {
   return any;
 }
 
+// An address of this machine for the servers: IPv4 or IPv6, an IPv4-mapped one taken as the IPv4
+// address it carries. A group or broadcast address would take datagrams meant for others and
+// answer from an address that is not ours.
+std::optional<asio::ip::address> ParseBindAddress(const std::string& text) {
+  std::error_code ec;
+  asio::ip::address address = asio::ip::make_address(text, ec);
+  if (ec || address.is_multicast()) return std::nullopt;
+  if (address.is_v6() && address.to_v6().is_v4_mapped())
+    address = asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6());
+  if (address.is_v4() && address.to_v4() == asio::ip::address_v4::broadcast()) return std::nullopt;
+  return address;
+}
+
 }  // namespace
 
 Daemon::Daemon(const DaemonOptions& options, int outFd, std::unique_ptr<DialupPort> dialup)
@@ -204,7 +217,8 @@ std::string DaemonUsage() {
          "  --dry-run   zet de klok niet: een client meldt welke tijd hij zou zetten en met\n"
          "              welke correctie, en zet alleen een gesimuleerde klok; de servers\n"
          "              antwoorden dan met de tijd van die gesimuleerde klok\n"
-         "  --bind      de servers luisteren alleen op dit IPv4-adres\n"
+         "  --bind      de servers luisteren alleen op dit adres (IPv4 of IPv6); standaard op\n"
+         "              alle adressen van beide\n"
          "  --help      toont deze tekst\n"
          "Afsluitstatus: 0 na SIGINT of SIGTERM, 1 niets gestart, 2 verkeerde argumenten.\n";
 }
@@ -220,12 +234,8 @@ ParsedDaemon ParseDaemonArgs(const std::vector<std::string>& args) {
     } else if (a == "--profile" && hasValue) {
       o.profile = args[++i];
     } else if (a == "--bind" && hasValue) {
-      std::error_code ec;
-      o.bindAddress = asio::ip::make_address_v4(args[++i], ec);
-      // A server is bound to one of this machine's own addresses; a group or broadcast address
-      // would take datagrams meant for others and answer from an address that is not ours.
-      if (ec || o.bindAddress->is_multicast() || *o.bindAddress == asio::ip::address_v4::broadcast())
-        return {std::nullopt, "Ongeldig IPv4-adres: " + args[i] + "\n" + DaemonUsage()};
+      o.bindAddress = ParseBindAddress(args[++i]);
+      if (!o.bindAddress) return {std::nullopt, "Ongeldig adres: " + args[i] + "\n" + DaemonUsage()};
     } else {
       return {std::nullopt, "Onbekend argument: " + a + "\n" + DaemonUsage()};
     }

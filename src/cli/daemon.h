@@ -11,7 +11,7 @@
 #include <vector>
 
 #include <asio/io_context.hpp>
-#include <asio/ip/address_v4.hpp>
+#include <asio/ip/address.hpp>
 #include <asio/signal_set.hpp>
 #include <asio/steady_timer.hpp>
 
@@ -27,7 +27,7 @@ namespace horavex {
 struct DaemonOptions {
   std::optional<std::filesystem::path> profile;   // default: the windowed program's profile
   bool dryRun = false;                            // clients set a simulated clock only
-  std::optional<asio::ip::address_v4> bindAddress;  // servers listen on this address only
+  std::optional<asio::ip::address> bindAddress;   // servers listen on this address only
 };
 
 struct ParsedDaemon {

@@ -3,11 +3,36 @@
 #include <system_error>
 
 #include <wx/html/helpctrl.h>
+#include <wx/html/helpfrm.h>
+#include <wx/listbox.h>
 #include <wx/log.h>
 #include <wx/sysopt.h>
 
 namespace horavex {
 namespace {
+
+// wx's help window lays its index page out while the page is not shown, at next to no size; the
+// page's list then got less height than its scroll bars need and GTK asserts. Its lists get a
+// floor of a few rows before the window is first laid out.
+class HelpController final : public wxHtmlHelpController {
+ protected:
+  wxHtmlHelpFrame* CreateHelpFrame(wxHtmlHelpData* data) override {
+    wxHtmlHelpFrame* frame = wxHtmlHelpController::CreateHelpFrame(data);
+    if (frame) GiveListsRoom(*frame);
+    return frame;
+  }
+
+ private:
+  static void GiveListsRoom(wxWindow& window) {
+    for (wxWindow* child : window.GetChildren()) {
+      if (dynamic_cast<wxListBox*>(child)) {
+        child->SetMinSize(wxSize(-1, 4 * child->GetCharHeight()));
+        window.Layout();
+      }
+      GiveListsRoom(*child);
+    }
+  }
+};
 
 class HtmlHelpViewer final : public HelpViewer {
  public:
@@ -31,7 +56,7 @@ class HtmlHelpViewer final : public HelpViewer {
   }
 
  private:
-  wxHtmlHelpController controller_;
+  HelpController controller_;
   void* owner_ = nullptr;
 };
 

@@ -14,6 +14,7 @@
 #include <wx/spinctrl.h>
 #include <wx/textctrl.h>
 #include <wx/toplevel.h>
+#include <wx/translation.h>
 
 #include "gui/resources.h"
 
@@ -75,6 +76,9 @@ void ApplyTheme(wxTopLevelWindow& window, std::initializer_list<wxWindow*> theme
     if (auto* spin = dynamic_cast<wxSpinCtrl*>(child))
       ApplyGtkCss(*spin, "spinbutton button { min-width: 0; min-height: 0; padding: 0 2px; } "
                          "spinbutton entry { min-width: 0; min-height: 0; padding-left: 2px; padding-right: 2px; }");
+    // A flat button as wide as its word gets no padding: GTK's would leave the word no room.
+    if (dynamic_cast<wxAnyButton*>(child) && child->HasFlag(wxBORDER_NONE) && child->HasFlag(wxBU_EXACTFIT))
+      ApplyGtkCss(*child, "button { min-width: 0; min-height: 0; padding: 0; }");
     const bool named = std::find(themeColours.begin(), themeColours.end(), child) != themeColours.end();
     // GTK draws a panel over its parent's background: one that keeps the theme's colours needs its own.
     if (named && dynamic_cast<wxPanel*>(child)) child->SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
@@ -93,6 +97,13 @@ wxString LogicText(const std::string& text) {
   std::string lines = text;
   lines.erase(std::remove(lines.begin(), lines.end(), '\r'), lines.end());
   return wxString::FromUTF8(lines);
+}
+
+void UseDutchToolkitTexts() {
+  auto* translations = new wxTranslations();
+  translations->SetLanguage(wxLANGUAGE_DUTCH);
+  translations->AddStdCatalog();
+  wxTranslations::Set(translations);
 }
 
 void BindHelpKey(wxTopLevelWindow& window, std::function<void()> onHelp) {

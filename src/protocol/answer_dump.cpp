@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <span>
 #include <string_view>
 
 #include "protocol/byte_reader.h"
@@ -42,6 +43,40 @@ void AppendF(std::string& out, const char* format, Args... args) {
   char buf[96];
   const int n = std::snprintf(buf, sizeof buf, format, args...);
   if (n > 0) out.append(buf, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof buf - 1));
+}
+
+// The length of the UTF-8 sequence that starts `bytes` when it is valid and a character of text
+// (no control character); 0 otherwise.
+std::size_t TextCharLength(std::span<const std::uint8_t> bytes) {
+  const std::uint8_t lead = bytes[0];
+  if (lead == '\t' || lead == '\r' || lead == '\n' || (lead >= 0x20 && lead < 0x7F)) return 1;
+  const std::size_t n = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+  if (n == 0 || bytes.size() < n) return 0;
+  std::uint32_t code = lead & (0x7Fu >> n);
+  for (std::size_t i = 1; i < n; ++i) {
+    if ((bytes[i] & 0xC0) != 0x80) return 0;
+    code = code << 6 | (bytes[i] & 0x3Fu);
+  }
+  constexpr std::uint32_t kLeast[] = {0, 0, 0xA0, 0x800, 0x10000};  // 0x80-0x9F: controls
+  const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
+  return code >= kLeast[n] && code <= 0x10FFFF && !surrogate ? n : 0;
+}
+
+// `bytes` as text that is valid UTF-8 whatever arrived: text as it stands, any other byte (a
+// control character, Latin-1, garbage) as \xNN. True in `escaped` when there was such a byte.
+std::string ReadableText(std::span<const std::uint8_t> bytes, bool& escaped) {
+  std::string out;
+  escaped = false;
+  for (std::size_t i = 0; i < bytes.size();) {
+    if (const std::size_t n = TextCharLength(bytes.subspan(i)); n > 0) {
+      out.append(reinterpret_cast<const char*>(bytes.data() + i), n);
+      i += n;
+    } else {
+      AppendF(out, "\\x%02X", unsigned{bytes[i++]});
+      escaped = true;
+    }
+  }
+  return out;
 }
 
 void AppendSntpDetails(std::string& out, const ByteReader& r) {
@@ -96,11 +131,13 @@ std::string BuildDump(ClientKind kind, std::span<const std::uint8_t, kAnswerSize
       break;
     }
     case ClientKind::DaytimeTcp:
-    case ClientKind::DaytimeUdp:
-      out += "String ontvangen:\r\n[";
-      out.append(reinterpret_cast<const char*>(shown.data()), shown.size());
-      out += "]";
+    case ClientKind::DaytimeUdp: {
+      bool escaped = false;
+      const std::string text = ReadableText(shown, escaped);
+      out += escaped ? "String ontvangen (bytes die geen tekst zijn als \\xNN):\r\n[" : "String ontvangen:\r\n[";
+      out += text + "]";
       break;
+    }
     case ClientKind::SntpUdp:
       AppendSntpDetails(out, r);
       break;

@@ -16,7 +16,8 @@ namespace horavex {
 bool HasAnswer(std::span<const std::uint8_t, kAnswerSize> answer);
 
 // "Type client: ...", the dump of the answer's bytes and the fields of `kind`,
-// lines ending in CR LF. Reads at most the 62 bytes of the area.
+// lines ending in CR LF. Reads at most the 62 bytes of the area. Always valid UTF-8: in a Daytime
+// text, bytes that are no text show as \xNN, and its heading says so.
 std::string BuildDump(ClientKind kind, std::span<const std::uint8_t, kAnswerSize> answer);
 
 // What the information window shows: the dump, or "Geen informatie aanwezig" without an answer.

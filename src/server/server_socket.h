@@ -20,7 +20,7 @@
 #include <string>
 #include <system_error>
 
-#include <asio/ip/address_v4.hpp>
+#include <asio/ip/address.hpp>
 #include <asio/steady_timer.hpp>
 
 #include "common/executors.h"
@@ -31,6 +31,27 @@
 namespace horavex {
 
 class Clock;
+
+// Room for a requester's address of either family.
+union PeerName {
+  sockaddr any;
+  sockaddr_in v4;
+  sockaddr_in6 v6;
+};
+
+// A socket bound for a server.
+struct BoundSocket {
+  int fd = -1;
+  int family = AF_UNSPEC;
+  std::uint16_t port = 0;  // the port it is bound to
+};
+
+// A close-on-exec socket of `type` (SOCK_DGRAM, SOCK_STREAM with SO_REUSEADDR) bound to
+// address:port. Without an address: one IPv6 socket that takes IPv4 too, or IPv4 alone on a
+// system without IPv6; an IPv4 address binds IPv4 only, an IPv6 address IPv6 only. On failure fd
+// is -1 and `ec` says why.
+BoundSocket OpenBound(int type, const std::optional<asio::ip::address>& address, std::uint16_t port,
+                      std::error_code& ec);
 
 class TimeServerSocket : public std::enable_shared_from_this<TimeServerSocket> {
  public:
@@ -49,18 +70,19 @@ class TimeServerSocket : public std::enable_shared_from_this<TimeServerSocket> {
   // A failing accept is reported at most this often.
   static constexpr std::chrono::seconds kFailureReportInterval{1};
 
-  // Makes and binds the socket of `kind` on address:port, answering from `clock` (which must
-  // outlive it), and for TCP listens. Nullptr when the socket could not be made or bound
-  // (errors.create says why).
+  // Makes and binds the socket of `kind` on address:port (see OpenBound), answering from `clock`
+  // (which must outlive it), and for TCP listens. Nullptr when the socket could not be made or
+  // bound (errors.create says why).
   static std::shared_ptr<TimeServerSocket> Open(ServerKind kind, const Executors& executors, Clock& clock,
-                                                const asio::ip::address_v4& address, std::uint16_t port,
+                                                const std::optional<asio::ip::address>& address, std::uint16_t port,
                                                 Reports reports, OpenErrors& errors);
 
   virtual ~TimeServerSocket() = default;
   TimeServerSocket(const TimeServerSocket&) = delete;
   TimeServerSocket& operator=(const TimeServerSocket&) = delete;
 
-  // Starts answering on the io executor. Call once, after Open.
+  // Starts answering on the io executor (a UDP socket answers on a thread of its own from Open
+  // on). Call once, after Open.
   void Start();
   // Closes the socket; from any thread. When it returns the port is free and no further report
   // will be posted. The io context must still exist.
@@ -75,15 +97,18 @@ class TimeServerSocket : public std::enable_shared_from_this<TimeServerSocket> {
   virtual void WaitReady() = 0;
   // Closes the transport's socket and cancels its timers (mutex held).
   virtual void CloseHandle() = 0;
+  // After CloseHandle, with the mutex released: what must wait for the io side to let go.
+  virtual void Release() {}
 
   // Counts one answered request and puts its requester in the log (mutex held).
-  void Answered(RequestTransport transport, const sockaddr_in& peer);
+  void Answered(RequestTransport transport, const Requester& requester);
   // After a batch: hands count and log on now, or arms the timer that will (mutex held).
   void ReportSoon();
   // Shows a failing accept, at most once per kFailureReportInterval (mutex held).
   void ReportAcceptFailure(int errorCode);
   // The answer to send now.
   std::span<const std::uint8_t> AnswerNow();
+  const asio::any_io_executor& Io() const { return io_; }
 
   std::mutex mutex_;
   bool closed_ = false;

@@ -45,19 +45,19 @@ TcpServerSocket::TcpServerSocket(ServerKind kind, const Executors& executors, Cl
       acceptor_(executors.io),
       pauseTimer_(executors.io) {}
 
-std::error_code TcpServerSocket::Bind(const asio::ip::tcp::endpoint& endpoint) {
+std::error_code TcpServerSocket::Bind(const std::optional<asio::ip::address>& address, std::uint16_t port) {
   std::error_code ec;
-  acceptor_.open(endpoint.protocol(), ec);
-  // Without it a restart after a served request fails for a minute on the closed connections'
-  // TIME_WAIT. Linux still refuses a second listener on the same port.
-  if (!ec) acceptor_.set_option(asio::socket_base::reuse_address(true), ec);
-  if (!ec) acceptor_.bind(endpoint, ec);
+  const BoundSocket bound = OpenBound(SOCK_STREAM, address, port, ec);
+  if (ec) return ec;
+  acceptor_.assign(bound.family == AF_INET6 ? asio::ip::tcp::v6() : asio::ip::tcp::v4(), bound.fd, ec);
   if (!ec) acceptor_.non_blocking(true, ec);
-  if (!ec) localPort_ = acceptor_.local_endpoint(ec).port();
   if (ec) {
     std::error_code ignored;
-    acceptor_.close(ignored);
+    if (acceptor_.is_open()) acceptor_.close(ignored);
+    else ::close(bound.fd);
+    return ec;
   }
+  localPort_ = bound.port;
   return ec;
 }
 
@@ -101,13 +101,12 @@ TcpServerSocket::BatchEnd TcpServerSocket::AcceptBatch() {
   int accepted = 0;
   BatchEnd end = BatchEnd::Full;
   for (int i = 0; i < limit && end == BatchEnd::Full; ++i) {
-    sockaddr_in peer{};
+    PeerName peer{};
     socklen_t length = sizeof peer;
-    const int fd = ::accept4(acceptor_.native_handle(), reinterpret_cast<sockaddr*>(&peer), &length,
-                             SOCK_NONBLOCK | SOCK_CLOEXEC);
+    const int fd = ::accept4(acceptor_.native_handle(), &peer.any, &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd >= 0) {
       ++accepted;
-      Answered(RequestTransport::Tcp, peer);
+      Answered(RequestTransport::Tcp, RequesterOf(&peer.any, length).value_or(Requester{}));
       SendAnswerAndClose(fd, AnswerNow());
     } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
       end = BatchEnd::Drained;

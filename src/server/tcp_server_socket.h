@@ -20,8 +20,8 @@ class TcpServerSocket final : public TimeServerSocket {
   static constexpr unsigned kDrainEvery = 8;
 
   TcpServerSocket(ServerKind kind, const Executors& executors, Clock& clock, Reports reports);
-  // Opens the socket and binds it to `endpoint`.
-  std::error_code Bind(const asio::ip::tcp::endpoint& endpoint);
+  // Opens the socket and binds it to address:port (see OpenBound).
+  std::error_code Bind(const std::optional<asio::ip::address>& address, std::uint16_t port);
   // Starts listening.
   std::error_code Listen();
 

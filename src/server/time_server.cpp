@@ -6,13 +6,13 @@
 namespace horavex {
 
 TimeServer::TimeServer(ServerKind kind, ServerServices services, ServerView& view,
-                       std::optional<asio::ip::address_v4> bindAddress)
+                       std::optional<asio::ip::address> bindAddress)
     : m_nKind(kind),
       profile_(services.profile),
       executors_(std::move(services.executors)),
       clock_(services.clock),
       view_(view),
-      bindAddress_(bindAddress.value_or(asio::ip::address_v4::any())),
+      bindAddress_(std::move(bindAddress)),
       alive_(std::make_shared<TimeServer*>(this)) {
   const ServerSettings saved = ServerSettings::Load(profile_, kind);
   m_nPort = saved.m_nPort;

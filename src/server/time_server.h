@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include <asio/ip/address_v4.hpp>
+#include <asio/ip/address.hpp>
 
 #include "common/executors.h"
 #include "common/settings_saver.h"
@@ -48,9 +48,9 @@ inline constexpr std::string_view kStartFailedText = "Err:Start";
 class TimeServer {
  public:
   // Reads "Port" and "StartUp" of the kind's section. Without `bindAddress` the server binds all
-  // IPv4 addresses. Nothing starts yet: see StartIfEnabled.
+  // addresses, IPv6 and IPv4; with one, that address only. Nothing starts yet: see StartIfEnabled.
   TimeServer(ServerKind kind, ServerServices services, ServerView& view,
-             std::optional<asio::ip::address_v4> bindAddress = std::nullopt);
+             std::optional<asio::ip::address> bindAddress = std::nullopt);
   // Stops the server.
   ~TimeServer();
   TimeServer(const TimeServer&) = delete;
@@ -104,7 +104,7 @@ class TimeServer {
   Executors executors_;
   Clock& clock_;
   ServerView& view_;
-  asio::ip::address_v4 bindAddress_;
+  std::optional<asio::ip::address> bindAddress_;
   unsigned m_nPort;
   bool m_bStartUp;
   int m_nMessageCount = 0;

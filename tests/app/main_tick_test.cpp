@@ -1,9 +1,11 @@
 // What the main window's tick decides: the clock fields, the chimes, the hidden start.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include <asio/executor_work_guard.hpp>
@@ -24,6 +26,7 @@ void PrintTo(const DashboardChange& c, std::ostream* os) { *os << c.field.index(
 
 namespace {
 
+constexpr uid_t kNobody = 65534;
 constexpr std::int64_t k121459 = 1'765'023'299;  // Sat 2025-12-06 12:14:59 UTC
 
 // The dashboard's texts, the clock among them, as the main window's refresh and chimes see them.
@@ -91,12 +94,13 @@ TEST(MainTick, AHiddenStartFadesOverEightyFiveStepsAndANoShowStartEndsAtOnce) {
   EXPECT_TRUE(StartupFade(true).Next().done);
 }
 
-TEST(MainTick, ALaterCopyReachesTheFirstOnlyOnceItListens) {
+TEST(MainTick, ALaterCopyReachesTheFirstOnlyOnceItListensAndOnlyOverItsOwnSocket) {
   testing::TempDir dir;
   asio::io_context io;  // outlives the listener, as the program's network thread does
-  auto first = std::make_unique<SingleInstance>(dir.Path(), "h");
-  SingleInstance later(dir.Path(), "h");
+  auto first = std::make_unique<SingleInstance>(dir.File("own"), "h");
+  SingleInstance later(dir.File("own"), "h");
   ASSERT_TRUE(first->TryLock());
+  EXPECT_EQ(std::filesystem::status(dir.File("own")).permissions(), std::filesystem::perms::owner_all);
   EXPECT_FALSE(later.TryLock());
   EXPECT_FALSE(later.AskFirstToShow());  // "Horavex is actief, maar niet te activeren"
   auto work = asio::make_work_guard(io);
@@ -104,10 +108,36 @@ TEST(MainTick, ALaterCopyReachesTheFirstOnlyOnceItListens) {
   int shown = 0;
   ASSERT_TRUE(first->Listen(io.get_executor(), io.get_executor(), [&] { ++shown; }));
   EXPECT_TRUE(later.AskFirstToShow());
+  if (::chown(dir.File("own/h.sock").c_str(), kNobody, kNobody) == 0) {
+    EXPECT_FALSE(later.AskFirstToShow());  // another user's socket is not the first copy's
+  }
   first.reset();  // closed on the io thread while it runs
   work.reset();
   thread.join();  // nothing of the listener is left to keep it running
   EXPECT_EQ(shown, 1);
+}
+
+// Where another user could have made the folder or the lock, a start takes no lock and says why,
+// instead of ending because someone else holds it.
+TEST(MainTick, AFolderOrLockOthersCouldHaveMadeIsNotUsed) {
+  if (::geteuid() != 0) GTEST_SKIP() << "making another user's files needs root";
+  namespace fs = std::filesystem;
+  const auto chown = [](const fs::path& path) { ASSERT_EQ(::chown(path.c_str(), kNobody, kNobody), 0); };
+  const std::pair<const char*, std::function<void(const fs::path&)>> rows[] = {
+      {"lock of another user", [&](const fs::path& own) { fs::create_directory(own), std::ofstream(own / "h.lock"), chown(own / "h.lock"); }},
+      {"folder of another user", [&](const fs::path& own) { fs::create_directory(own), chown(own); }},
+      {"folder open to all", [](const fs::path& own) { fs::create_directory(own), fs::permissions(own, fs::perms::all); }},
+      {"link in its place", [](const fs::path& own) { fs::create_directory(own.parent_path() / "x"), fs::create_directory_symlink("x", own); }},
+  };
+  for (const auto& [name, make] : rows) {
+    testing::TempDir dir;
+    make(dir.File("own"));
+    SingleInstance copy(dir.File("own"), "h");
+    EXPECT_TRUE(copy.TryLock()) << name;
+    EXPECT_NE(copy.Problem(), "") << name;
+    asio::io_context io;
+    EXPECT_FALSE(copy.Listen(io.get_executor(), io.get_executor(), [] {})) << name;
+  }
 }
 
 }  // namespace

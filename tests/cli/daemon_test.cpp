@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <iomanip>
+#include <sstream>
 #include <thread>
 
 #include "cli/daemon.h"
@@ -22,18 +24,21 @@ using namespace std::chrono_literals;
 // The options that work are those the process tests below start it with.
 TEST(DaemonArgs, Mistakes) {
   // Group and broadcast addresses are no address of this machine to serve on.
-  for (const char* bad : {"localhost", "224.0.0.1", "255.255.255.255", "--profile", "extra"})
+  for (const char* bad : {"localhost", "224.0.0.1", "ff02::1", "255.255.255.255", "--profile", "extra"})
     EXPECT_FALSE(ParseDaemonArgs({"--bind", bad}).options || ParseDaemonArgs({bad}).options) << bad;
+  // An IPv4-mapped address is the IPv4 address it carries: an IPv6 socket could not bind it.
+  EXPECT_EQ(ParseDaemonArgs({"--bind", "::ffff:127.0.0.1"}).options->bindAddress, asio::ip::make_address("127.0.0.1"));
 }
 
 class DaemonProcess : public ::testing::Test {
  protected:
   // horavexd on `profile`, its output to `out` (a file, or /proc/self/fd/N of a pipe of ours).
-  std::unique_ptr<PeerProcess> Start(const std::string& profile, const std::string& out = "") {
+  std::unique_ptr<PeerProcess> Start(const std::string& profile, const std::string& out = "",
+                                     const char* bind = "127.0.0.1") {
     std::ofstream(dir_.File("horavex.ini")) << profile;
     std::string error;
     auto p = PeerProcess::Start({HORAVEX_DAEMON_PATH, "--profile", dir_.File("horavex.ini").string(), "--dry-run",
-                                 "--bind", "127.0.0.1"},
+                                 "--bind", bind},
                                 out.empty() ? dir_.File("out.log").string() : out, error);
     EXPECT_TRUE(p) << error;
     return p;
@@ -55,7 +60,9 @@ class DaemonProcess : public ::testing::Test {
   TempDir dir_;
 };
 
-TEST_F(DaemonProcess, SwapsTwoServersPortsOnSighupSaysWhichCouldNotStartAndStopsOnSigterm) {
+// On ::1 where the machine has it, as a machine with IPv6 alone would ask.
+TEST_F(DaemonProcess, GivesTheQueryTheTimeSwapsTwoServersPortsOnSighupSaysWhichCouldNotStartAndStopsOnSigterm) {
+  const char* at = HasIpv6Loopback() ? "::1" : "127.0.0.1";
   const std::uint16_t p = FreePort(), q = FreePort();
   // Daytime over TCP finds its port taken by Time over TCP.
   const auto servers = [](std::uint16_t timeUdp, std::uint16_t daytimeUdp, std::uint16_t tcp) {
@@ -65,9 +72,19 @@ TEST_F(DaemonProcess, SwapsTwoServersPortsOnSighupSaysWhichCouldNotStartAndStops
       profile += "[" + std::string(section) + "]\nPort=" + std::to_string(port) + "\nStartUp=1\n";
     return profile;
   };
-  const auto answerSize = [](std::uint16_t port) { return WaitForUdpAnswer(port, {}, 1s).value_or(Bytes{}).size(); };
-  auto p1 = Start(servers(p, q, p));
+  const auto answerSize = [&](std::uint16_t port) { return WaitForUdpAnswer(port, {}, 1s, at).value_or(Bytes{}).size(); };
+  auto p1 = Start(servers(p, q, p), "", at);
   ASSERT_TRUE(p1 && p1->AwaitReady([&] { return answerSize(p) == 4; }, 5s)) << p1->Log();
+  for (const auto& [kind, port] : {std::pair{"daytime-udp", q}, {"time-tcp", p}}) {
+    std::string error;
+    auto query = PeerProcess::Start({HORAVEX_QUERY_PATH, kind, at, std::to_string(port)}, dir_.File(kind), error);
+    ASSERT_TRUE(query && !query->AwaitReady([] { return false; }, 5s) && query->Stop() == 0) << error << (query ? query->Log() : "");
+    // Its last line is the server's time in ISO 8601 UTC.
+    std::tm utc{};
+    const std::string log = query->Log();
+    std::istringstream(log.substr(log.rfind('\n', log.size() - 2) + 1)) >> std::get_time(&utc, "%Y-%m-%dT%H:%M:%S");
+    EXPECT_LE(std::abs(timegm(&utc) - std::time(nullptr)), 3) << log;
+  }
   EXPECT_TRUE(Logged(*p1, "[Server DayTime TCP] Melding: 1 ERROR: 98 | Creatie socket NIET mogelijk"));
   EXPECT_TRUE(Logged(*p1, "[Server DayTime TCP] status: Err:Start"));
   std::ofstream(dir_.File("horavex.ini")) << servers(q, p, p);

@@ -398,8 +398,9 @@ TEST_P(DestroyedWhileWaiting, EndsTheRequestAtOnceAndNothingComesOfIt) {
   asio::ip::tcp::socket queued[] = {asio::ip::tcp::socket(io_), asio::ip::tcp::socket(io_)};
   for (auto& socket : queued) socket.async_connect(full.local_endpoint(), [](std::error_code) {});
   ASSERT_TRUE(profile_.WriteInt("COMMON", "CheckConnect", wait == Wait::Check ? 2 : 0));
-  port_->dialBlocks = 500ms;
-  resolve_ = [](const std::string&) { return std::this_thread::sleep_for(300ms), ResolveHost("127.0.0.1"); };
+  // Far longer than the request may take to unwind, so that an unwinding that waited for them fails.
+  port_->dialBlocks = 2s;
+  resolve_ = [](const std::string&) { return std::this_thread::sleep_for(2s), ResolveHost("127.0.0.1"); };
   HeldClock clock(clock_);
   View view;
   view.holdWarnings = true;
@@ -416,12 +417,11 @@ TEST_P(DestroyedWhileWaiting, EndsTheRequestAtOnceAndNothingComesOfIt) {
   ASSERT_TRUE(RunUntil([&] { return seen && reached(); }, seen ? 2s : 100ms) || !seen);
   const std::string shown = view.Shown();
   client.reset();
-  EXPECT_TRUE(RunUntil([] { return TimeClient::RunningRequests() == 0; }, 200ms)) << "the request unwinds at once";
+  EXPECT_TRUE(RunUntil([] { return TimeClient::RunningRequests() == 0; }, 1s)) << "the request unwinds at once";
   // What the request waited for comes after all, and finds nothing to resume.
   clock.Release();
   if (view.openWarning) view.openWarning();
-  // The hang-up follows a dial that blocks for 500 ms.
-  RunUntil([&] { return wait == Wait::Check && port_->Calls().size() == 2; }, wait == Wait::Check ? 3s : 400ms);
+  RunUntil([&] { return wait == Wait::Check && port_->Calls().size() == 2; }, wait == Wait::Check ? 5s : 400ms);
   EXPECT_EQ(view.Shown(), shown);
   EXPECT_TRUE(lastSyncs_.empty());
   EXPECT_EQ(port_->Calls(), (wait == Wait::Check ? Lines{"dial ", "hangup 1"} : Lines{})) << "what it dialled is hung up";

@@ -97,14 +97,17 @@ TEST_F(MainWindowTest, TheRefreshWritesEveryFieldOnceThenOnlyWhatChanged) {
 TEST_F(MainWindowTest, EnterAndYesHideNoStopsAndThePictureButtonsOpenTheProjectsLinks) {
   Click("IDC_INFO");
   Click("IDC_WEB");
-  EXPECT_EQ(links_, (std::vector<std::string>{std::string(kMailLink), std::string(kWebAddress)}));
+  EXPECT_EQ(links_, (std::vector<std::string>{"mailto:info@horavex.nl?SUBJECT=Info%20aanvraag%20Horavex",
+                                              std::string(kWebAddress)}));
 
+  EXPECT_EQ(wxWindow::FindFocus(), main_->FindWindow(wxID_OK));  // Enter on " &V: Verbergen" hides
   main_->FindWindow("IDC_TIME")->SetFocus();
   Key(WXK_RETURN);
   EXPECT_FALSE(main_->IsShown());
   main_->ShowAndRaise();
   Key(WXK_ESCAPE);
   EXPECT_FALSE(main_->IsEnabled());
+  EXPECT_EQ(Newest()->FindWindow(wxID_YES)->GetLabel() + Newest()->FindWindow(wxID_NO)->GetLabel(), "&Ja&Nee");
   Click(Newest(), wxID_YES);
   EXPECT_FALSE(main_->IsShown());
   EXPECT_FALSE(wxPendingDelete.Member(main_));
@@ -159,7 +162,7 @@ class ProgramTest : public ::testing::Test {
     return out && std::fgets(id, sizeof id, out.get()) ? std::string(id, std::strcspn(id, "\n")) : std::string();
   }
   static bool Shows(testing::PeerProcess& process) { return !Shown(process).empty(); }
-  bool Listening() { return std::filesystem::exists(dir_.File("horavex-" + std::to_string(getuid()) + ".sock")); }
+  bool Listening() { return std::filesystem::exists(dir_.File("horavex/horavex.sock")); }
 
   testing::TempDir dir_;
 };

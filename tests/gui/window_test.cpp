@@ -23,6 +23,7 @@
 #include "gui/gui_runtime.h"
 #include "gui/help.h"
 #include "gui/port_spin.h"
+#include "gui/window_modal.h"
 #include "platform/simulated_clock.h"
 #include "server/window/server_dialog.h"
 #include "support/fake_dialup_port.h"
@@ -157,14 +158,33 @@ TEST_F(WindowTest, ARequestFillsTheTimesMessagesStatusAndInformation) {
   }
 }
 
-TEST_F(WindowTest, AFailureWarnsModally) {
+// Two boxes over one window: the information window, and the warning of a request that failed
+// meanwhile. The window comes back only with the last, and its keyboard with it: to the control
+// that had it or, when that cannot take it any more, to the first that can.
+TEST_F(WindowTest, WindowModalBoxesAreCountedAndGiveTheKeyboardBack) {
   OpenClient(ClientKind::TimeTcp, FreePort(), 0);
-  Click(Control<wxButton>("IDC_SYNCHRO"));
+  window_->Show();
+  auto* synchro = Control<wxButton>("IDC_SYNCHRO");
+  synchro->SetFocus();
+  auto* info = ShowClientInfo(window_, profile_, ClientKind::TimeTcp, client_->Client().Answer());
+  Click(synchro);
   ASSERT_TRUE(RunEventsUntil([&] { return client_->WarningBox() != nullptr; }, 5s));
+  EXPECT_EQ(OpenWindowModalCount(*window_), 2);
+  info->Close();
   EXPECT_FALSE(window_->IsEnabled());
   Click(client_->WarningBox()->FindWindow(wxID_OK));
-  ASSERT_TRUE(WaitForStatus("Aanvraag gereed"));
-  EXPECT_TRUE(window_->IsEnabled() && client_->WarningBox() == nullptr);
+  EXPECT_TRUE(window_->IsEnabled() && OpenWindowModalCount(*window_) == 0);
+  // Synchro is disabled while its request waits, and Bewaar, the default, is disabled too.
+  EXPECT_EQ(wxWindow::FindFocus(), Control<wxTextCtrl>("IDC_SERVER"));
+  ASSERT_TRUE(WaitForStatus("Aanvraag gereed"));  // the request waited for the warning
+
+  synchro->SetFocus();
+  ShowClientInfo(window_, profile_, ClientKind::TimeTcp, client_->Client().Answer())->Close();
+  EXPECT_EQ(wxWindow::FindFocus(), synchro);
+  // Bewaar disabling itself hands the keyboard on as well.
+  auto* save = Control<wxButton>("wxID_OK");
+  Toggle(true), save->SetFocus(), Click(save);
+  EXPECT_EQ(wxWindow::FindFocus(), Control<wxTextCtrl>("IDC_SERVER"));
 }
 
 TEST_F(WindowTest, HelpOpenedFromTheInformationWindowOutlivesIt) {

@@ -14,6 +14,7 @@ deb=$(ls "$tmp"/out/*.deb)
 root=$tmp/root
 dpkg-deb -x "$deb" "$root"
 dpkg-deb -f "$deb" Depends | grep -q libwx || fail "Depends was not computed from the binaries"
+dpkg-deb -f "$deb" Depends | grep -q wx3.2-i18n || fail "Depends lacks the toolkit's Dutch texts"
 
 for f in usr/bin/horavex usr/share/horavex/help/horavex.hhp usr/share/horavex/art/background.svg \
          usr/share/icons/hicolor/scalable/apps/nl.horavex.Horavex.svg usr/share/doc/horavex/copyright \

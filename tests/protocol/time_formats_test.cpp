@@ -94,5 +94,36 @@ TEST(AnswerDump, SntpNamesEveryHeaderField) {
     EXPECT_NE(dump.find(field), std::string::npos) << field;
 }
 
+// A Daytime text as the information window and horavex-query show it: text as it came, and every
+// byte that is no text as \xNN, so that the whole dump stays valid UTF-8.
+struct DaytimeDumpRow {
+  const char* name;
+  std::string bytes;
+  std::string shown;  // the dump from its hexadecimal line on
+};
+void PrintTo(const DaytimeDumpRow& row, std::ostream* os) { *os << row.name; }
+
+class DaytimeDump : public ::testing::TestWithParam<DaytimeDumpRow> {};
+
+TEST_P(DaytimeDump, ShowsEveryByteAsValidText) {
+  const std::string dump = BuildDump(kDay, Area(GetParam().bytes));
+  EXPECT_EQ(dump.substr(dump.find("DUMP:\r\n") + 7), GetParam().shown);
+}
+
+const std::string kEscapedHeading = "\r\nString ontvangen (bytes die geen tekst zijn als \\xNN):\r\n[";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, DaytimeDump,
+    ::testing::Values(
+        DaytimeDumpRow{"Ascii", "Thu 23\r\n", "54 68 75 20 32 33 0D 0A \r\nString ontvangen:\r\n[Thu 23\r\n]"},
+        DaytimeDumpRow{"Utf8", "M\xC3\xA4rz", "4D C3 A4 72 7A \r\nString ontvangen:\r\n[M\xC3\xA4rz]"},
+        DaytimeDumpRow{"Latin1", "M\xE4rz", "4D E4 72 7A " + kEscapedHeading + "M\\xE4rz]"},
+        DaytimeDumpRow{"NotText", "\xFF\xFE", "FF FE " + kEscapedHeading + "\\xFF\\xFE]"},
+        DaytimeDumpRow{"NulEndsTheText", "Do\0x"s, "44 6F \r\nString ontvangen:\r\n[Do]"},
+        DaytimeDumpRow{"ControlCharacters", "\x1B[2J\xC2\x9B", "1B 5B 32 4A C2 9B " + kEscapedHeading + "\\x1B[2J\\xC2\\x9B]"},
+        DaytimeDumpRow{"CutSequenceAndSurrogate", "\xED\xA0\x80\xE2\x82", "ED A0 80 E2 82 " + kEscapedHeading +
+                                                                          "\\xED\\xA0\\x80\\xE2\\x82]"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
 }  // namespace
 }  // namespace horavex

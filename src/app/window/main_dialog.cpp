@@ -95,6 +95,8 @@ bool CMainDlg::Create() {
   }
 
   Centre();
+  // The keyboard starts where Enter hides, not on the first client's button.
+  FocusDefaultControl(*this);
   m_rcNormal = GetRect();
   if (m_bNoShow) m_bHide = true;
   if (!m_bHide) ApplyTransparency(m_profile, kMainWindowSection, *this);

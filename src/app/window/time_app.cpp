@@ -30,6 +30,7 @@
 #include "gui/gui_runtime.h"
 #include "gui/help.h"
 #include "gui/resources.h"
+#include "gui/theme.h"
 #include "platform/clock.h"
 #include "platform/dialup_port.h"
 #include "platform/sound.h"
@@ -71,17 +72,20 @@ class CTimeApp : public wxApp {
   bool OnInit() override {
     wxSetAssertHandler(LogAssertion);
     SetAppName(kAppName);
+    UseDutchToolkitTexts();
     std::string commandLine;
     for (int i = 0; i < argc; ++i) commandLine += (i ? " " : "") + std::string(argv[i].utf8_str());
     const StartWords words = StartWords::Find(commandLine);
     if (!words.multiple) {
-      m_instance = std::make_unique<SingleInstance>(SingleInstance::DefaultDir(),
-                                                    std::string(kAppName) + "-" + std::to_string(::getuid()));
+      m_instance = std::make_unique<SingleInstance>(SingleInstance::DefaultDir(), kAppName);
       if (!m_instance->TryLock()) {
         if (m_instance->AskFirstToShow()) return false;  // the running copy shows itself: a success
         wxMessageBox("Horavex is actief, maar niet te activeren", kAppName, wxOK);
         return Fail();
       }
+      if (!m_instance->Problem().empty())
+        wxMessageBox(wxString::FromUTF8(m_instance->Problem() + "\nHoravex start zonder te weten of het al actief is."),
+                     kAppName, wxOK | wxICON_WARNING);
     }
     try {
       m_runtime = std::make_unique<GuiRuntime>();

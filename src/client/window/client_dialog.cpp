@@ -112,7 +112,7 @@ bool CTimeClientDlg::UpdateData() {
 
 void CTimeClientDlg::OnOK() {
   if (!UpdateData()) return;
-  m_btnSave->Disable();
+  DisableKeepingFocus(*m_btnSave);  // Enter, Escape and F1 keep working
   // Nothing was saved after a failure: the button stays available for another try.
   client_.Save([this](int error) {
     if (error != 0) m_btnSave->Enable();

@@ -1,5 +1,12 @@
 #include "client/window/client_info_dialog.h"
 
+#include <dlfcn.h>
+
+#include <algorithm>
+
+#include <wx/arrstr.h>
+#include <wx/display.h>
+#include <wx/settings.h>
 #include <wx/textctrl.h>
 #include <wx/xrc/xmlres.h>
 
@@ -23,6 +30,30 @@ constexpr int kTemplateHeight = 88;
 // edit cannot show the tile through its text.
 const wxColour kDumpBackground(255, 255, 200);
 
+// GTK's scroll bars show only while the pointer moves over the text: a dump wider than the window
+// would look cut off. wx offers no switch; GTK's own is looked up in the running program.
+void ShowScrollBarsAlways(wxTextCtrl& edit) {
+  using SetOverlay = void (*)(void* scrolledWindow, int overlay);
+  static const auto set = reinterpret_cast<SetOverlay>(::dlsym(RTLD_DEFAULT, "gtk_scrolled_window_set_overlay_scrolling"));
+  if (set && edit.GetHandle()) set(edit.GetHandle(), 0);
+}
+
+// The client size that shows all of `text` in `edit`, within most of the screen and at least the
+// template's size.
+wxSize SizeForText(wxDialog& window, wxTextCtrl& edit, const wxString& text) {
+  wxSize wanted;
+  for (const wxString& line : wxSplit(text, '\n', '\0')) wanted.x = std::max(wanted.x, edit.GetTextExtent(line).x);
+  const int margin = 2 * edit.GetCharWidth();
+  wanted.x += margin + wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, &window);
+  const int lines = static_cast<int>(text.Freq('\n')) + (text.EndsWith("\n") ? 0 : 1);
+  wanted.y = lines * edit.GetCharHeight() + margin +
+             wxSystemSettings::GetMetric(wxSYS_HSCROLL_Y, &window);
+  const wxRect screen = wxDisplay(&window).GetClientArea();
+  wanted.DecTo(wxSize(screen.width * 9 / 10, screen.height * 9 / 10));
+  wanted.IncTo(window.GetClientSize());
+  return wanted;
+}
+
 }  // namespace
 
 bool CClientInfoDlg::Create(wxWindow* parent, Profile& profile, ClientKind kind,
@@ -33,7 +64,10 @@ bool CClientInfoDlg::Create(wxWindow* parent, Profile& profile, ClientKind kind,
   m_editDump->SetFont(wxFont(wxFontInfo(9).Family(wxFONTFAMILY_TELETYPE)));
   m_editDump->SetForegroundColour(kThemeText);
   m_editDump->SetBackgroundColour(kDumpBackground);
-  m_editDump->ChangeValue(LogicText(InfoText(kind, answer, times)));
+  const wxString text = LogicText(InfoText(kind, answer, times));
+  m_editDump->ChangeValue(text);
+  ShowScrollBarsAlways(*m_editDump);
+  SetClientSize(SizeForText(*this, *m_editDump, text));
   BindHelpKey(*this, [this] { ShowHelpTopic(this, kClientInfoHelpTopic, 0, 0); });
   Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
     if (event.GetKeyCode() == WXK_RETURN || event.GetKeyCode() == WXK_NUMPAD_ENTER) Close();

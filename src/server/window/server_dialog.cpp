@@ -1,5 +1,6 @@
 #include "server/window/server_dialog.h"
 
+#include <cctype>
 #include <cerrno>
 
 #include <wx/button.h>
@@ -15,6 +16,7 @@
 #include "gui/templates.h"
 #include "gui/theme.h"
 #include "gui/window_alpha.h"
+#include "gui/window_modal.h"
 #include "protocol/window_texts.h"
 
 namespace horavex {
@@ -24,10 +26,25 @@ namespace {
 constexpr int kTemplateWidth = 301;
 constexpr int kTemplateHeight = 68;
 
+// `text` with a zero-width space after each colon inside an IPv6 address. The longest address is
+// wider than the messages field and holds no space, so GTK would cut off both its ends (the text
+// is centred); it may now break the address between its groups.
+std::string BreakableAddresses(const std::string& text) {
+  const auto inAddress = [&](std::size_t i) {
+    return i < text.size() && (std::isxdigit(static_cast<unsigned char>(text[i])) || text[i] == ':');
+  };
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    out += text[i];
+    if (text[i] == ':' && i > 0 && inAddress(i - 1) && inAddress(i + 1)) out += "\u200B";
+  }
+  return out;
+}
+
 }  // namespace
 
 CTimeServerDlg::CTimeServerDlg(ServerKind kind, ServerServices services,
-                               std::optional<asio::ip::address_v4> bindAddress)
+                               std::optional<asio::ip::address> bindAddress)
     : m_nKind(kind), profile_(services.profile), server_(kind, std::move(services), *this, bindAddress) {}
 
 bool CTimeServerDlg::Create(wxWindow* parent) {
@@ -74,7 +91,7 @@ void CTimeServerDlg::OnEnabledClicked() {
 
 void CTimeServerDlg::OnOK() {
   if (!UpdateData()) return;
-  m_btnSave->Disable();
+  DisableKeepingFocus(*m_btnSave);  // Enter, Escape and F1 keep working
   // Nothing was saved after a failure: the button stays available for another try.
   server_.Save([this](int error) {
     if (error != 0) m_btnSave->Enable();
@@ -93,7 +110,7 @@ bool CTimeServerDlg::UpdateData() {
   return true;
 }
 
-void CTimeServerDlg::ShowRequestLog(const std::string& text) { ShowMessage(text); }
+void CTimeServerDlg::ShowRequestLog(const std::string& text) { ShowMessage(BreakableAddresses(text)); }
 
 void CTimeServerDlg::ShowError(const std::string& text) { ShowMessage(text); }
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include <asio/ip/address_v4.hpp>
+#include <asio/ip/address.hpp>
 #include <wx/dialog.h>
 
 #include "server/time_server.h"
@@ -24,7 +24,7 @@ class CTimeServerDlg : public wxDialog, public ServerView {
  public:
   // Reads the kind's settings; no window yet (Create). `bindAddress` as TimeServer's.
   CTimeServerDlg(ServerKind kind, ServerServices services,
-                 std::optional<asio::ip::address_v4> bindAddress = std::nullopt);
+                 std::optional<asio::ip::address> bindAddress = std::nullopt);
   // Makes the window, hidden, owned by `parent`, and opens it; false when the template is missing.
   bool Create(wxWindow* parent);
 
