@@ -5,7 +5,10 @@
 #include <cstdio>
 #include <iostream>
 
+#include <csignal>
+
 #include <asio/io_context.hpp>
+#include <asio/signal_set.hpp>
 
 #include "client/time_connection.h"
 #include "common/dialup.h"
@@ -39,9 +42,6 @@ std::optional<unsigned> ParsePort(const std::string& text) {
 
 ParsedQuery Fail(std::string message) { return {std::nullopt, std::move(message) + "\n" + QueryUsage()}; }
 
-// The local clock reading of `t` in milliseconds.
-std::int64_t Millis(const SystemTime& t) { return UnixFromSystemTime(t) * 1000 + t.wMilliseconds; }
-
 }  // namespace
 
 std::string QueryUsage() {
@@ -54,7 +54,8 @@ std::string QueryUsage() {
          "  --profile   het profiel met de instellingen van de client (standaard dat van Horavex)\n"
          "  --help      toont deze tekst\n"
          "Afsluitstatus: 0 een geldig antwoord (met --set: en de klok gezet), 1 geen of een\n"
-         "  ongeldig antwoord of de klok niet gezet, 2 verkeerde argumenten.\n";
+         "  ongeldig antwoord of de klok niet gezet, 2 verkeerde argumenten, 130 of 143\n"
+         "  afgebroken (Ctrl-C, SIGTERM).\n";
 }
 
 std::optional<ClientKind> KindFromName(const std::string& name) {
@@ -115,9 +116,9 @@ std::string IsoUtc(const std::tm& utc, int milliseconds) {
   return buf;
 }
 
-std::string FormatAnswerReport(ClientKind kind, const AnswerArea& answer, const RequestOutcome& outcome,
-                               bool clockWasSet) {
-  std::string out = PlainLines(InfoText(kind, answer));
+std::string FormatAnswerReport(ClientKind kind, const AnswerArea& answer, const std::optional<SntpTimes>& times,
+                               const RequestOutcome& outcome, bool clockWasSet) {
+  std::string out = PlainLines(InfoText(kind, answer, times ? &*times : nullptr));
   out += out.ends_with('\n') ? "\n" : "\n\n";
   if (!outcome.utc) return out;
   const std::tm& utc = *outcome.utc;
@@ -125,22 +126,60 @@ std::string FormatAnswerReport(ClientKind kind, const AnswerArea& answer, const 
   std::snprintf(line, sizeof line, "Tijd (UTC): %04d-%02d-%02d %02d:%02d:%02d", utc.tm_year + 1900, utc.tm_mon + 1,
                 utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
   out += line;
-  const std::int64_t local = Millis(outcome.clockAtAnswer);
-  if (outcome.milliseconds >= 0) {
-    // The answer has a fraction: compare to the millisecond.
-    std::snprintf(line, sizeof line, ".%03d\nVerschil met lokale klok: %+.3f s\n", outcome.milliseconds,
-                  static_cast<double>(std::int64_t{outcome.calendarSeconds} * 1000 + outcome.milliseconds - local) /
-                      1000.0);
-  } else {
-    // Whole seconds only: a fraction of the local clock would be a difference nobody measured.
-    const std::int64_t localSeconds = local >= 0 ? local / 1000 : (local - 999) / 1000;
-    std::snprintf(line, sizeof line, "\nVerschil met lokale klok: %+lld s\n",
-                  static_cast<long long>(outcome.calendarSeconds - localSeconds));
+  if (outcome.milliseconds >= 0) std::snprintf(line, sizeof line, ".%03d\n", outcome.milliseconds);
+  out += outcome.milliseconds >= 0 ? line : "\n";
+  if (outcome.measured) {
+    const double seconds = std::chrono::duration<double>(*outcome.measured).count();
+    // The answer has a fraction: to the millisecond; else whole seconds, as measured.
+    if (outcome.milliseconds >= 0) std::snprintf(line, sizeof line, "Verschil met lokale klok: %+.3f s\n", seconds);
+    else std::snprintf(line, sizeof line, "Verschil met lokale klok: %+.0f s\n", seconds);
+    out += line;
   }
-  out += line;
   if (clockWasSet) out += outcome.clockSetBy.empty() ? "Klok ingesteld.\n" : "Klok ingesteld via " + outcome.clockSetBy + ".\n";
   return out + IsoUtc(utc, outcome.milliseconds) + "\n";
 }
+
+namespace {
+
+// What an interrupted run says of a set it leaves behind.
+std::string InterruptedText(SetStage stage) {
+  switch (stage) {
+    case SetStage::kQueued:
+    case SetStage::kAuthorising:
+      return "Afgebroken: de klok is niet ingesteld.\n";
+    case SetStage::kSent:
+      return "Afgebroken terwijl de klok werd ingesteld: het systeem kan de correctie nog toepassen.\n"
+             "Een volgende aanvraag corrigeert wat er dan nog afwijkt.\n";
+    default:
+      return "Afgebroken.\n";
+  }
+}
+
+// Runs the client's request; SIGINT or SIGTERM end it, and the signal's number is returned.
+int RunRequest(asio::io_context& io, std::unique_ptr<TimeClient>& client, Clock& clock, bool setsClock) {
+  int interrupted = 0;
+  asio::signal_set signals(io, SIGINT, SIGTERM);
+  signals.async_wait([&](std::error_code ec, int signal) {
+    if (ec) return;
+    interrupted = signal;
+    std::cerr << (setsClock ? InterruptedText(clock.CurrentStage()) : "Afgebroken.\n");
+    io.stop();
+  });
+  client->SetFinishedObserver([&io] { io.stop(); });
+  client->DoSynchro();
+  io.run();
+  signals.cancel();
+  if (interrupted == 0) return 0;
+  // The request unwinds (a set that has not begun never will) before the clock and the services go.
+  client.reset();
+  io.restart();
+  for (const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+       TimeClient::RunningRequests() > 0 && std::chrono::steady_clock::now() < limit;)
+    io.run_one_for(std::chrono::milliseconds(20));
+  return interrupted;
+}
+
+}  // namespace
 
 int RunQuery(const QueryOptions& options) {
   asio::io_context io;
@@ -151,28 +190,29 @@ int RunQuery(const QueryOptions& options) {
   std::unique_ptr<Clock> clock = simulated ? std::make_unique<SimulatedClock>() : MakeSystemClock();
   DialupService dialup(MakeConnectedDialupPort(), io.get_executor());
   NullClientView view;
-  TimeClient client(options.kind,
-                    ClientServices{{io.get_executor(), io.get_executor()}, profile, *clock, dialup, simulated}, view);
-  ClientSettings& settings = client.Settings();
+  auto client = std::make_unique<TimeClient>(
+      options.kind, ClientServices{{io.get_executor(), io.get_executor()}, profile, *clock, dialup, simulated}, view);
+  ClientSettings& settings = client->Settings();
   settings.m_strServer = options.server;
   settings.m_nPort = options.port;
   settings.m_nWarnLevel = 0;
   if (!options.set) settings.m_nMaxOffsetIndex = 0;  // nothing is set, so nothing is too far
-  client.SetTimeout(options.timeout);
-  client.SetFinishedObserver([&io] { io.stop(); });
-  client.DoSynchro();
-  io.run();
+  client->SetTimeout(options.timeout);
+  if (const int signal = RunRequest(io, client, *clock, !simulated)) return 128 + signal;
 
-  const RequestOutcome& outcome = client.LastOutcome();
+  const RequestOutcome& outcome = client->LastOutcome();
   if (options.dryRun && outcome.wouldSet) {
-    const SystemTime& t = outcome.wouldSet->target;
+    const auto target = std::chrono::floor<std::chrono::milliseconds>(outcome.wouldSet->target);
+    const auto seconds = std::chrono::floor<std::chrono::seconds>(target);
     std::cerr << "Droogoefening: de klok zou gezet worden op "
-              << IsoUtc(*UtcBreakdown(static_cast<std::int32_t>(UnixFromSystemTime(t))), t.wMilliseconds)
-              << ", correctie " << CorrectionText(outcome.wouldSet->Correction()) << "\n";
+              << IsoUtc(*UtcBreakdown(static_cast<std::int32_t>(seconds.count())),
+                        static_cast<int>((target - seconds).count()))
+              << ", correctie "
+              << CorrectionText(std::chrono::round<std::chrono::microseconds>(outcome.wouldSet->correction)) << "\n";
   }
-  if (outcome.received && HasAnswer(client.Answer())) {
+  if (outcome.received && HasAnswer(client->Answer())) {
     const bool clockWasSet = options.set && !options.dryRun && outcome.clockSet;
-    std::cout << FormatAnswerReport(options.kind, client.Answer(), outcome, clockWasSet);
+    std::cout << FormatAnswerReport(options.kind, client->Answer(), client->AnswerTimes(), outcome, clockWasSet);
   }
   if (!outcome.failure.empty()) {
     std::cerr << PlainLines(outcome.failure) << " [ERROR: " << outcome.number << "]\n";

@@ -38,10 +38,10 @@ std::string QueryUsage();
 std::optional<ClientKind> KindFromName(const std::string& name);
 
 // The report of a request that received an answer: the dump as the information window shows
-// it, the UTC time, the difference from the local clock, "Klok ingesteld." when `clockWasSet`
-// and, last, the time in ISO 8601.
-std::string FormatAnswerReport(ClientKind kind, const AnswerArea& answer, const RequestOutcome& outcome,
-                               bool clockWasSet);
+// it (with the exchange's `times` after an SNTP answer), the UTC time, the difference from the
+// local clock, "Klok ingesteld." when `clockWasSet` and, last, the time in ISO 8601.
+std::string FormatAnswerReport(ClientKind kind, const AnswerArea& answer, const std::optional<SntpTimes>& times,
+                               const RequestOutcome& outcome, bool clockWasSet);
 
 // ISO 8601 UTC with milliseconds, e.g. 2026-12-06T17:34:26.123Z.
 std::string IsoUtc(const std::tm& utc, int milliseconds);
@@ -50,7 +50,7 @@ std::string IsoUtc(const std::tm& utc, int milliseconds);
 std::string PlainLines(std::string text);
 
 // Runs the whole command; returns the exit status (0 only for a valid answer, and with --set a
-// clock that was set).
+// clock that was set; 128 and the signal when SIGINT or SIGTERM ended it).
 int RunQuery(const QueryOptions& options);
 
 }  // namespace horavex

@@ -56,13 +56,12 @@ bool ShouldWarn(int failures, int level) {
   }
 }
 
-std::int32_t CheckMaxOffset(std::int64_t now, std::int32_t received, int maxOffsetIndex) {
+std::int32_t CheckMaxOffset(std::chrono::nanoseconds correction, int maxOffsetIndex) {
   const std::int32_t limit = MaxOffsetLimit(maxOffsetIndex);
   if (limit == 0) return 0;
-  // Both sides are 32-bit calendar seconds; their difference is taken without overflow and
-  // shown capped to the largest 32-bit number.
-  const std::int64_t d = std::min<std::int64_t>(
-      INT32_MAX, std::abs(static_cast<std::int64_t>(static_cast<std::int32_t>(now)) - received));
+  // Whole seconds, the fraction dropped; shown capped to the largest 32-bit number.
+  const std::int64_t seconds = std::chrono::duration_cast<std::chrono::seconds>(correction).count();
+  const std::int64_t d = std::min<std::int64_t>(INT32_MAX, seconds < 0 ? -seconds : seconds);
   return d < limit ? 0 : static_cast<std::int32_t>(d);
 }
 

@@ -2,6 +2,7 @@
 // depend on them: the interval, the warning level and the maximum correction.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -56,9 +57,9 @@ struct ClientSettings {
 // Whether the n-th failure in a row shows a warning box at warning level `level` (0-4).
 bool ShouldWarn(int failures, int level);
 
-// 0 when setting the clock from `received` (calendar seconds) is allowed at `now`, otherwise
-// the difference in seconds (at least the limit, so never 0). A difference equal to the
-// limit is refused; index 0 and unknown indices set no limit.
-std::int32_t CheckMaxOffset(std::int64_t now, std::int32_t received, int maxOffsetIndex);
+// 0 when the clock may be moved by `correction`, otherwise its size in whole seconds (at least
+// the limit, so never 0; at most INT32_MAX). A correction of the limit itself is refused; index 0
+// and unknown indices set no limit.
+std::int32_t CheckMaxOffset(std::chrono::nanoseconds correction, int maxOffsetIndex);
 
 }  // namespace horavex

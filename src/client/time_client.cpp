@@ -8,6 +8,7 @@
 #include <new>
 #include <system_error>
 #include <utility>
+#include <variant>
 
 #include <asio/associated_cancellation_slot.hpp>
 #include <asio/async_result.hpp>
@@ -26,7 +27,6 @@
 #include "common/dialup.h"
 #include "common/profile.h"
 #include "platform/clock.h"
-#include "platform/clock_async.h"
 #include "protocol/calendar.h"
 #include "protocol/window_texts.h"
 
@@ -38,6 +38,9 @@ constexpr const char* kBadAnswer = "Verkeerd of geen resultaat ontvangen";
 constexpr const char* kInvalidTime = "Ongeldige datum/tijd..";
 constexpr const char* kTooFar = "Datum / tijd wijkt TEVEEL af, abort";
 constexpr const char* kCannotSet = "Kon de TIJD niet instellen (rechten?)";
+constexpr const char* kLateMayApply =
+    "Kon de TIJD niet instellen: geen antwoord op tijd\r\n(het systeem kan het later nog doen)";
+constexpr const char* kLateNothingSet = "Kon de TIJD niet instellen: geen antwoord op tijd\r\n(er is niets ingesteld)";
 
 constexpr int kFailuresBeforeStop = 10;
 
@@ -131,9 +134,18 @@ struct TimeClient::Core : std::enable_shared_from_this<TimeClient::Core> {
   asio::awaitable<void> Synchro(std::shared_ptr<Core> self, RequestCount counted);
   asio::awaitable<void> Run();
   asio::awaitable<bool> MayConnect();
-  asio::awaitable<std::optional<Failure>> Exchange();
-  asio::awaitable<std::optional<Failure>> SetClock(const std::tm& utc, std::int32_t milliseconds);
-  void ReportSet(const ClockSetting& setting, const ClockSetResult& set);
+  // One exchange with the server and the set it asks for; `check` is the second look after a
+  // set that waited, which reports only what it finds wrong with the clock.
+  asio::awaitable<std::optional<Failure>> Exchange(bool check);
+  // The moment the answer arrived, on the clock's monotonic reading.
+  std::chrono::nanoseconds ArrivalOf(const ReceiveResult& r);
+  // Checks the answer that arrived at `arrival` and works out the truth it holds.
+  std::variant<ClockAnchor, Failure> Judge(const ReceiveResult& r, std::span<const std::uint8_t> request,
+                                           std::chrono::nanoseconds arrival);
+  asio::awaitable<std::optional<Failure>> SetClock(const ClockAnchor& anchor, bool check);
+  // Waits for the clock's queue to set `anchor`'s truth, at most kSetBound.
+  asio::awaitable<ClockSetResult> AwaitSet(const ClockAnchor& anchor);
+  void ReportSet(const ClockSetResult& set);
   asio::awaitable<void> ReportError(std::string text, std::int32_t number);
   asio::awaitable<void> Finish();
   // Asks the dial-up service to hang up; the wait ends at once when the request is cancelled.
@@ -153,6 +165,11 @@ struct TimeClient::Core : std::enable_shared_from_this<TimeClient::Core> {
   ClientSettings m_settings;
 
   AnswerArea m_abAnswer{};
+  std::optional<SntpTimes> m_answerTimes;  // the exchange of the SNTP answer in m_abAnswer
+  // When the request last left: the clock's Unix time and its monotonic reading.
+  std::chrono::nanoseconds m_sentAt{}, m_sentMonotonic{};
+  bool m_bSetWaited = false;  // the request's set waited for another or for consent
+  std::shared_ptr<ClockSetTicket> m_pendingSet;  // the request's set while it is awaited
   int m_nFailures = 0;
   int m_nSyncCount = 0;
   std::int64_t m_tLastSync = 0;
@@ -188,6 +205,8 @@ void TimeClient::Core::Release() {
   m_onLastSync = nullptr;
   ++m_timerGeneration;
   m_timer.cancel();
+  // A released client's set that has not begun never will, whoever's set ends next.
+  if (m_pendingSet) m_pendingSet->Withdraw();
   if (m_bActive && m_cancel) m_cancel->emit(asio::cancellation_type::terminal);
 }
 
@@ -232,7 +251,11 @@ asio::awaitable<void> TimeClient::Core::Run() {
     m_bBusy = true;
     View().EnableSynchro(false);
     View().SetStatusLine("Start aanvraag");
-    failure = co_await Exchange();
+    m_bSetWaited = false;
+    failure = co_await Exchange(false);
+    // Another set may have landed after this one's correction was worked out (an earlier run's
+    // that was still pending): look once more and correct what is left.
+    if (!failure && m_bSetWaited && !m_bReleased) failure = co_await Exchange(true);
   } catch (...) {
     // A thread that cannot start, an allocation that fails, a view or clock that throws: the
     // request still ends as a counted failure, so that it can be asked again.
@@ -267,15 +290,19 @@ asio::awaitable<bool> TimeClient::Core::MayConnect() {
   co_return false;
 }
 
-asio::awaitable<std::optional<TimeClient::Core::Failure>> TimeClient::Core::Exchange() {
+asio::awaitable<std::optional<TimeClient::Core::Failure>> TimeClient::Core::Exchange(bool check) {
   const auto deadline = std::chrono::steady_clock::now() + m_timeout;
   TimeConnection connection(m_services.executors.io, m_nKind);
   const std::error_code connectError =
       co_await connection.Connect(m_settings.m_strServer, m_settings.m_nPort, deadline, m_services.resolve);
-  if (m_bReleased) co_return std::nullopt;
+  if (m_bReleased || (connectError && check)) co_return std::nullopt;
   if (connectError) co_return Failure{kNoConnection, LookupErrorNumber(connectError)};
 
   const std::vector<std::uint8_t> request = Request();
+  connection.OnSend([this] {
+    m_sentAt = m_services.clock.Now();
+    m_sentMonotonic = m_services.clock.Monotonic();
+  });
   connection.Send(request);
   m_abAnswer.fill(0);
   // The socket fills a buffer of the request's own; the client's area changes only here, on
@@ -283,57 +310,123 @@ asio::awaitable<std::optional<TimeClient::Core::Failure>> TimeClient::Core::Exch
   AnswerArea received{};
   const ReceiveResult r = co_await connection.Receive(received, deadline);
   if (m_bReleased) co_return std::nullopt;
+  const std::chrono::nanoseconds arrival = ArrivalOf(r);
   m_abAnswer = received;
   connection.Close();
   m_outcome.received = true;
-  m_outcome.clockAtAnswer = m_services.clock.GetSystemTime();
-
-  // A receive error is a huge unsigned count, so it fails through the zeroed first byte.
-  if (static_cast<std::uint32_t>(r.count) < 4 || m_abAnswer[0] == 0) {
-    const std::int32_t number = r.error ? -r.error.value() : static_cast<std::int32_t>(r.count);
-    co_return Failure{kBadAnswer, number};
+  const std::variant<ClockAnchor, Failure> judged = Judge(r, request, arrival);
+  if (const auto* failure = std::get_if<Failure>(&judged)) {
+    // A second look that got no usable answer leaves the set as it was made.
+    if (check && failure->text != kTooFar) co_return std::nullopt;
+    co_return *failure;
   }
+  const ClockAnchor& anchor = std::get<ClockAnchor>(judged);
+  if (check) {
+    // What the answer cannot tell from right is left alone: half the round trip for SNTP, the
+    // second a Time or Daytime answer is rounded to.
+    const auto tolerance = m_answerTimes ? m_answerTimes->Delay() / 2 + std::chrono::milliseconds(1)
+                                         : std::chrono::nanoseconds(std::chrono::seconds(1));
+    if (std::chrono::abs(m_services.clock.WorkOut(anchor).correction) <= tolerance) co_return std::nullopt;
+  }
+  co_return co_await SetClock(anchor, check);
+}
+
+std::chrono::nanoseconds TimeClient::Core::ArrivalOf(const ReceiveResult& r) {
+  const std::chrono::nanoseconds monotonic = m_services.clock.Monotonic();
+  // How long the datagram waited in the kernel before this coroutine ran: the real clock's age of
+  // the kernel's stamp, whatever clock this client reads.
+  std::chrono::nanoseconds age{0};
+  if (r.arrived) age = std::chrono::system_clock::now().time_since_epoch() - *r.arrived;
+  age = std::max(age, std::chrono::nanoseconds(0));
+  // A clock that stands still (a simulated one) must not place the answer before the request.
+  return std::max(m_sentMonotonic, monotonic - age);
+}
+
+std::variant<ClockAnchor, TimeClient::Core::Failure> TimeClient::Core::Judge(const ReceiveResult& r,
+                                                                             std::span<const std::uint8_t> request,
+                                                                             std::chrono::nanoseconds arrival) {
+  // T4 from T1 and the monotonic time between them: a step of the clock meanwhile changes neither.
+  const std::chrono::nanoseconds arrivedAt = m_sentAt + (arrival - m_sentMonotonic);
+  m_answerTimes.reset();
+  // A receive error is a huge unsigned count, so it fails through the zeroed first byte.
+  if (static_cast<std::uint32_t>(r.count) < 4 || m_abAnswer[0] == 0)
+    return Failure{kBadAnswer, r.error ? -r.error.value() : static_cast<std::int32_t>(r.count)};
   // An SNTP answer must be one, and to this request, before its time may set the clock.
   if (m_nKind == ClientKind::SntpUdp) {
     const auto length = static_cast<std::size_t>(std::clamp<std::int64_t>(r.count, 0, kAnswerSize));
-    if (const int refusal = SntpRefusal(std::span(m_abAnswer).first(length), request))
-      co_return Failure{kInvalidTime, refusal};
+    const auto answer = std::span<const std::uint8_t>(m_abAnswer).first(length);
+    if (length >= kNtpPacketSize) m_answerTimes = SntpTimesOf(answer, NtpFromUnix(m_sentAt), NtpFromUnix(arrivedAt));
+    if (const int refusal = SntpRefusal(answer, request)) return Failure{kInvalidTime, refusal};
+    if (m_answerTimes && m_answerTimes->Delay() < std::chrono::nanoseconds(0))
+      return Failure{kInvalidTime, kSntpNegativeDelay};
   }
   const std::optional<DecodedTime> decoded = DecodeAnswer(m_nKind, m_abAnswer);
-  if (!decoded) co_return Failure{kInvalidTime, 0};
+  if (!decoded) return Failure{kInvalidTime, 0};
   m_outcome.utc = decoded->utc;
   m_outcome.calendarSeconds = decoded->calendarSeconds;
   m_outcome.milliseconds = decoded->milliseconds;
-  if (const std::int32_t d =
-          CheckMaxOffset(m_services.clock.Time(), decoded->calendarSeconds, m_settings.m_nMaxOffsetIndex))
-    co_return Failure{kTooFar, d};
-  co_return co_await SetClock(decoded->utc, decoded->milliseconds);
+  // SNTP: the server's time as the answer arrived. Time and Daytime carry whole seconds, and the
+  // clock keeps its own fraction of a second.
+  const auto second = std::chrono::floor<std::chrono::seconds>(arrivedAt);
+  const ClockAnchor anchor{m_answerTimes ? arrivedAt + m_answerTimes->Offset()
+                                         : std::chrono::seconds(decoded->calendarSeconds) + (arrivedAt - second),
+                           arrival, !m_answerTimes};
+  m_outcome.measured = anchor.truth - arrivedAt;
+  if (const std::int32_t d = CheckMaxOffset(*m_outcome.measured, m_settings.m_nMaxOffsetIndex))
+    return Failure{kTooFar, d};
+  return anchor;
 }
 
-asio::awaitable<std::optional<TimeClient::Core::Failure>> TimeClient::Core::SetClock(const std::tm& utc,
-                                                                                    std::int32_t milliseconds) {
-  Clock& clock = m_services.clock;
-  const SystemTime readAt = clock.GetSystemTime();
-  const ClockSetting setting{ApplyDecodedTime(readAt, utc, milliseconds), readAt};
-  // The set may wait for a person to authorise it: the logic thread goes on meanwhile.
-  const ClockSetResult set = co_await Abandonable(
-      [&](auto done) { AsyncSetClock(clock, setting, asio::bind_executor(m_services.executors.logic, done)); },
-      ClockSetResult{ECANCELED, SetWay::kNone});
+asio::awaitable<std::optional<TimeClient::Core::Failure>> TimeClient::Core::SetClock(const ClockAnchor& anchor,
+                                                                                    bool check) {
+  const ClockSetResult set = co_await AwaitSet(anchor);
   if (m_bReleased) co_return std::nullopt;
   switch (set.error) {
     case 0: break;
     case EBUSY: co_return Failure{"De automatische tijdsynchronisatie van het systeem staat aan:\r\nzet die eerst uit", EBUSY};
     case ETIMEDOUT:
-      co_return Failure{"Kon de TIJD niet instellen: geen antwoord op tijd\r\n(het systeem kan het later nog doen)",
-                        ETIMEDOUT};
-    case EALREADY: co_return Failure{"Kon de TIJD niet instellen:\r\neen eerdere instelling wacht nog", EALREADY};
+      co_return Failure{set.pending ? kLateMayApply : kLateNothingSet, ETIMEDOUT};
     default: co_return Failure{kCannotSet, set.error};
   }
-  ReportSet(setting, set);
+  // The second look's set is part of the request's one success.
+  if (check) co_return std::nullopt;
+  m_bSetWaited = set.waited;
+  ReportSet(set);
   co_return std::nullopt;
 }
 
-void TimeClient::Core::ReportSet(const ClockSetting& setting, const ClockSetResult& set) {
+asio::awaitable<ClockSetResult> TimeClient::Core::AwaitSet(const ClockAnchor& anchor) {
+  const auto deadline = std::chrono::steady_clock::now() + kSetBound;
+  const auto logic = m_services.executors.logic;
+  auto ticket = std::make_shared<std::shared_ptr<ClockSetTicket>>();
+  asio::steady_timer bound(m_services.executors.io, deadline);
+  struct Forget {
+    std::shared_ptr<ClockSetTicket>& pending;
+    ~Forget() { pending.reset(); }
+  } forget{m_pendingSet};
+  const std::weak_ptr<Core> weak = weak_from_this();
+  // The set may wait for other sets and for a person's consent: the logic thread goes on meanwhile.
+  const ClockSetResult set = co_await Abandonable(
+      [&](auto done) {
+        const auto waiting = [logic, weak] {
+          asio::post(logic, [weak] {
+            if (const auto core = weak.lock(); core && !core->m_bReleased) core->View().SetStatusLine(kWaitingForClock);
+          });
+        };
+        const auto finished = [logic, done](ClockSetResult result) mutable {
+          asio::post(logic, [done, result]() mutable { done(result); });
+        };
+        m_pendingSet = *ticket = m_services.clock.Set(anchor, deadline, {waiting, finished});
+        // A set whose turn has not come by the deadline is withdrawn; one under way bounds itself.
+        bound.async_wait(asio::bind_executor(logic, [done, ticket](std::error_code ec) mutable {
+          if (!ec && *ticket && (*ticket)->Withdraw()) done(ClockSetResult{ETIMEDOUT});
+        }));
+      },
+      ClockSetResult{ECANCELED});
+  co_return set;
+}
+
+void TimeClient::Core::ReportSet(const ClockSetResult& set) {
   m_outcome.clockSet = true;
   m_outcome.clockSetBy = SetWayName(set.way);
   m_nFailures = 0;
@@ -341,9 +434,10 @@ void TimeClient::Core::ReportSet(const ClockSetting& setting, const ClockSetResu
   if (m_services.dryRun) {
     // Only a simulated clock moved: say what the computer's clock would have got, and from
     // whom; it is no synchronisation, so the last one stays as it was.
-    m_outcome.wouldSet = setting;
-    View().SetMessages("Droogoefening: de klok zou op " + FormatDayMonthTime(UnixFromSystemTime(setting.target)) +
-                       " gezet worden, correctie " + CorrectionText(setting.Correction()));
+    m_outcome.wouldSet = set;
+    const auto at = std::chrono::floor<std::chrono::seconds>(set.target).count();
+    View().SetMessages("Droogoefening: de klok zou op " + FormatDayMonthTime(at) + " gezet worden, correctie " +
+                       CorrectionText(std::chrono::round<std::chrono::microseconds>(set.correction)));
     return;
   }
   m_tLastSync = m_services.clock.Time();
@@ -526,6 +620,7 @@ void TimeClient::SetTimeout(std::chrono::milliseconds timeout) { core_->m_timeou
 ClientKind TimeClient::Kind() const { return core_->m_nKind; }
 const std::string& TimeClient::Title() const { return core_->m_pszTitle; }
 const AnswerArea& TimeClient::Answer() const { return core_->m_abAnswer; }
+const std::optional<SntpTimes>& TimeClient::AnswerTimes() const { return core_->m_answerTimes; }
 int TimeClient::Failures() const { return core_->m_nFailures; }
 int TimeClient::SyncCount() const { return core_->m_nSyncCount; }
 bool TimeClient::IsRunning() const { return core_->m_bRunning; }

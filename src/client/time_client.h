@@ -19,6 +19,7 @@
 #include "protocol/kinds.h"
 #include "protocol/calendar.h"
 #include "platform/clock.h"
+#include "protocol/sntp_offset.h"
 #include "protocol/wire_formats.h"
 
 namespace horavex {
@@ -44,16 +45,21 @@ struct ClientServices {
 // What the last request found out, for front ends that report more than the window does.
 struct RequestOutcome {
   bool received = false;              // the request got as far as its receive
-  SystemTime clockAtAnswer{};         // the local clock right after the receive
   std::optional<std::tm> utc;         // the answer decoded, UTC
   std::int32_t calendarSeconds = 0;
   std::int32_t milliseconds = -1;     // -1: the answer carries no fraction
+  // What the answer asked the clock to be moved by, as the answer arrived: SNTP's offset
+  // (theta), whole seconds for Time and Daytime.
+  std::optional<std::chrono::nanoseconds> measured;
   bool clockSet = false;              // the clock (in a dry run the simulated one) took the set
   std::string clockSetBy;             // which way set the clock (SetWayName); empty when not set
-  std::optional<ClockSetting> wouldSet;  // a dry run's set: what the computer's clock would get
+  std::optional<ClockSetResult> wouldSet;  // a dry run's set: what the computer's clock would get
   std::string failure;                // the failure text; empty on success
   std::int32_t number = 0;            // the failure's number
 };
+
+// The status line while a client's set waits for another set to end.
+inline constexpr const char* kWaitingForClock = "Wacht op klok...";
 
 // A correction as the logs show it: sign, seconds and milliseconds with a decimal comma
 // ("+0,250 s").
@@ -116,6 +122,9 @@ class TimeClient {
   ClientKind Kind() const;
   const std::string& Title() const;
   const AnswerArea& Answer() const;
+  // The times of the exchange that brought an SNTP answer into the answer area; nothing for
+  // another kind or an answer too short to hold them. Kept and replaced with the answer.
+  const std::optional<SntpTimes>& AnswerTimes() const;
   int Failures() const;
   int SyncCount() const;
   bool IsRunning() const;

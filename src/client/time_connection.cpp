@@ -1,6 +1,9 @@
 #include "client/time_connection.h"
 
+#include <sys/socket.h>
+
 #include <algorithm>
+#include <cstring>
 
 #include <asio/connect.hpp>
 #include <asio/experimental/deferred.hpp>
@@ -18,6 +21,31 @@ using asio::experimental::make_parallel_group;
 using asio::experimental::wait_for_one;
 
 const std::error_code kTimedOut = std::make_error_code(std::errc::timed_out);
+
+// One datagram into `buffer` without waiting, with the kernel's time of its arrival.
+std::size_t ReceiveStamped(asio::ip::udp::socket& socket, asio::mutable_buffer buffer,
+                           std::optional<std::chrono::nanoseconds>& arrived, std::error_code& ec) {
+  iovec part{buffer.data(), buffer.size()};
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timespec))];
+  msghdr message{};
+  message.msg_iov = &part;
+  message.msg_iovlen = 1;
+  message.msg_control = control;
+  message.msg_controllen = sizeof control;
+  const ssize_t n = ::recvmsg(socket.native_handle(), &message, MSG_DONTWAIT);
+  if (n < 0) {
+    ec = std::error_code(errno, asio::error::get_system_category());
+    return 0;
+  }
+  for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+    if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_TIMESTAMPNS) continue;
+    timespec stamp{};
+    std::memcpy(&stamp, CMSG_DATA(c), sizeof stamp);
+    arrived = std::chrono::seconds(stamp.tv_sec) + std::chrono::nanoseconds(stamp.tv_nsec);
+  }
+  ec.clear();
+  return static_cast<std::size_t>(n);
+}
 
 }  // namespace
 
@@ -42,6 +70,10 @@ std::error_code TimeConnection::ConnectNextUdp() {
     udp_.close(ec);
     udp_.open(peer.protocol(), ec);
     if (!ec) udp_.non_blocking(true, ec);  // a receive must never wait on the logic thread
+    // The kernel's time of arrival, not the moment the coroutine resumes: the answer's age counts
+    // against the clock the way its travel does.
+    const int on = 1;
+    if (!ec) ::setsockopt(udp_.native_handle(), SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
     if (!ec) udp_.connect(peer, ec);
     if (!ec) return ec;
   }
@@ -65,6 +97,7 @@ asio::awaitable<std::error_code> TimeConnection::ConnectTcp(std::uint16_t port, 
 
 void TimeConnection::Send(std::span<const std::uint8_t> request) {
   request_.assign(request.begin(), request.end());
+  if (beforeSend_) beforeSend_();
   std::error_code ignored;
   if (IsDatagram(kind_)) {
     udp_.send(asio::buffer(request.data(), request.size()), 0, ignored);
@@ -88,6 +121,7 @@ asio::awaitable<ReceiveResult> TimeConnection::Receive(std::span<std::uint8_t> a
 asio::awaitable<ReceiveResult> TimeConnection::ReceiveOnce(std::span<std::uint8_t> area, Deadline until) {
   asio::steady_timer timer(io_, until);
   std::size_t received = 0;
+  std::optional<std::chrono::nanoseconds> arrived;
   // Wait until something is there, then take it without blocking: one receive call per piece,
   // where receiving at once would mostly find nothing yet and have to be tried again.
   for (;;) {
@@ -109,17 +143,17 @@ asio::awaitable<ReceiveResult> TimeConnection::ReceiveOnce(std::span<std::uint8_
     }
     // What arrived before the deadline or an error is judged as it is. A timer that did not
     // expire was cancelled with the request.
-    if (order[0] == 1) co_return received ? ReceiveResult{static_cast<std::int64_t>(received), {}}
-                                          : ReceiveResult{-1, timerError ? timerError : kTimedOut};
+    if (order[0] == 1) co_return received ? ReceiveResult{static_cast<std::int64_t>(received), {}, arrived}
+                                          : ReceiveResult{-1, timerError ? timerError : kTimedOut, {}};
     if (!ec) {
       const auto buffer = asio::buffer(area.data() + received, area.size() - received);
-      received += IsDatagram(kind_) ? udp_.receive(buffer, 0, ec) : tcp_.receive(buffer, 0, ec);
+      received += IsDatagram(kind_) ? ReceiveStamped(udp_, buffer, arrived, ec) : tcp_.receive(buffer, 0, ec);
     }
     if (ec == asio::error::would_block || ec == asio::error::try_again) continue;  // woken for nothing
     if (received > 0 && (ec || IsComplete(area.first(received))))
-      co_return ReceiveResult{static_cast<std::int64_t>(received), {}};
-    if (ec == asio::error::eof) co_return ReceiveResult{0, {}};
-    if (ec) co_return ReceiveResult{-1, ec};
+      co_return ReceiveResult{static_cast<std::int64_t>(received), {}, arrived};
+    if (ec == asio::error::eof) co_return ReceiveResult{0, {}, {}};
+    if (ec) co_return ReceiveResult{-1, ec, {}};
   }
 }
 

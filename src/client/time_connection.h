@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -30,6 +31,8 @@ inline constexpr std::chrono::milliseconds kRequestTimeout{5000};
 struct ReceiveResult {
   std::int64_t count = 0;  // bytes received, 0 for an orderly close, -1 for an error
   std::error_code error;   // the error of the receive, if any
+  // When the kernel took the datagram in (Unix time, CLOCK_REALTIME), where the socket says.
+  std::optional<std::chrono::nanoseconds> arrived = std::nullopt;
 };
 
 class TimeConnection {
@@ -47,6 +50,8 @@ class TimeConnection {
 
   // Sends the request; its result is not looked at, as a lost request shows as a missing answer.
   void Send(std::span<const std::uint8_t> request);
+  // Called right before every send, the request sent again to a further UDP address included.
+  void OnSend(std::function<void()> beforeSend) { beforeSend_ = std::move(beforeSend); }
 
   // Receives an answer into `area`: one datagram (a longer one arrives cut), or over TCP the
   // pieces until the server closes, the answer is complete (4 bytes for Time, a line end for
@@ -74,6 +79,7 @@ class TimeConnection {
   std::size_t next_ = 0;  // UDP: the address after the one the socket is connected to
   std::uint16_t port_ = 0;
   std::vector<std::uint8_t> request_;  // sent again to each further UDP address
+  std::function<void()> beforeSend_;
 };
 
 }  // namespace horavex

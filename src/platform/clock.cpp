@@ -1,42 +1,118 @@
 #include "platform/clock.h"
 
+#include <cerrno>
+#include <utility>
+
 namespace horavex {
-namespace {
-
-bool IsLeapYear(unsigned year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
-unsigned DaysInMonth(unsigned year, unsigned month) {
-  static constexpr unsigned kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
-}
-
-}  // namespace
-
-bool IsValidSystemTime(const SystemTime& t) {
-  // The range a SYSTEMTIME allows; anything outside it is a caller's fault, never a time to set.
-  if (t.wYear < 1601 || t.wYear > 30827) return false;
-  if (t.wMonth < 1 || t.wMonth > 12) return false;
-  if (t.wDay < 1 || t.wDay > DaysInMonth(t.wYear, t.wMonth)) return false;
-  return t.wHour < 24 && t.wMinute < 60 && t.wSecond < 60 && t.wMilliseconds < 1000;
-}
-
-std::chrono::microseconds ClockSetting::Correction() const {
-  const auto millis = [](const SystemTime& t) { return UnixFromSystemTime(t) * 1000 + t.wMilliseconds; };
-  return std::chrono::milliseconds(millis(target) - millis(readAt));
+SystemTime SystemTimeAt(std::chrono::nanoseconds unixTime) {
+  const auto seconds = std::chrono::floor<std::chrono::seconds>(unixTime);
+  const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(unixTime - seconds);
+  return SystemTimeFromUnix(seconds.count(), static_cast<int>(millis.count()));
 }
 
 const char* SetWayName(SetWay way) {
   switch (way) {
-    case SetWay::kDirect: return "clock_settime";
+    case SetWay::kDirect: return "clock_adjtime";
     case SetWay::kTimedated: return "systemd-timedated";
     case SetWay::kNone: break;
   }
   return "";
 }
 
-void Clock::SetSystemTimeAsync(const ClockSetting& setting, std::function<void(ClockSetResult)> done) {
-  const int error = SetSystemTime(setting.target);
-  done({error, error == 0 ? SetWay::kDirect : SetWay::kNone});
+bool ClockSetTicket::Withdraw() {
+  SetStage queued = SetStage::kQueued;
+  return stage_.compare_exchange_strong(queued, SetStage::kWithdrawn);
+}
+
+bool ClockSetTicket::Begin() {
+  SetStage queued = SetStage::kQueued;
+  return stage_.compare_exchange_strong(queued, SetStage::kAuthorising);
+}
+
+std::int64_t Clock::Time() { return std::chrono::floor<std::chrono::seconds>(Now()).count(); }
+
+ClockSetResult Clock::WorkOut(const ClockAnchor& anchor) {
+  const std::chrono::nanoseconds monotonic = Monotonic();
+  const std::chrono::nanoseconds now = Now();
+  ClockSetResult r;
+  r.correction = anchor.truth + (monotonic - anchor.monotonic) - now;
+  if (anchor.wholeSeconds) r.correction = std::chrono::round<std::chrono::seconds>(r.correction);
+  r.target = now + r.correction;
+  return r;
+}
+
+std::shared_ptr<ClockSetTicket> Clock::Set(const ClockAnchor& anchor, Deadline deadline, ClockSetCalls calls) {
+  auto ticket = std::make_shared<ClockSetTicket>();
+  bool waits = false;
+  std::function<void()> waiting = calls.waiting;
+  {
+    std::lock_guard lock(mutex_);
+    if (closed_) return ticket;
+    waits = current_ != nullptr || !queue_.empty();
+    queue_.push_back({anchor, deadline, ticket, std::move(calls), waits});
+  }
+  if (waits && waiting) waiting();
+  BeginNext();
+  return ticket;
+}
+
+SetStage Clock::CurrentStage() {
+  std::lock_guard lock(mutex_);
+  if (current_) return current_->Stage();
+  return queue_.empty() ? SetStage::kEnded : SetStage::kQueued;
+}
+
+void Clock::BeginNext() {
+  Queued next;
+  {
+    std::lock_guard lock(mutex_);
+    for (;;) {
+      if (closed_ || current_ || queue_.empty()) return;
+      next = std::move(queue_.front());
+      queue_.pop_front();
+      if (next.ticket->Begin()) break;  // else withdrawn: nobody waits for it
+    }
+    current_ = next.ticket;
+  }
+  auto done = std::make_shared<std::function<void(ClockSetResult)>>(std::move(next.calls.done));
+  SetSteps steps;
+  steps.waiting = std::move(next.calls.waiting);
+  steps.report = [done, waited = next.waited](ClockSetResult result) {
+    result.waited = result.waited || waited;
+    if (*done) std::exchange(*done, nullptr)(result);
+  };
+  steps.finished = [this, ticket = next.ticket] {
+    {
+      std::lock_guard lock(mutex_);
+      if (current_ == ticket) current_ = nullptr;
+    }
+    BeginNext();
+  };
+  if (std::chrono::steady_clock::now() > next.deadline) {
+    // Its turn came too late: nothing is asked, so nothing can be applied later.
+    next.ticket->Advance(SetStage::kEnded);
+    steps.report({ETIMEDOUT});
+    steps.finished();
+    return;
+  }
+  SetOne(next.anchor, next.deadline, next.ticket, std::move(steps));
+}
+
+void Clock::SetOne(const ClockAnchor& anchor, Deadline, std::shared_ptr<ClockSetTicket> ticket, SetSteps steps) {
+  ticket->Advance(SetStage::kSent);
+  ClockSetResult r = WorkOut(anchor);
+  r.error = StepBy(r.correction);
+  r.way = r.error == 0 ? SetWay::kDirect : SetWay::kNone;
+  ticket->Advance(SetStage::kEnded);
+  steps.report(r);
+  steps.finished();
+}
+
+void Clock::CloseQueue() {
+  std::deque<Queued> dropped;
+  std::lock_guard lock(mutex_);
+  closed_ = true;
+  dropped.swap(queue_);
 }
 
 }  // namespace horavex

@@ -3,50 +3,29 @@
 #include <cerrno>
 
 namespace horavex {
-namespace {
-
-// Floor division, so that a time before 1970 breaks down into a second and a positive remainder.
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a / b - (a % b < 0 ? 1 : 0); }
-
-}  // namespace
 
 TimeSource RealTimeSource() {
-  return [] {
-    const auto since = std::chrono::system_clock::now().time_since_epoch();
-    return std::chrono::duration_cast<std::chrono::milliseconds>(since).count();
-  };
+  return {[] { return std::chrono::nanoseconds(std::chrono::system_clock::now().time_since_epoch()); },
+          [] { return std::chrono::nanoseconds(std::chrono::steady_clock::now().time_since_epoch()); }};
 }
 
 SimulatedClock::SimulatedClock(TimeSource source) : source_(std::move(source)) {}
 
-UnixMillis SimulatedClock::NowMillis() const { return source_() + offset_.load(); }
+SimulatedClock::~SimulatedClock() { CloseQueue(); }
 
-std::int64_t SimulatedClock::Time() { return FloorDiv(NowMillis(), 1000); }
+std::chrono::nanoseconds SimulatedClock::Now() { return source_.now() + std::chrono::nanoseconds(offset_.load()); }
 
-SystemTime SimulatedClock::GetSystemTime() {
-  const UnixMillis now = NowMillis();
-  const std::int64_t seconds = FloorDiv(now, 1000);
-  return SystemTimeFromUnix(seconds, static_cast<int>(now - seconds * 1000));
-}
+std::chrono::nanoseconds SimulatedClock::Monotonic() { return source_.monotonic(); }
 
-int SimulatedClock::SetSystemTime(const SystemTime& t) {
-  Observer observer;
-  {
-    std::lock_guard lock(mutex_);
-    if (!IsValidSystemTime(t)) return EINVAL;
-    if (failWith_ != 0) return failWith_;
-    offset_ = UnixFromSystemTime(t) * 1000 + t.wMilliseconds - source_();
-    lastSet_ = t;
-    observer = observer_;
-  }
-  // Outside the lock: an observer may read this clock.
-  if (observer) observer(t);
-  return 0;
-}
-
-void SimulatedClock::SetObserver(Observer observer) {
+int SimulatedClock::StepBy(std::chrono::nanoseconds by) {
   std::lock_guard lock(mutex_);
-  observer_ = std::move(observer);
+  const std::chrono::nanoseconds target = Now() + by;
+  if (target < std::chrono::nanoseconds(0)) return EINVAL;
+  if (failWith_ != 0) return failWith_;
+  offset_ += by.count();
+  lastSet_ = SystemTimeAt(target);
+  steps_.push_back(by);
+  return 0;
 }
 
 void SimulatedClock::FailSetsWith(int error) {
@@ -57,6 +36,11 @@ void SimulatedClock::FailSetsWith(int error) {
 std::optional<SystemTime> SimulatedClock::LastSet() const {
   std::lock_guard lock(mutex_);
   return lastSet_;
+}
+
+std::vector<std::chrono::nanoseconds> SimulatedClock::Steps() const {
+  std::lock_guard lock(mutex_);
+  return steps_;
 }
 
 }  // namespace horavex

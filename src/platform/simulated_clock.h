@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "platform/clock.h"
 
@@ -15,58 +16,62 @@ namespace horavex {
 
 // Unix time in milliseconds.
 using UnixMillis = std::int64_t;
-// Where a simulated clock reads the time passing.
-using TimeSource = std::function<UnixMillis()>;
+
+// Where a simulated clock reads the time passing: the Unix time, and a reading that no step of
+// that time moves (CLOCK_MONOTONIC for the real time).
+struct TimeSource {
+  std::function<std::chrono::nanoseconds()> now;
+  std::function<std::chrono::nanoseconds()> monotonic;
+};
 
 // The computer's clock, read only.
 TimeSource RealTimeSource();
 
-// A time that moves only when told to. Thread-safe.
+// A time that moves only when told to, which no one steps: its monotonic reading is the time
+// itself. Thread-safe.
 class ManualTimeSource {
  public:
-  explicit ManualTimeSource(UnixMillis start) : now_(start) {}
-  UnixMillis Now() const { return now_.load(); }
-  void Advance(std::chrono::milliseconds by) { now_ += by.count(); }
+  explicit ManualTimeSource(UnixMillis start) : now_(start * 1'000'000) {}
+  UnixMillis Now() const { return now_.load() / 1'000'000; }
+  void Advance(std::chrono::nanoseconds by) { now_ += by.count(); }
   // A source that reads this object; the object must outlive every clock that uses it.
   TimeSource Source() {
-    return [this] { return Now(); };
+    const auto read = [this] { return std::chrono::nanoseconds(now_.load()); };
+    return {read, read};
   }
 
  private:
-  std::atomic<UnixMillis> now_;
+  std::atomic<std::int64_t> now_;  // nanoseconds
 };
 
-// Reads its source plus an offset. A set moves the offset, so later reads show the time set, and
-// is recorded and reported to the observer; the computer's clock is never touched. Thread-safe:
-// the servers read it on the io thread while a client sets it on the logic thread, so a read takes
-// no lock (the offset is atomic) and cannot wait behind a set or its observer.
+// Reads its source plus an offset. A step moves the offset, so later reads show the time set, and
+// is recorded; the computer's clock is never touched. Thread-safe: the servers read it on the io
+// thread while a client sets it on the logic thread, so a read takes no lock (the offset is
+// atomic) and cannot wait behind a set.
 class SimulatedClock final : public Clock {
  public:
-  using Observer = std::function<void(const SystemTime&)>;
-
   explicit SimulatedClock(TimeSource source = RealTimeSource());
+  ~SimulatedClock() override;
 
-  std::int64_t Time() override;
-  SystemTime GetSystemTime() override;
-  // 0, or the error told by FailSetsWith (nothing recorded then), or EINVAL for an invalid time.
-  int SetSystemTime(const SystemTime& t) override;
+  std::chrono::nanoseconds Now() override;
+  std::chrono::nanoseconds Monotonic() override;
+  // 0, or the error told by FailSetsWith (nothing recorded then), or EINVAL for a time before 1970.
+  int StepBy(std::chrono::nanoseconds by) override;
 
-  // Called after each successful set with the time set, on the setting thread.
-  void SetObserver(Observer observer);
-  // Makes later sets fail with `error` (an errno); 0 makes them succeed again.
+  // Makes later steps fail with `error` (an errno); 0 makes them succeed again.
   void FailSetsWith(int error);
-  // The time of the last successful set, if any.
+  // The time the last successful step set, if any.
   std::optional<SystemTime> LastSet() const;
+  // Every successful step, in order.
+  std::vector<std::chrono::nanoseconds> Steps() const;
 
  private:
-  UnixMillis NowMillis() const;
-
   const TimeSource source_;
-  std::atomic<UnixMillis> offset_ = 0;
-  mutable std::mutex mutex_;  // guards the members below
+  std::atomic<std::int64_t> offset_ = 0;  // nanoseconds
+  mutable std::mutex mutex_;              // guards the members below
   int failWith_ = 0;
   std::optional<SystemTime> lastSet_;
-  Observer observer_;
+  std::vector<std::chrono::nanoseconds> steps_;
 };
 
 }  // namespace horavex

@@ -149,4 +149,38 @@ std::string InfoText(ClientKind kind, std::span<const std::uint8_t, kAnswerSize>
   return HasAnswer(answer) ? BuildDump(kind, answer) : "Geen informatie aanwezig";
 }
 
+namespace {
+
+// Seconds with six decimals and a decimal comma: "+10,250012 s".
+std::string SecondsText(std::chrono::nanoseconds d, bool sign) {
+  const long long us = (d.count() < 0 ? d.count() - 500 : d.count() + 500) / 1000;
+  const unsigned long long magnitude = static_cast<unsigned long long>(us < 0 ? -us : us);
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%s%llu,%06llu s", us < 0 ? "-" : sign ? "+" : "", magnitude / 1'000'000,
+                magnitude % 1'000'000);
+  return buf;
+}
+
+}  // namespace
+
+std::string SntpTimesText(const SntpTimes& times) {
+  std::string out;
+  const auto stamp = [&out](const char* label, NtpTime t) {
+    AppendF(out, "%s%u.%010u\r\n", label, static_cast<unsigned>(t >> 32), static_cast<unsigned>(t));
+  };
+  stamp("T1 verzonden (lokale klok) : ", times.t1);
+  stamp("T2 ontvangen (server) : ", times.t2);
+  stamp("T3 verzonden (server) : ", times.t3);
+  stamp("T4 ontvangen (lokale klok) : ", times.t4);
+  out += "Rondreistijd (delta) : " + SecondsText(times.Delay(), false) + "\r\n";
+  out += "Afwijking klok (theta) : " + SecondsText(times.Offset(), true) + "\r\n";
+  return out;
+}
+
+std::string InfoText(ClientKind kind, std::span<const std::uint8_t, kAnswerSize> answer, const SntpTimes* times) {
+  std::string text = InfoText(kind, answer);
+  if (times && kind == ClientKind::SntpUdp && HasAnswer(answer)) text += SntpTimesText(*times);
+  return text;
+}
+
 }  // namespace horavex

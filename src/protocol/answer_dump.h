@@ -7,6 +7,7 @@
 #include <string>
 
 #include "protocol/kinds.h"
+#include "protocol/sntp_offset.h"
 #include "protocol/wire_formats.h"
 
 namespace horavex {
@@ -21,5 +22,12 @@ std::string BuildDump(ClientKind kind, std::span<const std::uint8_t, kAnswerSize
 
 // What the information window shows: the dump, or "Geen informatie aanwezig" without an answer.
 std::string InfoText(ClientKind kind, std::span<const std::uint8_t, kAnswerSize> answer);
+
+// The lines that follow an SNTP answer's fields: the four times of the exchange as the fields show
+// timestamps, the round trip (delta) and the clock's offset (theta) in seconds.
+std::string SntpTimesText(const SntpTimes& times);
+
+// InfoText, with the times of the exchange after an SNTP answer's fields when `times` is given.
+std::string InfoText(ClientKind kind, std::span<const std::uint8_t, kAnswerSize> answer, const SntpTimes* times);
 
 }  // namespace horavex

@@ -30,17 +30,6 @@ std::tm LocalBreakdown(std::int64_t unixSeconds) {
   return out;
 }
 
-SystemTime ApplyDecodedTime(SystemTime now, const std::tm& utc, std::int32_t milliseconds) {
-  now.wYear = static_cast<std::uint16_t>(utc.tm_year + 1900);
-  now.wMonth = static_cast<std::uint16_t>(utc.tm_mon + 1);
-  now.wDay = static_cast<std::uint16_t>(utc.tm_mday);
-  now.wHour = static_cast<std::uint16_t>(utc.tm_hour);
-  now.wMinute = static_cast<std::uint16_t>(utc.tm_min);
-  now.wSecond = static_cast<std::uint16_t>(utc.tm_sec);
-  if (milliseconds != -1) now.wMilliseconds = static_cast<std::uint16_t>(milliseconds);
-  return now;
-}
-
 SystemTime SystemTimeFromUnix(std::int64_t seconds, int milliseconds) {
   std::int64_t days = seconds / 86400;
   std::int64_t rest = seconds % 86400;

@@ -32,10 +32,6 @@ std::optional<std::tm> UtcBreakdown(std::int32_t calendarSeconds);
 // Local breakdown of Unix time (thread-safe).
 std::tm LocalBreakdown(std::int64_t unixSeconds);
 
-// The clock value to set: `now` with date and time from the UTC breakdown and, unless
-// `milliseconds` is -1, its milliseconds. The day of week stays as read.
-SystemTime ApplyDecodedTime(SystemTime now, const std::tm& utc, std::int32_t milliseconds);
-
 // Conversions between Unix time and SystemTime (proleptic Gregorian, UTC).
 SystemTime SystemTimeFromUnix(std::int64_t seconds, int milliseconds);
 std::int64_t UnixFromSystemTime(const SystemTime& t);

@@ -71,6 +71,7 @@ int SntpRefusal(std::span<const std::uint8_t> received, std::span<const std::uin
   if (r.U8(1) == 0) return 3;
   if (request.size() < kNtpPacketSize || !std::equal(request.begin() + 40, request.begin() + 48, received.begin() + 24))
     return 4;
+  if (r.U32(32) == 0 && r.U32(36) == 0) return 5;
   return 0;
 }
 

@@ -47,8 +47,10 @@ std::optional<DecodedTime> DecodeAnswer(ClientKind kind, std::span<const std::ui
 // 0 when `received` may be taken as the SNTP server's answer to `request`; otherwise why not:
 // 1 shorter than 48 bytes, 2 a zero transmit timestamp, 3 stratum 0 (kiss-o'-death), 4 an
 // originate timestamp that is not the request's transmit timestamp (an answer to another request,
-// or no SNTP answer at all).
+// or no SNTP answer at all), 5 a zero receive timestamp (no time to work the offset out from).
 int SntpRefusal(std::span<const std::uint8_t> received, std::span<const std::uint8_t> request);
+// The refusal of an answer whose round trip works out below zero: its times cannot all be true.
+inline constexpr int kSntpNegativeDelay = 6;
 
 // The answer a server sends now: 4 bytes for Time, 25 bytes of Daytime text (plus an unsent zero).
 struct ServerAnswer {

@@ -139,7 +139,9 @@ TEST_F(WindowTest, ARequestFillsTheTimesMessagesStatusAndInformation) {
   const std::tuple<ClientKind, Script, int, const char*> rows[] = {
       {ClientKind::TimeTcp, {Transport::Tcp, {TimeAnswer(kStart / 1000)}, 300ms}, 1,
        "Type client: Time via TCP\nDUMP:\nED 00 37 80 \nBerekening: 3976214400 - 2208988800=1767225600"},
-      {ClientKind::SntpUdp, {Transport::Udp, {SntpAnswer(kStart / 1000, 0)}, 300ms}, 0, "Mode (-----XXX)(4): server\nStratum : 2 "}};
+      // The exchange's times follow the fields: T1 is the window's clock as the request left.
+      {ClientKind::SntpUdp, {Transport::Udp, {SntpAnswer(kStart / 1000, 0)}, 300ms}, 0,
+       "Transmit Timestamp : 3976214400.0000000000\nT1 verzonden (lokale klok) : 3976214400.0000000000\n"}};
   for (const auto& [kind, script, startUp, info] : rows) {
     ScriptedServer server(script);
     OpenClient(kind, server.Port(), startUp);

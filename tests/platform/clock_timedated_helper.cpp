@@ -1,9 +1,9 @@
 // Sets the clock through the system clock's seam only where that cannot reach the real clock: the
 // kernel must refuse this process (no CAP_SYS_TIME), and the system bus must be a private one, so
 // the set goes on to a mocked systemd-timedated.
-//   clock_timedated_helper WAIT_MS CORRECTION_MS [--invalid | --again] [LINGER_MS]
-// Prints "errno N via WAY" for each completion; --again sets once more after the first one ends;
-// LINGER_MS keeps the process (and a call still under way) alive that long after the last set.
+//   clock_timedated_helper DEADLINE_MS CORRECTION_MS [--invalid | --again]
+// Prints "waiting" when a set waits, and "errno N via WAY waited W pending P" for each completion;
+// --again asks a second set while the first is under way; --invalid asks for a time before 1970.
 #include <linux/capability.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -31,27 +31,28 @@ bool MayHoldSysTime() {
 
 int main(int argc, char** argv) {
   using namespace horavex;
+  using namespace std::chrono;
   const char* bus = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
   if (argc < 3 || MayHoldSysTime() || bus == nullptr || std::strstr(bus, "/run/dbus") != nullptr) {
     std::puts("refused: the right to set the clock, or the machine's own bus");
     return 2;
   }
   const std::string mode = argc > 3 ? argv[3] : "";
-  auto clock = MakeSystemClock(std::chrono::milliseconds(std::atoi(argv[1])));
-  const SystemTime now = clock->GetSystemTime();
-  const std::int64_t target = UnixFromSystemTime(now) * 1000 + now.wMilliseconds + std::atoll(argv[2]);
-  ClockSetting setting{SystemTimeFromUnix(target / 1000, static_cast<int>(target % 1000)), now};
-  if (mode == "--invalid") setting.target.wMonth = 13;
+  auto clock = MakeSystemClock();
+  const nanoseconds correction = mode == "--invalid" ? -clock->Now() - hours(24) : milliseconds(std::atoll(argv[2]));
+  const ClockAnchor anchor{clock->Now() + correction, clock->Monotonic()};
+  const auto deadline = steady_clock::now() + milliseconds(std::atoi(argv[1]));
 
   std::atomic<int> completions = 0;
-  const auto report = [&](ClockSetResult r) {
-    std::printf("errno %d via %s\n", r.error, r.way == SetWay::kNone ? "-" : SetWayName(r.way));
-    std::fflush(stdout);
-    ++completions;
-  };
-  clock->SetSystemTimeAsync(setting, report);
-  for (int i = 0; i < 3000 && completions == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  if (mode == "--again") clock->SetSystemTimeAsync(setting, report);
-  std::this_thread::sleep_for(std::chrono::milliseconds(argc > 4 ? std::atoi(argv[4]) : 0));
+  const ClockSetCalls calls{[] { std::puts("waiting"), std::fflush(stdout); }, [&](ClockSetResult r) {
+                              std::printf("errno %d via %s waited %d pending %d\n", r.error,
+                                          r.way == SetWay::kNone ? "-" : SetWayName(r.way), r.waited, r.pending);
+                              std::fflush(stdout);
+                              ++completions;
+                            }};
+  clock->Set(anchor, deadline, calls);
+  if (mode == "--again") clock->Set(anchor, deadline, calls);
+  const int expected = mode == "--again" ? 2 : 1;
+  for (int i = 0; i < 3000 && completions < expected; ++i) std::this_thread::sleep_for(milliseconds(10));
   return 0;
 }

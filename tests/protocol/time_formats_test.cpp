@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "protocol/answer_dump.h"
+#include "protocol/sntp_offset.h"
 #include "protocol/wire_formats.h"
 
 namespace horavex {
@@ -64,6 +65,25 @@ TEST(ServerAnswer, TimeBytesAndTheDaytimeLineReadBackToTheSameSecond) {
   // The exact answers of each kind are the server tests'; here the era's wrap and the round trip.
   EXPECT_EQ(text(ServerKind::TimeUdp, 2085978496), std::string(4, '\0'));  // 2036-02-07 06:28:16 UTC
   EXPECT_EQ(DecodeAnswer(kDay, Area(text(ServerKind::DaytimeUdp, 1234567890)))->calendarSeconds, 1234567890);
+}
+
+// theta and delta from fixed T1-T4: the server ahead, behind, and asked before the 2036 era's end
+// and answering after it; a round trip below zero is what the client refuses.
+TEST(SntpOffset, FromTheFourTimestamps) {
+  const auto t = [](std::uint32_t seconds, std::uint32_t quarters) { return NtpTime{seconds} << 32 | quarters << 30; };
+  const std::tuple<const char*, SntpTimes, double, double> rows[] = {
+      {"Ahead", {t(1000, 0), t(1010, 2), t(1010, 3), t(1000, 2)}, 10.375, 0.25},
+      {"Behind", {t(1000, 0), t(990, 1), t(990, 1), t(1000, 2)}, -10, 0.5},
+      {"AcrossTheEra", {t(0xFFFFFFFF, 0), t(9, 0), t(9, 0), t(0, 2)}, 9.25, 1.5},
+      {"RoundTripBelowZero", {t(1000, 0), t(1000, 0), t(1001, 0), t(1000, 2)}, 0.25, -0.5}};
+  for (const auto& [name, times, offset, delay] : rows) {
+    EXPECT_EQ(times.Offset(), std::chrono::duration<double>(offset)) << name;
+    EXPECT_EQ(times.Delay(), std::chrono::duration<double>(delay)) << name;
+  }
+  EXPECT_TRUE(SntpTimesText(std::get<1>(rows[0])).ends_with("(delta) : 0,250000 s\r\nAfwijking klok (theta) : +10,375000 s\r\n"));
+  // 2036-02-07 06:28:16.25 UTC is a quarter second into the second era; 1970 lies in the first.
+  EXPECT_EQ(NtpFromUnix(std::chrono::seconds(2085978496) + std::chrono::milliseconds(250)), t(0, 1));
+  EXPECT_EQ(NtpFromUnix({}), t(kSeconds1900To1970, 0));
 }
 
 // Each header field read from its own bytes (the window test checks the dump's start and mode).

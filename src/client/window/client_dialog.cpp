@@ -132,7 +132,10 @@ void CTimeClientDlg::OnSettingChanged() {
   if (m_bInitialized) m_btnSave->Enable();
 }
 
-void CTimeClientDlg::OnInfo() { ShowClientInfo(this, profile_, m_nKind, client_.Answer()); }
+void CTimeClientDlg::OnInfo() {
+  const auto& times = client_.AnswerTimes();
+  ShowClientInfo(this, profile_, m_nKind, client_.Answer(), {}, times ? &*times : nullptr);
+}
 
 void CTimeClientDlg::OnHelpButton() { ShowHelpTopic(this, kClientHelpTopic, 0, 0); }
 

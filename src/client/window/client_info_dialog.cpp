@@ -57,14 +57,14 @@ wxSize SizeForText(wxDialog& window, wxTextCtrl& edit, const wxString& text) {
 }  // namespace
 
 bool CClientInfoDlg::Create(wxWindow* parent, Profile& profile, ClientKind kind,
-                            std::span<const std::uint8_t, kAnswerSize> answer) {
+                            std::span<const std::uint8_t, kAnswerSize> answer, const SntpTimes* times) {
   if (!LoadTemplate(*this, parent, "IDD_CLIENT_INFO", wxSize(kTemplateWidth, kTemplateHeight))) return false;
   ApplyTransparency(profile, kClientInfoWindowSection, *this);
   m_editDump = XRCCTRL(*this, "IDC_DUMP", wxTextCtrl);
   m_editDump->SetFont(wxFont(wxFontInfo(9).Family(wxFONTFAMILY_TELETYPE)));
   m_editDump->SetForegroundColour(kThemeText);
   m_editDump->SetBackgroundColour(kDumpBackground);
-  const wxString text = LogicText(InfoText(kind, answer));
+  const wxString text = LogicText(InfoText(kind, answer, times));
   m_editDump->ChangeValue(text);
   ShowScrollBarsAlways(*m_editDump);
   SetClientSize(SizeForText(*this, *m_editDump, text));
@@ -79,9 +79,10 @@ bool CClientInfoDlg::Create(wxWindow* parent, Profile& profile, ClientKind kind,
 wxString CClientInfoDlg::GetText() const { return m_editDump ? m_editDump->GetValue() : wxString(); }
 
 CClientInfoDlg* ShowClientInfo(wxWindow* parent, Profile& profile, ClientKind kind,
-                               std::span<const std::uint8_t, kAnswerSize> answer, std::function<void()> closed) {
+                               std::span<const std::uint8_t, kAnswerSize> answer, std::function<void()> closed,
+                               const SntpTimes* times) {
   auto* window = new CClientInfoDlg();
-  if (!window->Create(parent, profile, kind, answer)) {
+  if (!window->Create(parent, profile, kind, answer, times)) {
     delete window;
     return nullptr;
   }

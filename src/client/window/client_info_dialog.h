@@ -8,6 +8,7 @@
 #include <wx/dialog.h>
 
 #include "protocol/kinds.h"
+#include "protocol/sntp_offset.h"
 #include "protocol/wire_formats.h"
 
 class wxTextCtrl;
@@ -18,9 +19,10 @@ class Profile;
 
 class CClientInfoDlg : public wxDialog {
  public:
-  // Makes the window, hidden, over `parent`, showing the dump of `answer` for `kind`; false when
-  // the template is missing (nothing is made then).
-  bool Create(wxWindow* parent, Profile& profile, ClientKind kind, std::span<const std::uint8_t, kAnswerSize> answer);
+  // Makes the window, hidden, over `parent`, showing the dump of `answer` for `kind` (and the
+  // exchange's `times` after an SNTP answer); false when the template is missing (nothing is made then).
+  bool Create(wxWindow* parent, Profile& profile, ClientKind kind, std::span<const std::uint8_t, kAnswerSize> answer,
+              const SntpTimes* times = nullptr);
   // The shown text, lines ending in \n.
   wxString GetText() const;
 
@@ -31,6 +33,7 @@ class CClientInfoDlg : public wxDialog {
 // Opens the information window modal to `parent` only (other windows keep running); `closed`
 // runs when it has been closed. The window, or null when it could not be made.
 CClientInfoDlg* ShowClientInfo(wxWindow* parent, Profile& profile, ClientKind kind,
-                               std::span<const std::uint8_t, kAnswerSize> answer, std::function<void()> closed = {});
+                               std::span<const std::uint8_t, kAnswerSize> answer, std::function<void()> closed = {},
+                               const SntpTimes* times = nullptr);
 
 }  // namespace horavex

@@ -11,25 +11,17 @@ namespace {
 
 class ReadOnlyClock final : public Clock {
  public:
-  std::int64_t Time() override { return MillisecondsNow() / 1000; }
-
-  SystemTime GetSystemTime() override {
-    const std::int64_t ms = MillisecondsNow();
-    return SystemTimeFromUnix(ms / 1000, static_cast<int>(ms % 1000));
-  }
-
-  int SetSystemTime(const SystemTime& t) override { return IsValidSystemTime(t) ? ENOSYS : EINVAL; }
-
- private:
-  static std::int64_t MillisecondsNow() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+  ~ReadOnlyClock() override { CloseQueue(); }
+  std::chrono::nanoseconds Now() override { return std::chrono::system_clock::now().time_since_epoch(); }
+  std::chrono::nanoseconds Monotonic() override { return std::chrono::steady_clock::now().time_since_epoch(); }
+  int StepBy(std::chrono::nanoseconds by) override {
+    return Now() + by < std::chrono::nanoseconds(0) ? EINVAL : ENOSYS;
   }
 };
 
 }  // namespace
 
-std::unique_ptr<Clock> MakeSystemClock(std::chrono::milliseconds) { return std::make_unique<ReadOnlyClock>(); }
+std::unique_ptr<Clock> MakeSystemClock() { return std::make_unique<ReadOnlyClock>(); }
 
 std::unique_ptr<DialupPort> MakeSystemDialupPort() { return MakeConnectedDialupPort(); }
 
