@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <thread>
+#include <tuple>
 
 #include "client/time_client.h"
 #include "common/dialup.h"
@@ -284,7 +285,8 @@ TEST_F(ClientTest, ConnectionModesDecideWhetherARequestIsMade) {
   ASSERT_TRUE(profile_.WriteInt("COMMON", "CheckConnect", 1));
   Synchro(*client);
   EXPECT_EQ(view.status, Lines{"Geen MODEM verbinding"});
-  EXPECT_EQ(client->Failures() + client->LastAttempt() + static_cast<int>(server.RequestCount()), 0);
+  EXPECT_EQ(std::tuple(client->Failures(), client->LastAttempt(), server.RequestCount()), std::tuple(0, std::int64_t{0}, std::size_t{0}))
+      << "(failures, last attempt, requests the server saw)";
   ASSERT_TRUE(profile_.WriteInt("COMMON", "CheckConnect", 2));  // mode 2: a dial before, a hang-up after
   ASSERT_TRUE(profile_.WriteString("COMMON", "Connection", "provider"));
   port_->modemFollowsDial = true;
