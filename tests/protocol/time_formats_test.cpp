@@ -36,26 +36,45 @@ std::string Sntp(char byte0, const std::string& transmit) { return byte0 + std::
 
 const ClientKind kTime = ClientKind::TimeUdp, kDay = ClientKind::DaytimeTcp, kSntp = ClientKind::SntpUdp;
 
-TEST(Decode, GivesTheUtcTimeOrNothing) {
-  const std::tuple<ClientKind, std::string, const char*> rows[] = {
-      {kTime, "\xBC\x17\xC2\x00"s, "2000-01-01 00:00:00.-1"}, {kTime, "\x83\xAA\x7E\x7F", ""},  // before 1970
-      {kTime, "\x7C\x55\x81\x7F", ""}, {kTime, "\xFF\xFF\xFF\xFF", "2036-02-07 06:28:15.-1"},   // the era's end
-      {kTime, std::string(4, '\0'), "2036-02-07 06:28:16.-1"},                                   // and its wrap
-      {kTime, "\x03\xAA\x7E\x7F", "2038-01-19 03:14:07.-1"}, {kTime, "\x03\xAA\x7E\x80", ""},
-      {kSntp, Sntp('\x1C', "\xBC\x17\xC2\x00\x80\x00\xFF\xFF"s), "2000-01-01 00:00:00.500"},
-      {kSntp, Sntp('\x9F', "\xBC\x17\xC2\x00\x00\x42"s), "2000-01-01 00:00:00.1"},  // any mode
-      {kSntp, Sntp('\xDC', "\xBC\x17\xC2\x00"), ""},                                   // leap alarm
-      {kDay, "Thu Jan 23 20:23:03 2003\n", "2003-01-23 19:23:03.-1"},
-      {ClientKind::DaytimeUdp, "thu JAN 23 20:23:03 2003\r\n", "2003-01-23 19:23:03.-1"},
-      {kDay, "Thu Feb 30 10:00:00 2003", "2003-03-02 09:00:00.-1"}, {kDay, "Sun Jul 06 12:00:60 2003", "2003-07-06 10:01:00.-1"},
-      {kDay, "Thu Janu 23 20:23:03 2003", ""}, {kDay, "23 JAN 03 20:23:03 UTC", ""}, {kDay, "06 DEC 2026 17:33:22 UTC", ""},
-      {kDay, "Thu Jan 01 00:59:59 1970", ""}, {kDay, "Thu Jan 01 01:00:00 1970", "1970-01-01 00:00:00.-1"},
-      {kDay, "Tue Jan 19 04:14:07 2038", "2038-01-19 03:14:07.-1"}, {kDay, "Tue Jan 19 04:14:08 2038", ""},
-      {kDay, "Thu Jan 23 20:23:03 99999999999", ""}, {kDay, "Wednesdayyyyy Jan 23 20:23:03 2003", ""},
-      {kDay, "Thu Jan 23 20:23:03 2003\0" "9"s, "2003-01-23 19:23:03.-1"},
-      {kDay, std::string(38, ' ') + "Thu Jan 23 20:23:03 2003", "2003-01-23 19:23:03.-1"}};  // fills the area
-  for (const auto& [kind, bytes, utc] : rows) EXPECT_EQ(Decoded(kind, bytes), utc) << bytes;
-}
+struct DecodeRow {
+  const char* name;
+  ClientKind kind;
+  std::string bytes;
+  const char* utc;  // as Decoded gives it
+};
+void PrintTo(const DecodeRow& row, std::ostream* os) { *os << row.name; }
+class Decode : public ::testing::TestWithParam<DecodeRow> {};
+
+TEST_P(Decode, GivesTheUtcTimeOrNothing) { EXPECT_EQ(Decoded(GetParam().kind, GetParam().bytes), GetParam().utc); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Decode,
+    ::testing::Values(
+        DecodeRow{"Time2000", kTime, "\xBC\x17\xC2\x00"s, "2000-01-01 00:00:00.-1"},
+        DecodeRow{"TimeBefore1970", kTime, "\x83\xAA\x7E\x7F", ""}, DecodeRow{"TimeJustBefore1970", kTime, "\x7C\x55\x81\x7F", ""},
+        DecodeRow{"TimeEndOfTheEra", kTime, "\xFF\xFF\xFF\xFF", "2036-02-07 06:28:15.-1"},
+        DecodeRow{"TimeWrapsIntoTheNextEra", kTime, std::string(4, '\0'), "2036-02-07 06:28:16.-1"},
+        DecodeRow{"TimeLastSecondOf32Bits", kTime, "\x03\xAA\x7E\x7F", "2038-01-19 03:14:07.-1"},
+        DecodeRow{"TimeBeyond32Bits", kTime, "\x03\xAA\x7E\x80", ""},
+        DecodeRow{"SntpHalfASecond", kSntp, Sntp('\x1C', "\xBC\x17\xC2\x00\x80\x00\xFF\xFF"s), "2000-01-01 00:00:00.500"},
+        DecodeRow{"SntpAnyMode", kSntp, Sntp('\x9F', "\xBC\x17\xC2\x00\x00\x42"s), "2000-01-01 00:00:00.1"},
+        DecodeRow{"SntpLeapAlarm", kSntp, Sntp('\xDC', "\xBC\x17\xC2\x00"), ""},
+        DecodeRow{"DaytimeLocalToUtc", kDay, "Thu Jan 23 20:23:03 2003\n", "2003-01-23 19:23:03.-1"},
+        DecodeRow{"DaytimeAnyCase", ClientKind::DaytimeUdp, "thu JAN 23 20:23:03 2003\r\n", "2003-01-23 19:23:03.-1"},
+        DecodeRow{"DaytimeDayBeyondTheMonth", kDay, "Thu Feb 30 10:00:00 2003", "2003-03-02 09:00:00.-1"},
+        DecodeRow{"DaytimeSecond60", kDay, "Sun Jul 06 12:00:60 2003", "2003-07-06 10:01:00.-1"},
+        DecodeRow{"DaytimeLongMonth", kDay, "Thu Janu 23 20:23:03 2003", ""},
+        DecodeRow{"DaytimeOtherOrder", kDay, "23 JAN 03 20:23:03 UTC", ""},
+        DecodeRow{"DaytimeNoWeekday", kDay, "06 DEC 2026 17:33:22 UTC", ""},
+        DecodeRow{"DaytimeBefore1970", kDay, "Thu Jan 01 00:59:59 1970", ""},
+        DecodeRow{"Daytime1970", kDay, "Thu Jan 01 01:00:00 1970", "1970-01-01 00:00:00.-1"},
+        DecodeRow{"DaytimeLastSecondOf32Bits", kDay, "Tue Jan 19 04:14:07 2038", "2038-01-19 03:14:07.-1"},
+        DecodeRow{"DaytimeBeyond32Bits", kDay, "Tue Jan 19 04:14:08 2038", ""},
+        DecodeRow{"DaytimeHugeYear", kDay, "Thu Jan 23 20:23:03 99999999999", ""},
+        DecodeRow{"DaytimeLongWeekday", kDay, "Wednesdayyyyy Jan 23 20:23:03 2003", ""},
+        DecodeRow{"DaytimeNulEndsTheText", kDay, "Thu Jan 23 20:23:03 2003\0" "9"s, "2003-01-23 19:23:03.-1"},
+        DecodeRow{"DaytimeFillsTheArea", kDay, std::string(38, ' ') + "Thu Jan 23 20:23:03 2003", "2003-01-23 19:23:03.-1"}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(ServerAnswer, TimeBytesAndTheDaytimeLineReadBackToTheSameSecond) {
   const auto text = [](ServerKind kind, std::int64_t t) {
