@@ -68,7 +68,7 @@ bool CClientInfoDlg::Create(wxWindow* parent, Profile& profile, ClientKind kind,
   m_editDump->ChangeValue(text);
   ShowScrollBarsAlways(*m_editDump);
   SetClientSize(SizeForText(*this, *m_editDump, text));
-  BindHelpKey(*this, [this] { ShowHelpTopic(this, kClientInfoHelpTopic, 0, 0); });
+  BindHelpKey(*this, [this] { ShowHelpTopic(this, kClientInfoHelpTopic); });
   Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
     if (event.GetKeyCode() == WXK_RETURN || event.GetKeyCode() == WXK_NUMPAD_ENTER) Close();
     else event.Skip();

@@ -166,7 +166,7 @@ void CCommonSettingsDlg::OnSaved(int error) {
                  {});
 }
 
-void CCommonSettingsDlg::OnHelpButton() { ShowHelpTopic(this, kCommonSettingsHelpTopic, 0, 0); }
+void CCommonSettingsDlg::OnHelpButton() { ShowHelpTopic(this, kCommonSettingsHelpTopic); }
 
 void OpenCommonSettings(wxWindow* owner, Profile& profile, SoundPlayer& sounds, Executors executors) {
   auto* window = new CCommonSettingsDlg(profile, sounds, std::move(executors));
