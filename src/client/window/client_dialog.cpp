@@ -134,7 +134,7 @@ void CTimeClientDlg::OnSettingChanged() {
 
 void CTimeClientDlg::OnInfo() {
   const auto& times = client_.AnswerTimes();
-  ShowClientInfo(this, profile_, m_nKind, client_.Answer(), {}, times ? &*times : nullptr);
+  ShowClientInfo(this, profile_, m_nKind, client_.Answer(), times ? &*times : nullptr);
 }
 
 void CTimeClientDlg::OnHelpButton() { ShowHelpTopic(this, kClientHelpTopic); }
