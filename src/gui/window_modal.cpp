@@ -1,5 +1,7 @@
 #include "gui/window_modal.h"
 
+#include <gtk/gtk.h>
+
 #include <map>
 #include <utility>
 
@@ -20,7 +22,7 @@ namespace {
 wxDEFINE_EVENT(kEndWindowModalEvent, wxCommandEvent);
 
 // The boxes open over one owner, and the control that had the owner's keyboard focus before the
-// first of them disabled it.
+// first of them opened.
 struct OwnerState {
   int open = 0;
   wxWeakRef<wxWindow> focus;
@@ -48,22 +50,42 @@ wxWindow* FirstFocusable(wxWindow& window, const wxWindow& top) {
   return nullptr;
 }
 
+GtkWindow* GtkWindowOf(wxWindow& window) {
+  GtkWidget* widget = window.GetHandle();
+  return widget && GTK_IS_WINDOW(widget) ? GTK_WINDOW(widget) : nullptr;
+}
+
+// Makes `box` modal within a GTK window group of its owner's: GTK then gives input only to the
+// group's newest modal window, while windows outside the group go on. Disabling the owner would
+// do it too, but GTK keeps style data of every control at each change of their sensitivity.
+void BlockOwner(wxWindow& owner, wxDialog& box) {
+  GtkWindow* ownerWindow = GtkWindowOf(owner);
+  GtkWindow* boxWindow = GtkWindowOf(box);
+  if (!ownerWindow || !boxWindow) return;
+  // An owner that is itself a box is in its owner's group already: the whole chain stays blocked.
+  if (!gtk_window_has_group(ownerWindow)) {
+    GtkWindowGroup* group = gtk_window_group_new();
+    gtk_window_group_add_window(group, ownerWindow);
+    g_object_unref(group);  // its windows hold it
+  }
+  gtk_window_group_add_window(gtk_window_get_group(ownerWindow), boxWindow);
+  gtk_window_set_modal(boxWindow, TRUE);  // the grab starts when the box shows, ends when it hides
+}
+
 void Acquire(wxWindow& owner) {
   OwnerState& state = Owners()[&owner];
   if (state.open++ > 0) return;
   wxWindow* focus = wxWindow::FindFocus();
   state.focus = focus && wxGetTopLevelParent(focus) == &owner ? focus : nullptr;
-  owner.Disable();
 }
 
-// One box over `owner` is gone; the last enables the owner and gives it back its keyboard focus.
+// One box over `owner` is gone; the last gives the owner back its keyboard focus.
 void Release(wxWindow& owner) {
   const auto found = Owners().find(&owner);
   if (found == Owners().end() || --found->second.open > 0) return;
   wxWindow* focus = found->second.focus;
   Owners().erase(found);
   if (owner.IsBeingDeleted()) return;
-  owner.Enable();
   if (CanTakeFocus(focus, owner)) focus->SetFocus();
   else FocusDefaultControl(owner);
 }
@@ -126,6 +148,7 @@ void OpenWindowModal(wxDialog& box, WindowModal calls) {
     // owner like every other box instead of outliving it.
     if (!owner->GetChildren().Find(&box)) owner->AddChild(&box);
     Acquire(*owner);
+    BlockOwner(*owner, box);
   }
   BindDismissals(box, state);
   box.Show();

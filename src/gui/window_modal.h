@@ -25,11 +25,11 @@ struct WindowModal {
   std::function<bool(int result)> canClose;
 };
 
-// Shows `box`, made over its owner (its parent), modal to it until OK, Cancel, Yes, No, Escape
-// or the close box dismisses it; then calls `calls.onResult` and destroys
-// the box. The owner is disabled meanwhile. Boxes over one owner are counted: when the last goes,
-// the owner is enabled and its keyboard focus goes back to the control that had it before the
-// first opened, or to the owner's default control.
+// Shows `box`, made over its owner (its parent), modal to it until OK, Cancel, Yes, No, Escape or
+// the close box dismisses it; then calls `calls.onResult` and destroys the box. The owner is kept
+// from input by a GTK window group it shares with its boxes, not by disabling it. Boxes over one
+// owner are counted (the newest takes the input); when the last goes, the owner's keyboard focus
+// goes back to the control that had it before the first opened, or to its default control.
 void OpenWindowModal(wxDialog& box, WindowModal calls = {});
 
 // Creates the window of `box` over `owner` (its Create(owner, createArgs...)), centres it on the
