@@ -1,8 +1,9 @@
 // What the windows cost: making the four server and five client windows hidden (as the
 // program's start does), showing a client window until its first paint, and the CPU the program
-// takes while idle with the nine made, and the resident memory each opening and closing of the
-// information window and the settings window leaves behind. The TimeTcp server listens on
-// loopback and the TimeTcp client asks it, from a simulated clock.
+// takes while idle with the nine made, and the resident memory that opening and closing each box
+// of a client window (the information window, the settings window, a warning, the about window)
+// 450 times leaves behind. The TimeTcp server listens on loopback and the TimeTcp client asks it,
+// from a simulated clock.
 //   xvfb-run -s "-screen 0 1024x768x24" gui_windows [HOLD_SECONDS [info]]
 // HOLD_SECONDS keeps the shown window up that long at the end, after one request, for a
 // screenshot; "info" opens its information window as well.
@@ -20,6 +21,7 @@
 #include <wx/app.h>
 #include <wx/init.h>
 
+#include "about/window/about_dialog.h"
 #include "client/window/client_dialog.h"
 #include "client/window/client_info_dialog.h"
 #include "common/dialup.h"
@@ -27,6 +29,7 @@
 #include "common/profile.h"
 #include "gui/event_pump.h"
 #include "gui/gui_runtime.h"
+#include "gui/window_modal.h"
 #include "platform/simulated_clock.h"
 #include "server/window/server_dialog.h"
 #include "support/fake_dialup_port.h"
@@ -55,13 +58,16 @@ long ResidentKb() {
   return 0;
 }
 
-// The resident memory in kB that each of `cycles` runs of `cycle` leaves behind, after a warm-up
-// that fills the caches.
-double KbPerCycle(int cycles, const std::function<void()>& cycle) {
+// Prints the resident memory before and after `cycles` runs of `cycle`, after a warm-up that
+// fills the caches, and what each run left behind.
+void PrintMemoryPerCycle(const char* name, int cycles, const std::function<void()>& cycle) {
   for (int i = 0; i < 20; ++i) cycle();
   const long before = ResidentKb();
   for (int i = 0; i < cycles; ++i) cycle();
-  return static_cast<double>(ResidentKb() - before) / cycles;
+  const long after = ResidentKb();
+  std::printf("%-20s %d openings: resident %6.1f -> %6.1f MB, %5.1f kB per opening\n", name, cycles,
+              static_cast<double>(before) / 1024, static_cast<double>(after) / 1024,
+              static_cast<double>(after - before) / cycles);
 }
 
 // Shows `window` until it has been painted once, then closes it as Escape would.
@@ -130,14 +136,18 @@ int main(int argc, char** argv) {
     CTimeClientDlg& owner = *clients[0];
     AnswerArea answer{0x1C, 2, 6, 0xEC};  // an SNTP answer: its whole dump shows
     answer[40] = 0xEE;
-    const double info = KbPerCycle(kCycles, [&] { ShowAndClose(ShowClientInfo(&owner, profile, ClientKind::SntpUdp, answer)); });
+    PrintMemoryPerCycle("information window", kCycles,
+                        [&] { ShowAndClose(ShowClientInfo(&owner, profile, ClientKind::SntpUdp, answer)); });
     testing::FakeSoundPlayer sounds;
-    const double settings = KbPerCycle(kCycles, [&] {
+    PrintMemoryPerCycle("settings window", kCycles, [&] {
       OpenCommonSettings(&owner, profile, sounds, executors);
       ShowAndClose(Newest(owner));
     });
-    std::printf("resident memory left per opening, %d openings: information %.1f kB, settings %.1f kB\n", kCycles,
-                info, settings);
+    PrintMemoryPerCycle("warning box", kCycles, [&] { ShowAndClose(ShowWarningBox(&owner, "Tijd", "Fout", {})); });
+    PrintMemoryPerCycle("about window", kCycles, [&] {
+      OpenAboutWindow(&owner);
+      ShowAndClose(Newest(owner));
+    });
     if (hold > 0) {
       clients[0]->Client().DoSynchro();
       RunLoopFor(std::chrono::seconds(1));

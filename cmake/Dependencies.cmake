@@ -33,6 +33,8 @@ pkg_check_modules(ALSA REQUIRED IMPORTED_TARGET alsa)
 
 # GObject, for the port field's GTK signals (wx has no say over what GTK writes into a spin button).
 pkg_check_modules(GOBJECT REQUIRED IMPORTED_TARGET gobject-2.0)
+# GTK 3 itself, under wx: window groups make a box modal to its owner alone.
+pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
 
 # wxWidgets 3.2 on GTK 3, for the windows only: the logic never includes it.
 find_package(wxWidgets 3.2 REQUIRED COMPONENTS xrc html core base)

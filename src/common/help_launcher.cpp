@@ -2,20 +2,12 @@
 
 namespace horavex {
 
-std::string_view HelpPage(std::string_view topic) {
-  const auto colons = topic.find("::");
-  return colons == std::string_view::npos ? topic : topic.substr(colons + 2);
-}
-
-std::intptr_t HelpLauncher::ShowHelpTopic(void* owner, std::string_view topic, unsigned command,
-                                          std::uintptr_t /*data*/) {
+bool HelpLauncher::ShowHelpTopic(void* owner, std::string_view topic) {
   if (state_ == State::kNotTried) {
     viewer_ = maker_();
     state_ = viewer_ ? State::kReady : State::kFailed;
   }
-  // Every window asks only to show a topic; other commands of the help control have no viewer here.
-  if (state_ != State::kReady || command != 0) return 0;
-  return viewer_->Show(owner, HelpPage(topic));
+  return state_ == State::kReady && viewer_->Show(owner, topic);
 }
 
 }  // namespace horavex

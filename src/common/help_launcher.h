@@ -1,33 +1,27 @@
 // The help launcher: every window opens its topic through ShowHelpTopic. The viewer is made on
 // first use and kept for the rest of the run; when it cannot be made (no help book), the launcher
-// gives up for good and every later request returns 0 at once, showing nothing.
+// gives up for good and every later request fails at once, showing nothing.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <memory>
-#include <string>
 #include <string_view>
 
 namespace horavex {
 
-// The topics of the windows: the help file, two colons, the page inside it.
-inline constexpr std::string_view kServerHelpTopic = "Horavex.chm::server.html";
-inline constexpr std::string_view kClientHelpTopic = "Horavex.chm::client.html";
-inline constexpr std::string_view kClientInfoHelpTopic = "Horavex.chm::clientinfo.html";
-inline constexpr std::string_view kMainHelpTopic = "Horavex.chm::mainscreen.html";
-inline constexpr std::string_view kCommonSettingsHelpTopic = "Horavex.chm::configmain.html";
-
-// The page part of a topic ("server.html" of "Horavex.chm::server.html"); the whole text when it
-// names no file.
-std::string_view HelpPage(std::string_view topic);
+// The windows' topics: pages of the help book (res/help/horavex.hhp).
+inline constexpr std::string_view kServerHelpTopic = "server.html";
+inline constexpr std::string_view kClientHelpTopic = "client.html";
+inline constexpr std::string_view kClientInfoHelpTopic = "clientinfo.html";
+inline constexpr std::string_view kMainHelpTopic = "mainscreen.html";
+inline constexpr std::string_view kCommonSettingsHelpTopic = "configmain.html";
 
 // Shows pages of the help book. `owner` is the toolkit's window that owns the help window.
 class HelpViewer {
  public:
   virtual ~HelpViewer() = default;
-  // Shows `page` in a help window owned by `owner`; a handle of that window, 0 when none opened.
-  virtual std::intptr_t Show(void* owner, std::string_view page) = 0;
+  // Shows `page` in a help window owned by `owner`; whether one shows it.
+  virtual bool Show(void* owner, std::string_view page) = 0;
 };
 
 class HelpLauncher {
@@ -38,8 +32,8 @@ class HelpLauncher {
 
   explicit HelpLauncher(ViewerMaker maker) : maker_(std::move(maker)) {}
 
-  // Opens `topic`'s page owned by `owner` (command 0: show the topic); the viewer's result, 0 when unavailable.
-  std::intptr_t ShowHelpTopic(void* owner, std::string_view topic, unsigned command, std::uintptr_t data);
+  // Shows `topic` in a help window owned by `owner`; whether one shows it.
+  bool ShowHelpTopic(void* owner, std::string_view topic);
   State GetState() const { return state_; }
 
  private:

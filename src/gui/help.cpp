@@ -42,7 +42,7 @@ class HtmlHelpViewer final : public HelpViewer {
     return controller_.AddBook(wxFileName(book.string()));
   }
 
-  std::intptr_t Show(void* owner, std::string_view page) override {
+  bool Show(void* owner, std::string_view page) override {
     if (owner != owner_) {
       // The help window belongs to the window that asked: one made for another owner is closed
       // so that the next Display makes it anew, the book kept loaded.
@@ -51,8 +51,7 @@ class HtmlHelpViewer final : public HelpViewer {
       owner_ = owner;
     }
     wxLogNull quiet;
-    if (!controller_.Display(wxString::FromUTF8(page.data(), page.size()))) return 0;
-    return reinterpret_cast<std::intptr_t>(controller_.GetFrame());
+    return controller_.Display(wxString::FromUTF8(page.data(), page.size()));
   }
 
  private:
@@ -84,9 +83,9 @@ void InstallHelpLauncher(std::unique_ptr<HelpLauncher> launcher) { Installed() =
 
 HelpLauncher* InstalledHelpLauncher() { return Installed().get(); }
 
-std::intptr_t ShowHelpTopic(wxWindow* owner, std::string_view topic, unsigned command, std::uintptr_t data) {
+bool ShowHelpTopic(wxWindow* owner, std::string_view topic) {
   HelpLauncher* launcher = InstalledHelpLauncher();
-  return launcher ? launcher->ShowHelpTopic(owner, topic, command, data) : 0;
+  return launcher && launcher->ShowHelpTopic(owner, topic);
 }
 
 }  // namespace horavex

@@ -2,7 +2,6 @@
 // book built from res/help (horavex.hhp).
 #pragma once
 
-#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string_view>
@@ -22,7 +21,8 @@ void InstallHelpLauncher(std::unique_ptr<HelpLauncher> launcher);
 // The installed launcher, null when none.
 HelpLauncher* InstalledHelpLauncher();
 
-// Opens `topic` in a help window owned by `owner`; 0 when no help is available.
-std::intptr_t ShowHelpTopic(wxWindow* owner, std::string_view topic, unsigned command, std::uintptr_t data);
+// Shows `topic`, a page of the help book, in a help window owned by `owner`; whether one shows it
+// (false at once without an installed launcher or a book).
+bool ShowHelpTopic(wxWindow* owner, std::string_view topic);
 
 }  // namespace horavex

@@ -1,8 +1,8 @@
 #include "gui/window_modal.h"
 
+#include <gtk/gtk.h>
+
 #include <map>
-#include <memory>
-#include <optional>
 #include <utility>
 
 #include <wx/artprov.h>
@@ -18,8 +18,11 @@
 namespace horavex {
 namespace {
 
+// Sent to a box by EndWindowModal, the result in its int.
+wxDEFINE_EVENT(kEndWindowModalEvent, wxCommandEvent);
+
 // The boxes open over one owner, and the control that had the owner's keyboard focus before the
-// first of them disabled it.
+// first of them opened.
 struct OwnerState {
   int open = 0;
   wxWeakRef<wxWindow> focus;
@@ -47,27 +50,115 @@ wxWindow* FirstFocusable(wxWindow& window, const wxWindow& top) {
   return nullptr;
 }
 
+GtkWindow* GtkWindowOf(wxWindow& window) {
+  GtkWidget* widget = window.GetHandle();
+  return widget && GTK_IS_WINDOW(widget) ? GTK_WINDOW(widget) : nullptr;
+}
+
+// Makes `box` modal within a GTK window group of its owner's: GTK then gives input only to the
+// group's newest modal window, while windows outside the group go on. Disabling the owner would
+// do it too, but GTK keeps style data of every control at each change of their sensitivity.
+void BlockOwner(wxWindow& owner, wxDialog& box) {
+  GtkWindow* ownerWindow = GtkWindowOf(owner);
+  GtkWindow* boxWindow = GtkWindowOf(box);
+  if (!ownerWindow || !boxWindow) return;
+  // An owner that is itself a box is in its owner's group already: the whole chain stays blocked.
+  if (!gtk_window_has_group(ownerWindow)) {
+    GtkWindowGroup* group = gtk_window_group_new();
+    gtk_window_group_add_window(group, ownerWindow);
+    g_object_unref(group);  // its windows hold it
+  }
+  gtk_window_group_add_window(gtk_window_get_group(ownerWindow), boxWindow);
+  gtk_window_set_modal(boxWindow, TRUE);  // the grab starts when the box shows, ends when it hides
+}
+
 void Acquire(wxWindow& owner) {
   OwnerState& state = Owners()[&owner];
   if (state.open++ > 0) return;
   wxWindow* focus = wxWindow::FindFocus();
   state.focus = focus && wxGetTopLevelParent(focus) == &owner ? focus : nullptr;
-  owner.Disable();
 }
 
-// One box over `owner` is gone; the last gives the owner back its keyboard.
+// One box over `owner` is gone; the last gives the owner back its keyboard focus.
 void Release(wxWindow& owner) {
   const auto found = Owners().find(&owner);
   if (found == Owners().end() || --found->second.open > 0) return;
   wxWindow* focus = found->second.focus;
   Owners().erase(found);
   if (owner.IsBeingDeleted()) return;
-  owner.Enable();
   if (CanTakeFocus(focus, owner)) focus->SetFocus();
   else FocusDefaultControl(owner);
 }
 
+// One open box.
+struct OpenBox {
+  wxDialog& box;
+  wxWindow* owner;
+  WindowModal calls;
+  bool released = false;
+  bool ended = false;
+
+  // Once per box, whether it is dismissed or destroyed with its owner.
+  void ReleaseOwner() {
+    if (owner && !std::exchange(released, true)) Release(*owner);
+  }
+};
+
+// Takes `state` by value: a result that deletes the owner at once deletes the box's handlers too.
+void End(std::shared_ptr<OpenBox> state, int result) {
+  if (std::exchange(state->ended, true)) return;
+  state->box.Hide();
+  state->ReleaseOwner();
+  state->box.Destroy();  // at the next idle time
+  if (auto onResult = std::move(state->calls.onResult)) onResult(result);
+}
+
+void Ask(const std::shared_ptr<OpenBox>& state, int result) {
+  if (!state->ended && (!state->calls.canClose || state->calls.canClose(result))) End(state, result);
+}
+
+void BindDismissals(wxDialog& box, const std::shared_ptr<OpenBox>& state) {
+  box.Bind(wxEVT_DESTROY, [state](wxWindowDestroyEvent& event) {
+    if (event.GetEventObject() == &state->box) state->ReleaseOwner();
+    event.Skip();
+  });
+  box.Bind(wxEVT_BUTTON, [state](wxCommandEvent& event) {
+    const int id = event.GetId();
+    if (id == wxID_OK || id == wxID_CANCEL || id == wxID_YES || id == wxID_NO) Ask(state, id);
+    else event.Skip();
+  });
+  box.Bind(wxEVT_CLOSE_WINDOW, [state](wxCloseEvent& event) {
+    if (event.CanVeto()) Ask(state, wxID_CANCEL);
+    else End(state, wxID_CANCEL);
+  });
+  box.Bind(wxEVT_CHAR_HOOK, [state](wxKeyEvent& event) {
+    if (event.GetKeyCode() == WXK_ESCAPE) Ask(state, wxID_CANCEL);
+    else event.Skip();
+  });
+  box.Bind(kEndWindowModalEvent, [state](wxCommandEvent& event) { End(state, event.GetInt()); });
+}
+
 }  // namespace
+
+void OpenWindowModal(wxDialog& box, WindowModal calls) {
+  wxWindow* owner = box.GetParent();
+  auto state = std::make_shared<OpenBox>(OpenBox{box, owner, std::move(calls)});
+  if (owner) {
+    // GTK's file chooser knows its parent but is not among its children: as one, it goes with its
+    // owner like every other box instead of outliving it.
+    if (!owner->GetChildren().Find(&box)) owner->AddChild(&box);
+    Acquire(*owner);
+    BlockOwner(*owner, box);
+  }
+  BindDismissals(box, state);
+  box.Show();
+}
+
+void EndWindowModal(wxDialog& box, int result) {
+  wxCommandEvent end(kEndWindowModalEvent);
+  end.SetInt(result);
+  box.ProcessWindowEvent(end);
+}
 
 int OpenWindowModalCount(const wxWindow& owner) {
   const auto found = Owners().find(&owner);
@@ -85,38 +176,6 @@ void DisableKeepingFocus(wxWindow& control) {
   const bool focused = wxWindow::FindFocus() == &control;
   control.Disable();
   if (focused) FocusDefaultControl(*wxGetTopLevelParent(&control));
-}
-
-void ShowWindowModal(wxDialog& box, std::function<void()> closed) {
-  wxWindow* owner = box.GetParent();
-  if (owner) Acquire(*owner);
-  // Once per box, whether it is dismissed or destroyed with its owner.
-  auto released = std::make_shared<bool>(owner == nullptr);
-  auto release = [owner, released] {
-    if (!std::exchange(*released, true)) Release(*owner);
-  };
-  auto done = std::make_shared<bool>(false);
-  auto dismiss = [&box, release, closed = std::move(closed), done] {
-    if (std::exchange(*done, true)) return;
-    box.Hide();
-    release();
-    box.Destroy();
-    if (closed) closed();
-  };
-  box.Bind(wxEVT_DESTROY, [&box, release](wxWindowDestroyEvent& event) {
-    if (event.GetEventObject() == &box) release();
-    event.Skip();
-  });
-  box.Bind(wxEVT_BUTTON, [dismiss](wxCommandEvent& event) {
-    if (event.GetId() == wxID_OK || event.GetId() == wxID_CANCEL) dismiss();
-    else event.Skip();
-  });
-  box.Bind(wxEVT_CLOSE_WINDOW, [dismiss](wxCloseEvent&) { dismiss(); });
-  box.Bind(wxEVT_CHAR_HOOK, [dismiss](wxKeyEvent& event) {
-    if (event.GetKeyCode() == WXK_ESCAPE) dismiss();
-    else event.Skip();
-  });
-  box.Show();
 }
 
 namespace {
@@ -144,25 +203,20 @@ wxDialog* MakeBox(wxWindow* owner, const std::string& title, const std::string& 
 wxDialog* ShowWarningBox(wxWindow* owner, const std::string& title, const std::string& text,
                          std::function<void()> closed) {
   wxDialog* box = MakeBox(owner, title, text, wxART_ERROR, wxOK);
-  ShowWindowModal(*box, std::move(closed));
+  OpenWindowModal(*box, {[closed = std::move(closed)](int) {
+                           if (closed) closed();
+                         },
+                         {}});
   return box;
 }
 
-wxDialog* ShowQuestionBox(wxWindow* owner, const std::string& title, const std::string& text,
-                          std::function<void(bool yes)> answered) {
-  wxDialog* box = MakeBox(owner, title, text, wxART_QUESTION, wxYES_NO);
-  auto answer = std::make_shared<std::optional<bool>>();
-  ShowWindowModal(*box, [answer, answered = std::move(answered)] {
-    if (answer->has_value()) answered(**answer);
-  });
-  // Yes and No answer, then dismiss the box as OK would.
-  box->Bind(wxEVT_BUTTON, [box, answer](wxCommandEvent& event) {
-    if (event.GetId() != wxID_YES && event.GetId() != wxID_NO) return event.Skip();
-    *answer = event.GetId() == wxID_YES;
-    wxCommandEvent ok(wxEVT_BUTTON, wxID_OK);
-    box->ProcessWindowEvent(ok);
-  });
-  return box;
+void ShowQuestionBox(wxWindow* owner, const std::string& title, const std::string& text,
+                     std::function<void(bool yes)> answered) {
+  OpenWindowModal(*MakeBox(owner, title, text, wxART_QUESTION, wxYES_NO),
+                  {[answered = std::move(answered)](int result) {
+                     if (result == wxID_YES || result == wxID_NO) answered(result == wxID_YES);
+                   },
+                   {}});
 }
 
 }  // namespace horavex

@@ -2,6 +2,7 @@
 #include <fstream>
 
 #include <gtest/gtest.h>
+#include <wx/filedlg.h>
 #include <wx/frame.h>
 #include <wx/radiobut.h>
 #include <wx/textctrl.h>
@@ -10,6 +11,7 @@
 #include "common/window/common_settings_dialog.h"
 #include "gui/event_pump.h"
 #include "gui/gui_runtime.h"
+#include "gui/window_modal.h"
 #include "support/fake_sound_player.h"
 #include "support/temp_dir.h"
 
@@ -52,31 +54,35 @@ TEST_F(SettingsWindowTest, StoredModeChecksItsButtonEnablesTheConnectionAndOkSto
       EXPECT_EQ(Control<wxRadioButton>(wxString::Format("IDC_MODE%d", i))->GetValue(), i == mode) << stored;
     EXPECT_EQ(Control("IDC_CONNECTION")->IsEnabled() + Control("IDC_CONNECTION_LABEL")->IsEnabled(), mode ? 2 : 0);
     Send("wxID_OK");
-    EXPECT_TRUE(RunEventsUntil([&] { return owner_->IsEnabled(); }, 5s)) << "closes once saved";
+    EXPECT_TRUE(RunEventsUntil([&] { return OpenWindowModalCount(*owner_) == 0; }, 5s)) << "closes once saved";
     EXPECT_EQ(profile_->GetInt("COMMON", "CheckConnect", 99), mode) << stored;
   }
 }
 
 TEST_F(SettingsWindowTest, PlayCancelOkAndAFailedSaveThatKeepsTheWindowUnderAWarning) {
   Open("CheckConnect=1\nConnection=kpn\n");
-  Control<wxTextCtrl>("IDC_SOUND30")->ChangeValue("/c.wav");
-  Send<wxMouseEvent>("IDC_PLAY30", wxEVT_LEFT_DOWN), Send<wxMouseEvent>("IDC_PLAY00", wxEVT_LEFT_DOWN);  // 00 is empty
-  EXPECT_EQ(sounds_.played, std::vector<std::string>{"/c.wav"});
   Send("wxID_CANCEL");
   EXPECT_EQ(Saved(), "[COMMON]\nCheckConnect=1\nConnection=kpn\n");
 
   Open("CheckConnect=1\nConnection=kpn\n");
-  Control<wxTextCtrl>("IDC_SOUND30")->ChangeValue("/c.wav");
+  Send("IDC_BROWSE30");  // the chooser's choice goes into its edit
+  auto* chooser = dynamic_cast<wxFileDialog*>(window_->GetChildren().GetLast()->GetData());
+  const std::string chosen = dir_.File("c.wav").string();
+  std::ofstream{chosen}, chooser->SetPath(chosen);
+  ASSERT_TRUE(RunEventsUntil([&] { return chooser->GetPath() == chosen; }, 5s)) << "GTK selects it later";
+  EndWindowModal(*chooser, wxID_OK);
+  Send<wxMouseEvent>("IDC_PLAY30", wxEVT_LEFT_DOWN), Send<wxMouseEvent>("IDC_PLAY00", wxEVT_LEFT_DOWN);  // 00 is empty
+  EXPECT_EQ(sounds_.played, std::vector<std::string>{chosen});
   Control<wxRadioButton>("IDC_MODE2")->SetValue(true);
   Send("IDC_MODE2", wxEVT_RADIOBUTTON), Send("wxID_OK");
-  ASSERT_TRUE(RunEventsUntil([&] { return owner_->IsEnabled(); }, 5s));
-  EXPECT_EQ(Saved(),
-            "[COMMON]\nCheckConnect=2\nConnection=kpn\nPlaySound_00=\nPlaySound_15=\nPlaySound_30=/c.wav\nPlaySound_45=\n");
+  ASSERT_TRUE(RunEventsUntil([&] { return OpenWindowModalCount(*owner_) == 0; }, 5s));
+  EXPECT_EQ(Saved(), "[COMMON]\nCheckConnect=2\nConnection=kpn\nPlaySound_00=\nPlaySound_15=\nPlaySound_30=" + chosen +
+                         "\nPlaySound_45=\n");
 
   Open("", false);
   Send("wxID_OK");
-  EXPECT_TRUE(RunEventsUntil([&] { return !window_->IsEnabled(); }, 5s)) << "a warning over the window";
-  EXPECT_TRUE(window_->IsShown() && !owner_->IsEnabled());
+  EXPECT_TRUE(RunEventsUntil([&] { return OpenWindowModalCount(*window_) == 1; }, 5s)) << "a warning over the window";
+  EXPECT_TRUE(window_->IsShown() && OpenWindowModalCount(*owner_) == 1);
 }
 
 }  // namespace

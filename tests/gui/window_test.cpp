@@ -7,12 +7,14 @@
 #include <gtest/gtest.h>
 #include <wx/app.h>
 #include <wx/button.h>
+#include <wx/frame.h>
 #include <wx/init.h>
 #include <wx/log.h>
 #include <wx/odcombo.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/tglbtn.h>
+#include <wx/uiaction.h>
 
 #include "client/window/client_dialog.h"
 #include "client/window/client_info_dialog.h"
@@ -66,19 +68,15 @@ class WindowTest : public ::testing::Test {
   bool WaitForSaved(const char* section, const char* key, int value) {
     return RunEventsUntil([&] { return Profile(profile_.Path()).GetInt(section, key, INT_MIN) == value; }, 5s);
   }
-  // The text of the information window the Info button opens, modal to its client window; closes it.
-  std::string InfoShown() {
-    Click(Control<wxButton>("IDC_INFO"));
-    for (wxWindow* child : window_->GetChildren())
-      if (auto* info = dynamic_cast<CClientInfoDlg*>(child)) {
-        EXPECT_FALSE(window_->IsEnabled());
-        const std::string text = info->GetText().utf8_string();
-        info->Close();
-        return text;
-      }
-    return "no window";
+  // Types `text` into the client window, raised, and clicks its Info button, as a person would.
+  void TypeAndClickInfo(const char* text) {
+    client_->Raise();
+    RunEventsUntil([] { return false; }, 50ms);
+    wxUIActionSimulator input;
+    input.Text(text);
+    input.MouseMove(Control<wxButton>("IDC_INFO")->GetScreenRect().GetPosition() + wxPoint(3, 3)), input.MouseClick();
+    RunEventsUntil([] { return false; }, 300ms);
   }
-
   TempDir dir_;
   Profile profile_{dir_.File("horavex.ini")};
   ManualTimeSource time_{kStart};
@@ -153,37 +151,37 @@ TEST_F(WindowTest, ARequestFillsTheTimesMessagesStatusAndInformation) {
     EXPECT_EQ(Value("IDC_LAST_SYNC"), Value("IDC_LAST_ATTEMPT"));
     EXPECT_NE(Value("IDC_LAST_SYNC"), "");
     EXPECT_EQ(Value("IDC_MESSAGES"), "Oke\nTijd is ingesteld...");
-    EXPECT_NE(InfoShown().find(info), std::string::npos) << info;
+    Click(Control<wxButton>("IDC_INFO"));  // the information window, the window's newest child
+    EXPECT_NE(dynamic_cast<CClientInfoDlg*>(window_->GetChildren().GetLast()->GetData())->GetText().Find(info), wxNOT_FOUND) << info;
     delete std::exchange(window_, nullptr);
   }
 }
 
 // Two boxes over one window: the information window, and the warning of a request that failed
-// meanwhile. The window comes back only with the last, and its keyboard with it: to the control
-// that had it or, when that cannot take it any more, to the first that can.
-TEST_F(WindowTest, WindowModalBoxesAreCountedAndGiveTheKeyboardBack) {
+// meanwhile. The window takes no keys or clicks until the last is gone; then its keyboard goes
+// back to the control that had it or, when that cannot take it any more (Synchro waits for its
+// request, Bewaar has nothing to save), to the first that can.
+TEST_F(WindowTest, WindowModalBoxesKeepInputFromTheirOwnerUntilTheLastGoes) {
   OpenClient(ClientKind::TimeTcp, FreePort(), 0);
-  window_->Show();
-  auto* synchro = Control<wxButton>("IDC_SYNCHRO");
-  synchro->SetFocus();
+  window_->Move(0, 0), window_->Show();
+  Control<wxButton>("IDC_SYNCHRO")->SetFocus();
   auto* info = ShowClientInfo(window_, profile_, ClientKind::TimeTcp, client_->Client().Answer());
-  Click(synchro);
+  client_->Client().DoSynchro();
   ASSERT_TRUE(RunEventsUntil([&] { return client_->WarningBox() != nullptr; }, 5s));
-  EXPECT_EQ(OpenWindowModalCount(*window_), 2);
   info->Close();
-  EXPECT_FALSE(window_->IsEnabled());
-  Click(client_->WarningBox()->FindWindow(wxID_OK));
-  EXPECT_TRUE(window_->IsEnabled() && OpenWindowModalCount(*window_) == 0);
-  // Synchro is disabled while its request waits, and Bewaar, the default, is disabled too.
-  EXPECT_EQ(wxWindow::FindFocus(), Control<wxTextCtrl>("IDC_SERVER"));
-  ASSERT_TRUE(WaitForStatus("Aanvraag gereed"));  // the request waited for the warning
+  client_->WarningBox()->Move(600, 0);  // clear of the Info button
+  Control<wxTextCtrl>("IDC_SERVER")->SetFocus(), TypeAndClickInfo("5");
+  EXPECT_TRUE(Value("IDC_SERVER") == "127.0.0.1" && OpenWindowModalCount(*window_) == 1);
 
-  synchro->SetFocus();
-  ShowClientInfo(window_, profile_, ClientKind::TimeTcp, client_->Client().Answer())->Close();
-  EXPECT_EQ(wxWindow::FindFocus(), synchro);
+  Click(client_->WarningBox()->FindWindow(wxID_OK));
+  EXPECT_EQ(wxWindow::FindFocus(), Control<wxTextCtrl>("IDC_SERVER"));
+  TypeAndClickInfo("x");  // the focus selected the server's text
+  EXPECT_TRUE(RunEventsUntil([&] { return Value("IDC_SERVER") == "x" && OpenWindowModalCount(*window_) == 1; }, 5s));
+  dynamic_cast<wxDialog*>(window_->GetChildren().GetLast()->GetData())->Close();
+  EXPECT_EQ(wxWindow::FindFocus(), Control<wxButton>("IDC_INFO")) << "clicked, it took the focus; not to Bewaar";
+  ASSERT_TRUE(WaitForStatus("Aanvraag gereed"));  // the request waited for the warning
   // Bewaar disabling itself hands the keyboard on as well.
-  auto* save = Control<wxButton>("wxID_OK");
-  Toggle(true), save->SetFocus(), Click(save);
+  Control<wxButton>("wxID_OK")->SetFocus(), Click(Control<wxButton>("wxID_OK"));
   EXPECT_EQ(wxWindow::FindFocus(), Control<wxTextCtrl>("IDC_SERVER"));
 }
 
@@ -193,10 +191,11 @@ TEST_F(WindowTest, HelpOpenedFromTheInformationWindowOutlivesIt) {
   InstallHelpLauncher(std::make_unique<HelpLauncher>(HtmlHelpViewerMaker(dir_.File("book.hhp"))));
   OpenClient(ClientKind::TimeTcp, 1, 0);
   auto* info = ShowClientInfo(window_, profile_, ClientKind::TimeTcp, client_->Client().Answer());
-  EXPECT_EQ(reinterpret_cast<wxWindow*>(ShowHelpTopic(info, kClientInfoHelpTopic, 0, 0))->GetParent(), info);
+  EXPECT_TRUE(ShowHelpTopic(info, kClientInfoHelpTopic));
+  EXPECT_NE(dynamic_cast<wxFrame*>(info->GetChildren().GetLast()->GetData()), nullptr) << "owned by the window that asked";
   info->Close();
   RunEventsUntil([] { return false; }, 100ms);  // the window goes, and its help window with it
-  EXPECT_NE(ShowHelpTopic(window_, kClientHelpTopic, 0, 0), 0);
+  EXPECT_TRUE(ShowHelpTopic(window_, kClientHelpTopic));
 }
 
 // The server window started by its profile answers from the simulated clock and shows the request;

@@ -33,14 +33,7 @@ bool CAboutDlg::Create(wxWindow* parent) {
 }
 
 void OpenAboutWindow(wxWindow* owner) {
-  auto* window = new CAboutDlg();
-  if (!window->Create(owner)) {
-    delete window;
-    return;
-  }
-  if (owner) window->CentreOnParent();
-  ShowWindowModal(*window, {});
-  window->Crawl()->SetFocus();
+  if (CAboutDlg* window = OpenWindowModal(std::make_unique<CAboutDlg>(), owner, {})) window->Crawl()->SetFocus();
 }
 
 }  // namespace horavex

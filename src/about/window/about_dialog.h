@@ -20,7 +20,7 @@ class CAboutDlg : public wxDialog {
   CStarCrawlCtrl* m_crawl = nullptr;
 };
 
-// Opens the about window over `owner`, which is disabled until Enter or Escape closes it; returns
+// Opens the about window over `owner`, which takes no input until Enter or Escape closes it; returns
 // at once. Every opening starts the crawl again; the star field continues its random sequence.
 void OpenAboutWindow(wxWindow* owner);
 

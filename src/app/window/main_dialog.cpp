@@ -197,7 +197,7 @@ void CMainDlg::OnInfoButton() {
   else m_openLink(std::string(kMailLink));
 }
 
-void CMainDlg::OnHelpButton() { ShowHelpTopic(this, kMainHelpTopic, 0, 0); }
+void CMainDlg::OnHelpButton() { ShowHelpTopic(this, kMainHelpTopic); }
 
 void CMainDlg::OnKey(wxKeyEvent& event) {
   switch (event.GetKeyCode()) {

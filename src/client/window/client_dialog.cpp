@@ -134,10 +134,10 @@ void CTimeClientDlg::OnSettingChanged() {
 
 void CTimeClientDlg::OnInfo() {
   const auto& times = client_.AnswerTimes();
-  ShowClientInfo(this, profile_, m_nKind, client_.Answer(), {}, times ? &*times : nullptr);
+  ShowClientInfo(this, profile_, m_nKind, client_.Answer(), times ? &*times : nullptr);
 }
 
-void CTimeClientDlg::OnHelpButton() { ShowHelpTopic(this, kClientHelpTopic, 0, 0); }
+void CTimeClientDlg::OnHelpButton() { ShowHelpTopic(this, kClientHelpTopic); }
 
 void CTimeClientDlg::SetStatusLine(const std::string& text) { m_txtStatus->SetLabel(LogicText(text)); }
 

@@ -68,7 +68,7 @@ bool CClientInfoDlg::Create(wxWindow* parent, Profile& profile, ClientKind kind,
   m_editDump->ChangeValue(text);
   ShowScrollBarsAlways(*m_editDump);
   SetClientSize(SizeForText(*this, *m_editDump, text));
-  BindHelpKey(*this, [this] { ShowHelpTopic(this, kClientInfoHelpTopic, 0, 0); });
+  BindHelpKey(*this, [this] { ShowHelpTopic(this, kClientInfoHelpTopic); });
   Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
     if (event.GetKeyCode() == WXK_RETURN || event.GetKeyCode() == WXK_NUMPAD_ENTER) Close();
     else event.Skip();
@@ -79,16 +79,8 @@ bool CClientInfoDlg::Create(wxWindow* parent, Profile& profile, ClientKind kind,
 wxString CClientInfoDlg::GetText() const { return m_editDump ? m_editDump->GetValue() : wxString(); }
 
 CClientInfoDlg* ShowClientInfo(wxWindow* parent, Profile& profile, ClientKind kind,
-                               std::span<const std::uint8_t, kAnswerSize> answer, std::function<void()> closed,
-                               const SntpTimes* times) {
-  auto* window = new CClientInfoDlg();
-  if (!window->Create(parent, profile, kind, answer, times)) {
-    delete window;
-    return nullptr;
-  }
-  if (parent) window->CentreOnParent();
-  ShowWindowModal(*window, std::move(closed));
-  return window;
+                               std::span<const std::uint8_t, kAnswerSize> answer, const SntpTimes* times) {
+  return OpenWindowModal(std::make_unique<CClientInfoDlg>(), parent, {}, profile, kind, answer, times);
 }
 
 }  // namespace horavex

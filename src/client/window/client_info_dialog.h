@@ -2,7 +2,6 @@
 // It reads the answer once, when it opens, and changes nothing.
 #pragma once
 
-#include <functional>
 #include <span>
 
 #include <wx/dialog.h>
@@ -30,10 +29,9 @@ class CClientInfoDlg : public wxDialog {
   wxTextCtrl* m_editDump = nullptr;
 };
 
-// Opens the information window modal to `parent` only (other windows keep running); `closed`
-// runs when it has been closed. The window, or null when it could not be made.
+// Opens the information window modal to `parent` only (other windows keep running). The window,
+// or null when it could not be made.
 CClientInfoDlg* ShowClientInfo(wxWindow* parent, Profile& profile, ClientKind kind,
-                               std::span<const std::uint8_t, kAnswerSize> answer, std::function<void()> closed = {},
-                               const SntpTimes* times = nullptr);
+                               std::span<const std::uint8_t, kAnswerSize> answer, const SntpTimes* times = nullptr);
 
 }  // namespace horavex

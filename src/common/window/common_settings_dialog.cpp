@@ -132,55 +132,44 @@ void CCommonSettingsDlg::OnBrowse(wxTextCtrl* edit) {
   const wxFileName current(edit->GetValue());
   auto* chooser = new wxFileDialog(this, "Geluidsbestand kiezen", current.GetPath(), current.GetFullName(),
                                    "Geluidsbestanden (*.wav)|*.wav", wxFD_OPEN | wxFD_FILE_MUST_EXIST);
-  horavex::ShowWindowModal(*chooser, {});
-  // Runs before the dismissal, which was bound first, while the chooser still holds the path.
-  chooser->Bind(wxEVT_BUTTON, [chooser, edit](wxCommandEvent& event) {
-    edit->SetValue(chooser->GetPath());
-    event.Skip();
-  }, wxID_OK);
+  OpenWindowModal(*chooser, {[chooser, edit](int result) {
+                               if (result == wxID_OK) edit->SetValue(chooser->GetPath());
+                             },
+                             {}});
 }
 
-bool CCommonSettingsDlg::OnOK() {
-  if (saved_) return true;
-  if (saver_.Busy()) return false;
+void CCommonSettingsDlg::OnOK() {
+  if (saver_.Busy()) return;
   UpdateData(true);
   FindWindow(wxID_OK)->Disable();
   // A slow save says so in the hint line above the buttons.
   saver_.Save(CommonSettings::kSection, settings_,
               {[this] { m_txtHint->SetLabel(wxString::FromUTF8(kSavingText.data(), kSavingText.size())); },
                [this](int error, bool) { OnSaved(error); }});
-  return false;
 }
 
 void CCommonSettingsDlg::OnSaved(int error) {
+  if (!IsShown()) return;  // closed during the save: it is going, with nothing more to say
   m_txtHint->SetLabel(m_hint);
   FindWindow(wxID_OK)->Enable();
-  if (error == 0) {
-    saved_ = true;
-    wxCommandEvent ok(wxEVT_BUTTON, wxID_OK);
-    ProcessWindowEvent(ok);  // now the window closes
-    return;
-  }
+  if (error == 0) return EndWindowModal(*this, wxID_OK);
   ShowWarningBox(this, "Instellen",
                  "Kon de instellingen niet opslaan in " + profile_.Path().string() + "\n[ERROR: " + std::to_string(error) + "]",
                  {});
 }
 
-void CCommonSettingsDlg::OnHelpButton() { ShowHelpTopic(this, kCommonSettingsHelpTopic, 0, 0); }
+void CCommonSettingsDlg::OnHelpButton() { ShowHelpTopic(this, kCommonSettingsHelpTopic); }
 
 void OpenCommonSettings(wxWindow* owner, Profile& profile, SoundPlayer& sounds, Executors executors) {
-  auto* window = new CCommonSettingsDlg(profile, sounds, std::move(executors));
-  if (!window->Create(owner)) {
-    delete window;
-    return;
-  }
-  if (owner) window->CentreOnParent();
-  ShowWindowModal(*window, {});
-  // Bound after the dismissal, so that it runs first: the window closes only once the settings
-  // were saved, and stays open (with a warning when they could not be) until then.
-  window->Bind(wxEVT_BUTTON, [window](wxCommandEvent& event) {
-    if (window->OnOK()) event.Skip();
-  }, wxID_OK);
+  auto window = std::make_unique<CCommonSettingsDlg>(profile, sounds, std::move(executors));
+  WindowModal calls;
+  // OK starts the save and keeps the window open; the window ends itself once the save succeeded.
+  calls.canClose = [settings = window.get()](int result) {
+    if (result != wxID_OK) return true;
+    settings->OnOK();
+    return false;
+  };
+  OpenWindowModal(std::move(window), owner, std::move(calls));
 }
 
 }  // namespace horavex

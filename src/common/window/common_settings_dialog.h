@@ -28,10 +28,9 @@ class CCommonSettingsDlg : public wxDialog {
   // Makes the window, hidden, over `parent`, with the settings in its controls; false when the
   // template is missing.
   bool Create(wxWindow* parent);
-  // OK: true once the settings are written, so that the window may close. Until then it starts
-  // the save (unless one runs) and returns false; a save that succeeds presses OK again, one that
-  // fails puts a warning over the window, which stays open with what was typed.
-  bool OnOK();
+  // OK: starts writing the settings, unless a save runs. One that succeeds ends the window with
+  // OK; one that fails puts a warning over it, and it stays open with what was typed.
+  void OnOK();
 
  private:
   void OnInitDialog();
@@ -52,11 +51,10 @@ class CCommonSettingsDlg : public wxDialog {
   std::array<wxTextCtrl*, 4> m_editSound{};  // hh:00, hh:15, hh:30, hh:45
   wxStaticText* m_txtHint = nullptr;
   wxString m_hint;
-  bool saved_ = false;
   SettingsSaver saver_;
 };
 
-// Opens the settings window over owner (disabled until OK or Cancel), returns at once.
+// Opens the settings window over `owner` (which takes no input until OK or Cancel); returns at once.
 void OpenCommonSettings(wxWindow* owner, Profile& profile, SoundPlayer& sounds, Executors executors);
 
 }  // namespace horavex

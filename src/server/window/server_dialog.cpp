@@ -98,7 +98,7 @@ void CTimeServerDlg::OnOK() {
   });
 }
 
-void CTimeServerDlg::OnHelpButton() { ShowHelpTopic(this, kServerHelpTopic, 0, 0); }
+void CTimeServerDlg::OnHelpButton() { ShowHelpTopic(this, kServerHelpTopic); }
 
 bool CTimeServerDlg::UpdateData() {
   const std::optional<unsigned> port = PortFromText(m_spinPort->Text());
