@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
     const Executors executors = runtime.GetExecutors();
     DialupService dialup(std::make_unique<testing::FakeDialupPort>(), executors.logic);
     auto sounds = MakeSystemSoundPlayer();
-    auto* main = new CMainDlg({executors, profile, clock}, {executors, profile, clock, dialup}, *sounds);
+    auto* main = new CMainDlg({executors, profile, clock, dialup}, *sounds);
     main->Create();
     auto* status = dynamic_cast<wxStaticText*>(main->FindWindow("IDC_SERVER_STATUS_1"));
 

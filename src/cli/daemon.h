@@ -15,7 +15,7 @@
 #include <asio/signal_set.hpp>
 #include <asio/steady_timer.hpp>
 
-#include "app/dashboard.h"
+#include "app/station.h"
 #include "cli/daemon_views.h"
 #include "client/time_client.h"
 #include "common/dialup.h"
@@ -39,7 +39,7 @@ struct ParsedDaemon {
 ParsedDaemon ParseDaemonArgs(const std::vector<std::string>& args);
 std::string DaemonUsage();
 
-// Everything horavexd runs, in the order the windowed program makes it: servers, then clients.
+// horavexd: a Station, as the windowed program has one, with printing views instead of windows.
 // Logic, sockets and timers share one io_context on the thread that runs it.
 class Daemon {
  public:
@@ -63,13 +63,8 @@ class Daemon {
   LinePrinter& Printer() { return printer_; }
 
  private:
-  // Makes the client of slot `i` from the profile, reporting its successes to the dashboard.
-  void MakeClient(std::size_t i);
   void Tick();
   void WaitForReload();
-  // Why the profile must not replace what runs; "" when it may.
-  std::string ReloadProblem();
-  void ReloadServers();
   // Stops the io_context once no request runs any more, or at `deadline`.
   void StopWhenRequestsEnded(std::chrono::steady_clock::time_point deadline);
 
@@ -77,14 +72,12 @@ class Daemon {
   Executors executors_{io_.get_executor(), io_.get_executor()};
   LinePrinter printer_;
   Profile profile_;
-  bool dryRun_;
   std::unique_ptr<Clock> clock_;
   DialupService dialup_;
+  // Before the station, which shows through them until it goes.
   std::array<std::unique_ptr<PrintingServerView>, kServerKindCount> serverViews_;
-  std::array<std::unique_ptr<TimeServer>, kServerKindCount> servers_;
   std::array<std::unique_ptr<PrintingClientView>, kClientKindCount> clientViews_;
-  std::array<std::unique_ptr<TimeClient>, kClientKindCount> clients_;
-  DashboardModel dashboard_;
+  Station station_;
   bool stopping_ = false;
   asio::steady_timer tick_{io_};
   asio::steady_timer drain_{io_};

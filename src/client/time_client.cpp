@@ -178,6 +178,7 @@ struct TimeClient::Core : std::enable_shared_from_this<TimeClient::Core> {
   bool m_bRunning = false;
   bool m_bActive = false;
   bool m_bWarningOpen = false;
+  std::function<void()> m_closeWarning;  // ends the wait for the open warning box
   bool m_bTickHeld = false;
   bool m_bReleased = false;
   int m_nSettingsMessages = 0;  // the window's messages that are no failed request
@@ -201,6 +202,7 @@ struct TimeClient::Core : std::enable_shared_from_this<TimeClient::Core> {
 void TimeClient::Core::Release() {
   m_bReleased = true;
   m_view = nullptr;
+  m_closeWarning = nullptr;
   m_onFinished = nullptr;
   m_onLastSync = nullptr;
   ++m_timerGeneration;
@@ -456,12 +458,16 @@ asio::awaitable<void> TimeClient::Core::ReportError(std::string text, std::int32
   // The request waits until the user has closed the box, or the client is released.
   m_bWarningOpen = true;
   struct Closed {
-    bool& open;
-    ~Closed() { open = false; }
-  } closed{m_bWarningOpen};
+    Core& core;
+    ~Closed() { core.m_bWarningOpen = false, core.m_closeWarning = nullptr; }
+  } closed{*this};
   const std::string shown = text + tail;
   co_await Abandonable(
-      [&](auto done) { View().ShowWarning(m_pszTitle, shown, [done]() mutable { done(true); }); }, false);
+      [&](auto done) {
+        m_closeWarning = [done]() mutable { done(true); };
+        View().ShowWarning(m_pszTitle, shown, m_closeWarning);
+      },
+      false);
 }
 
 asio::awaitable<void> TimeClient::Core::Finish() {
@@ -567,13 +573,20 @@ void TimeClient::SetLastSyncObserver(std::function<void(ClientKind, std::int64_t
   core_->m_onLastSync = std::move(observer);
 }
 void TimeClient::SetFinishedObserver(std::function<void()> observer) { core_->m_onFinished = std::move(observer); }
+void TimeClient::SetView(ClientView* view) {
+  if (core_->m_bReleased) return;
+  core_->m_view = view;
+  if (core_->m_closeWarning) std::exchange(core_->m_closeWarning, nullptr)();
+}
 void TimeClient::DoSynchro() { core_->DoSynchro(); }
 bool TimeClient::StartClient() { return core_->StartClient(); }
 void TimeClient::StopClient() { core_->StopClient(); }
 void TimeClient::OnTimer() { core_->OnTimer(); }
 
+bool TimeClient::IsStopped() const { return core_->m_nFailures >= kFailuresBeforeStop; }
+
 std::string TimeClient::GetStatusText() const {
-  if (core_->m_nFailures >= kFailuresBeforeStop) return "Err:Stop";
+  if (IsStopped()) return "Err:Stop";
   if (!core_->m_bRunning) return "Disabled";
   if (core_->m_bBusy) return "-BUSY-";
   return std::to_string(core_->m_nSyncCount);

@@ -4,6 +4,11 @@
 #include <cstdio>
 
 namespace horavex {
+namespace {
+
+NullServerView g_noView;
+
+}  // namespace
 
 TimeServer::TimeServer(ServerKind kind, ServerServices services, ServerView& view,
                        std::optional<asio::ip::address> bindAddress)
@@ -11,7 +16,7 @@ TimeServer::TimeServer(ServerKind kind, ServerServices services, ServerView& vie
       profile_(services.profile),
       executors_(std::move(services.executors)),
       clock_(services.clock),
-      view_(view),
+      view_(&view),
       bindAddress_(std::move(bindAddress)),
       alive_(std::make_shared<TimeServer*>(this)) {
   const ServerSettings saved = ServerSettings::Load(profile_, kind);
@@ -25,6 +30,12 @@ TimeServer::~TimeServer() {
 
 void TimeServer::StartIfEnabled() {
   if (m_bStartUp) StartServer();
+  ShowRequestText();
+}
+
+void TimeServer::SetView(ServerView* view) {
+  view_ = view ? view : &g_noView;
+  requestText_.reset();
   ShowRequestText();
 }
 
@@ -69,13 +80,13 @@ void TimeServer::Save(std::function<void(int error)> done) {
     // Unlike the profile functions it stands for, a failed write is not passed over: the user
     // would find the old settings at the next start without knowing why.
     if (error != 0) ReportError(kSaveFailedText, error);
-    else if (wasSlow) view_.ShowError(std::string(kSavedText));
+    else if (wasSlow) view_->ShowError(std::string(kSavedText));
     StopServer();
     if (m_bStartUp) StartServer();
     if (done) done(error);
   };
   saver_.Save(InfoOf(m_nKind).section, ServerSettings{m_nPort, m_bStartUp},
-              {[this] { view_.ShowError(std::string(kSavingText)); }, finished});
+              {[this] { view_->ShowError(std::string(kSavingText)); }, finished});
 }
 
 void TimeServer::SetEnabled(bool enabled) {
@@ -89,7 +100,7 @@ void TimeServer::ReportError(std::string_view text, int errorCode) {
   ++m_nMessageCount;
   char head[64];
   std::snprintf(head, sizeof head, "Melding: %d ERROR: %d\r\n", m_nMessageCount, errorCode);
-  view_.ShowError(head + std::string(text));
+  view_->ShowError(head + std::string(text));
 }
 
 std::string TimeServer::GetStatusText() const {
@@ -113,7 +124,7 @@ TimeServerSocket::Reports TimeServer::MakeReports() {
 void TimeServer::OnRequests(std::uint64_t generation, std::uint32_t requests, const std::string& log) {
   if (generation != generation_ || !m_bRunning) return;
   requestsShown_ = requests;
-  view_.ShowRequestLog(log);
+  view_->ShowRequestLog(log);
   ShowRequestText();
 }
 
@@ -125,7 +136,7 @@ void TimeServer::OnAcceptFailed(std::uint64_t generation, int errorCode) {
 void TimeServer::ShowRequestText() {
   std::string text = GetStatusText();
   if (requestText_ == text) return;
-  view_.SetRequestText(text);
+  view_->SetRequestText(text);
   requestText_ = std::move(text);
 }
 

@@ -58,6 +58,8 @@ class TimeServer {
 
   // What opening the window does: start when enabled ("StartUp"), and show the status text.
   void StartIfEnabled();
+  // Shows what follows through `view` (null: nowhere), starting with the request field.
+  void SetView(ServerView* view);
   // Binds the port and starts answering with a new count and log; nothing while running. A port
   // that cannot be bound gives message "Creatie socket NIET mogelijk"; so do port 0 (the system
   // would pick a port nobody knows) and ports above 65535.
@@ -103,7 +105,7 @@ class TimeServer {
   Profile& profile_;
   Executors executors_;
   Clock& clock_;
-  ServerView& view_;
+  ServerView* view_;  // never null: NullServerView when nothing shows
   std::optional<asio::ip::address> bindAddress_;
   unsigned m_nPort;
   bool m_bStartUp;

@@ -41,7 +41,7 @@ namespace {
 // The application's name: the title of its message boxes and the base name of its profile.
 constexpr const char* kAppName = "horavex";
 
-// How long the program waits at its end for the requests of the clients its windows released.
+// How long the program waits at its end for the requests of the clients the station released.
 constexpr std::chrono::seconds kRequestsEndBound{2};
 
 std::string Usage() {
@@ -99,8 +99,7 @@ class CTimeApp : public wxApp {
     InstallHelpLauncher(std::make_unique<HelpLauncher>(HtmlHelpViewerMaker(FindDataFile("help/horavex.hhp"))));
     const Executors executors = m_runtime->GetExecutors();
     m_dialup = std::make_unique<DialupService>(MakeSystemDialupPort(), executors.logic);
-    auto* main = new CMainDlg(ServerServices{executors, *m_profile, *m_clock},
-                              ClientServices{executors, *m_profile, *m_clock, *m_dialup}, *m_sounds);
+    auto* main = new CMainDlg(ClientServices{executors, *m_profile, *m_clock, *m_dialup}, *m_sounds);
     main->m_bHide = words.hide;
     main->m_bNoShow = words.noShow;
     if (!main->Create()) {
@@ -122,7 +121,8 @@ class CTimeApp : public wxApp {
   // The end of the program, after the main loop and before wx shuts down (main never runs
   // OnExit): each thing goes before what it uses.
   void Shutdown() {
-    // The main window went with its windows, releasing their clients and servers; a released
+    // The main window went with its windows and its station, which released the clients and
+    // stopped the servers; a released
     // request unwinds on the logic thread, which is wx's loop, and may still reach the dial-up
     // service and the network thread.
     RunEventsUntil([] { return TimeClient::RunningRequests() == 0; }, kRequestsEndBound);
