@@ -36,44 +36,44 @@ bool IsPppUp() {
   return false;
 }
 
-// Any failure other than "try again" becomes a non-zero code that cannot be mistaken for one.
-int FailureCode(const ProgramResult& r) {
+// A dial program that did not succeed: busy when it ran out of time, else failed with its status.
+DialResult FailureOf(const ProgramResult& r) {
   switch (r.outcome) {
-    case ProgramResult::Outcome::kExited: return r.code;
-    case ProgramResult::Outcome::kSignalled: return 128 + r.code;
-    case ProgramResult::Outcome::kTimedOut: return kErrorNoConnection;
-    case ProgramResult::Outcome::kCancelled: return ECANCELED;
+    case ProgramResult::Outcome::kExited: return DialResult::Failed(r.code);
+    case ProgramResult::Outcome::kSignalled: return DialResult::Failed(128 + r.code);
+    case ProgramResult::Outcome::kTimedOut: return DialResult::Busy();
+    case ProgramResult::Outcome::kCancelled: return DialResult::Failed(ECANCELED);
     case ProgramResult::Outcome::kNotStarted:
-    case ProgramResult::Outcome::kUnknown: return r.code != 0 ? r.code : EIO;
+    case ProgramResult::Outcome::kUnknown: return DialResult::Failed(r.code != 0 ? r.code : EIO);
   }
-  return EIO;
+  return DialResult::Failed(EIO);
 }
 
-// The Dial result of nmcli's "connection up": 0, kErrorNoConnection for a timeout or a failed
-// activation (exit 3 or 4, or killed at its bound), ECANCELED, or another failure's code.
-int DialResultOfNmcli(const ProgramResult& result) {
-  if (result.Succeeded()) return 0;
+// What nmcli's "connection up" came to: busy for a timeout or a failed activation (exit 3 or 4,
+// or killed at its bound). The handle is the caller's to give.
+DialResult DialResultOfNmcli(const ProgramResult& result) {
+  if (result.Succeeded()) return DialResult::Connected(0);
   // 3: the activation timed out, 4: it failed; both may go well on a later try.
   if (result.outcome == ProgramResult::Outcome::kExited && (result.code == 3 || result.code == 4))
-    return kErrorNoConnection;
-  return FailureCode(result);
+    return DialResult::Busy();
+  return FailureOf(result);
 }
 
 class LinuxDialupPort final : public DialupPort {
  public:
   explicit LinuxDialupPort(LinuxDialupOptions options) : options_(options) {}
 
-  bool GetConnectedState(unsigned& flags) override { return ConnectedStateOf(ListInterfaces(), flags); }
+  ConnectedState GetConnectedState() override { return ConnectedStateOf(ListInterfaces()); }
 
-  int Dial(const std::string& name, DialHandle& handle) override {
-    if (cancelled_) return ECANCELED;
+  DialResult Dial(const std::string& name) override {
+    if (cancelled_) return DialResult::Failed(ECANCELED);
     const bool viaNm = IsOnPath("nmcli");
-    const int r = viaNm ? DialNm(name) : DialPpp(name);
-    if (r != 0) return r;
+    DialResult r = viaNm ? DialNm(name) : DialPpp(name);
+    if (r.outcome != DialOutcome::Connected) return r;
     std::lock_guard lock(mutex_);
-    handle = ++lastHandle_;
-    dialled_[handle] = Dialled{name, viaNm};
-    return 0;
+    r.handle = ++lastHandle_;
+    dialled_[r.handle] = Dialled{name, viaNm};
+    return r;
   }
 
   void HangUp(DialHandle handle) override {
@@ -108,7 +108,7 @@ class LinuxDialupPort final : public DialupPort {
     bool viaNm = false;
   };
 
-  int DialNm(const std::string& name) {
+  DialResult DialNm(const std::string& name) {
     const auto limit = std::chrono::duration_cast<milliseconds>(options_.nmcliWait) + options_.commandSlack;
     return DialResultOfNmcli(RunProgram(
         {"nmcli", "--wait", std::to_string(options_.nmcliWait.count()), "connection", "up", "id", name}, limit,
@@ -116,19 +116,19 @@ class LinuxDialupPort final : public DialupPort {
   }
 
   // pon only starts pppd; the connection is there once a ppp interface is up.
-  int DialPpp(const std::string& name) {
+  DialResult DialPpp(const std::string& name) {
     const ProgramResult started = RunProgram({"pon", name}, options_.commandLimit, &cancelled_);
-    if (!started.Succeeded()) return FailureCode(started);
+    if (!started.Succeeded()) return FailureOf(started);
     const auto deadline = std::chrono::steady_clock::now() + options_.pppUpWait;
     while (!IsPppUp()) {
       if (cancelled_ || std::chrono::steady_clock::now() >= deadline) {
         // Stop pppd's attempt, or a second dial would start a second pppd beside it.
         RunProgram({"poff", name}, options_.commandLimit);
-        return cancelled_ ? ECANCELED : kErrorNoConnection;
+        return cancelled_ ? DialResult::Failed(ECANCELED) : DialResult::Busy();
       }
       Pause(options_.pollStep);
     }
-    return 0;
+    return DialResult::Connected(0);
   }
 
   const LinuxDialupOptions options_;
@@ -141,15 +141,14 @@ class LinuxDialupPort final : public DialupPort {
 
 }  // namespace
 
-bool ConnectedStateOf(std::span<const InterfaceState> interfaces, unsigned& flags) {
-  flags = 0;
-  bool connected = false;
+ConnectedState ConnectedStateOf(std::span<const InterfaceState> interfaces) {
+  ConnectedState state;
   for (const InterfaceState& i : interfaces) {
     if ((i.flags & IFF_LOOPBACK) != 0) continue;
-    if ((i.flags & IFF_UP) != 0 && (i.flags & IFF_RUNNING) != 0) connected = true;
-    if (IsModemInterface(i)) flags |= kConnectionModem;
+    if ((i.flags & IFF_UP) != 0 && (i.flags & IFF_RUNNING) != 0) state.connected = true;
+    if (IsModemInterface(i)) state.modem = true;
   }
-  return connected;
+  return state;
 }
 
 std::unique_ptr<DialupPort> MakeLinuxDialupPort(LinuxDialupOptions options) {
