@@ -93,6 +93,7 @@ int main(int argc, char** argv) {
     Profile profile(dir.File("horavex.ini"));
     SimulatedClock clock;
     GuiRuntime runtime;
+    if (runtime.Start()) return 1;
     const Executors executors = runtime.GetExecutors();
     DialupService dialup(std::make_unique<testing::FakeDialupPort>(), executors.logic);
 

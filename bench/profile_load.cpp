@@ -49,7 +49,7 @@ double SaveOne(const std::filesystem::path& file) {
   ClientSettings settings = ClientSettings::Load(profile, ClientKind::SntpUdp);
   settings.m_nPort = 1123;
   const auto start = std::chrono::steady_clock::now();
-  if (!profile.WriteSection(InfoOf(ClientKind::SntpUdp).section, SectionEntries(settings))) std::puts("save failed");
+  if (profile.WriteSection(InfoOf(ClientKind::SntpUdp).section, SectionEntries(settings))) std::puts("save failed");
   return Ms(std::chrono::steady_clock::now() - start).count();
 }
 

@@ -150,7 +150,6 @@ struct Profile::Impl {
   bool loaded = false;
   bool racy = false;
   int readError = 0;
-  int lastError = 0;
 
   // The parsed file, parsed again only when its content changed on disk.
   const Ini& Current() {
@@ -256,20 +255,18 @@ std::string Profile::GetString(std::string_view section, std::string_view key, s
   return ReadSection(section).String(key).value_or(std::string(defaultValue));
 }
 
-bool Profile::WriteInt(std::string_view section, std::string_view key, int value) {
+std::error_code Profile::WriteInt(std::string_view section, std::string_view key, int value) {
   return WriteString(section, key, std::to_string(value));
 }
 
-bool Profile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+std::error_code Profile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
   const ProfileEntry entry{std::string(key), std::string(value)};
   return WriteSection(section, {&entry, 1});
 }
 
-bool Profile::WriteSection(std::string_view section, std::span<const ProfileEntry> entries) {
+std::error_code Profile::WriteSection(std::string_view section, std::span<const ProfileEntry> entries) {
   const int error = impl_->Write(section, entries, nullptr);
-  std::lock_guard lock(impl_->mutex);
-  impl_->lastError = error;
-  return error == 0;
+  return error == 0 ? std::error_code() : std::error_code(error, std::generic_category());
 }
 
 void Profile::WriteSectionLater(std::string section, std::vector<ProfileEntry> entries, std::function<void(int error)> done) {
@@ -281,11 +278,6 @@ void Profile::WriteSectionLater(std::string section, std::vector<ProfileEntry> e
     std::lock_guard closingLock(impl->writerMutex);
     if (!impl->closing) done(error);
   });
-}
-
-int Profile::LastError() const {
-  std::lock_guard lock(impl_->mutex);
-  return impl_->lastError;
 }
 
 std::optional<std::string> SectionValues::String(std::string_view key) const {

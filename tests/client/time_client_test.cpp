@@ -281,12 +281,12 @@ TEST_F(ClientTest, ConnectionModesDecideWhetherARequestIsMade) {
   View view;
   auto client = MakeClient(kTimeUdp, server.Port(), view);
   // Mode 1 on a LAN only: "Geen MODEM verbinding", no failure counted.
-  ASSERT_TRUE(profile_.WriteInt("COMMON", "CheckConnect", 1));
+  ASSERT_EQ(profile_.WriteInt("COMMON", "CheckConnect", 1), std::error_code());
   Synchro(*client);
   EXPECT_EQ(view.status, Lines{"Geen MODEM verbinding"});
   EXPECT_EQ(client->Failures() + client->LastAttempt() + static_cast<int>(server.RequestCount()), 0);
-  ASSERT_TRUE(profile_.WriteInt("COMMON", "CheckConnect", 2));  // mode 2: a dial before, a hang-up after
-  ASSERT_TRUE(profile_.WriteString("COMMON", "Connection", "provider"));
+  ASSERT_EQ(profile_.WriteInt("COMMON", "CheckConnect", 2), std::error_code());  // mode 2: a dial before, a hang-up after
+  ASSERT_EQ(profile_.WriteString("COMMON", "Connection", "provider"), std::error_code());
   port_->modemFollowsDial = true;
   Synchro(*client);
   EXPECT_EQ(view.messages, kOk);
@@ -296,7 +296,7 @@ TEST_F(ClientTest, ConnectionModesDecideWhetherARequestIsMade) {
 // A failed save is the window test's.
 TEST_F(ClientTest, TheIntervalFromTheProfileAndASaveWhileRunning) {
   View view;
-  ASSERT_TRUE(profile_.WriteInt("SNTP CLIENT UDP", "Interval", 1440));
+  ASSERT_EQ(profile_.WriteInt("SNTP CLIENT UDP", "Interval", 1440), std::error_code());
   auto client = MakeClient(kSntpUdp, 1, view);
   EXPECT_TRUE(client->StartClient());
   EXPECT_FALSE(client->StartClient()) << "a second start changes nothing";
@@ -397,7 +397,7 @@ TEST_P(DestroyedWhileWaiting, EndsTheRequestAtOnceAndNothingComesOfIt) {
   full.listen(0);
   asio::ip::tcp::socket queued[] = {asio::ip::tcp::socket(io_), asio::ip::tcp::socket(io_)};
   for (auto& socket : queued) socket.async_connect(full.local_endpoint(), [](std::error_code) {});
-  ASSERT_TRUE(profile_.WriteInt("COMMON", "CheckConnect", wait == Wait::Check ? 2 : 0));
+  ASSERT_EQ(profile_.WriteInt("COMMON", "CheckConnect", wait == Wait::Check ? 2 : 0), std::error_code());
   // Far longer than the request may take to unwind, so that an unwinding that waited for them fails.
   port_->dialBlocks = 2s;
   resolve_ = [](const std::string&) { return std::this_thread::sleep_for(2s), ResolveHost("127.0.0.1"); };

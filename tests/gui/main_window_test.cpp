@@ -69,6 +69,7 @@ class MainWindowTest : public ::testing::Test {
   ManualTimeSource time_{1'767'225'599'000};  // 2025-12-31 23:59:59 UTC
   SimulatedClock clock_{time_.Source()};
   GuiRuntime runtime_;
+  std::error_code networkThread_ = runtime_.Start();
   DialupService dialup_{std::make_unique<testing::FakeDialupPort>(), runtime_.GetExecutors().logic};
   testing::FakeSoundPlayer sounds_;
   CMainDlg* main_ = nullptr;

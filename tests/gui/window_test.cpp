@@ -95,6 +95,7 @@ class WindowTest : public ::testing::Test {
   ManualTimeSource time_{kStart};
   SimulatedClock clock_{time_.Source()};
   GuiRuntime runtime_;
+  std::error_code networkThread_ = runtime_.Start();
   Executors executors_ = runtime_.GetExecutors();
   DialupService dialup_{std::make_unique<FakeDialupPort>(), executors_.logic};
   std::optional<Station> station_;  // made once the test's profile is written

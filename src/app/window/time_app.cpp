@@ -87,9 +87,10 @@ class CTimeApp : public wxApp {
         wxMessageBox(wxString::FromUTF8(m_instance->Problem() + "\nHoravex start zonder te weten of het al actief is."),
                      kAppName, wxOK | wxICON_WARNING);
     }
-    try {
-      m_runtime = std::make_unique<GuiRuntime>();
-    } catch (const std::system_error&) {
+    m_runtime = std::make_unique<GuiRuntime>();
+    if (const std::error_code error = m_runtime->Start()) {
+      // The box keeps its historic words; the reason goes to the log beside it.
+      std::fprintf(stderr, "horavex: de netwerkdraad start niet: %s\n", error.message().c_str());
       wxMessageBox("Windows sockets initialization failed.", kAppName, wxOK);
       return Fail();
     }
