@@ -95,7 +95,7 @@ std::vector<DashboardChange> Station::Tick() {
   return changes;
 }
 
-std::string Station::LastSyncText() const { return LastSync().m_szLastSyncBy + " " + LastSync().m_szLastSyncAt; }
+std::string Station::LastSyncText() const { return LastSync().m_lastSyncBy + " " + LastSync().m_lastSyncAt; }
 
 bool Station::AnyClientStopped() const {
   for (const auto& client : m_clients)
@@ -139,7 +139,7 @@ void Station::ReloadServers() {
     TimeServer& server = Server(kind);
     const ServerSettings saved = ServerSettings::Load(m_services.profile, kind);
     // A server that should run but could not start gets another try.
-    if (saved.m_nPort == server.Port() && saved.m_bStartUp == server.StartUp() && saved.m_bStartUp == server.Running())
+    if (saved.m_port == server.Port() && saved.m_startUp == server.StartUp() && saved.m_startUp == server.Running())
       continue;
     changed[Index(kind)] = saved;
     server.StopServer();
@@ -147,8 +147,8 @@ void Station::ReloadServers() {
   // Every port that changes is free before any is bound, so that two servers may swap ports.
   for (ServerKind kind : kServerKinds) {
     if (!changed[Index(kind)]) continue;
-    Server(kind).SetPort(changed[Index(kind)]->m_nPort);
-    Server(kind).SetEnabled(changed[Index(kind)]->m_bStartUp);
+    Server(kind).SetPort(changed[Index(kind)]->m_port);
+    Server(kind).SetEnabled(changed[Index(kind)]->m_startUp);
   }
 }
 

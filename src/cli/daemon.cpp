@@ -33,21 +33,21 @@ std::optional<asio::ip::address> ParseBindAddress(const std::string& text) {
 }  // namespace
 
 Daemon::Daemon(const DaemonOptions& options, int outFd, std::unique_ptr<DialupPort> dialup)
-    : printer_(outFd),
-      profile_(options.profile.value_or(Profile::DefaultPath("horavex"))),
+    : m_printer(outFd),
+      m_profile(options.profile.value_or(Profile::DefaultPath("horavex"))),
       // A dry run's clock moves as the clients would set the real one, and the servers answer from it.
-      clock_(options.dryRun ? std::make_unique<SimulatedClock>() : MakeSystemClock()),
-      dialup_(std::move(dialup), io_.get_executor()),
-      station_(ClientServices{executors_, profile_, *clock_, dialup_, options.dryRun}, nullptr, options.bindAddress) {
+      m_clock(options.dryRun ? std::make_unique<SimulatedClock>() : MakeSystemClock()),
+      m_dialup(std::move(dialup), m_io.get_executor()),
+      m_station(ClientServices{m_executors, m_profile, *m_clock, m_dialup, options.dryRun}, nullptr, options.bindAddress) {
   for (ServerKind kind : kServerKinds) {
-    auto& view = serverViews_[static_cast<std::size_t>(kind)];
-    view = std::make_unique<PrintingServerView>(printer_, std::string(InfoOf(kind).title));
-    station_.AttachServerView(kind, view.get());
+    auto& view = m_serverViews[static_cast<std::size_t>(kind)];
+    view = std::make_unique<PrintingServerView>(m_printer, std::string(InfoOf(kind).title));
+    m_station.AttachServerView(kind, view.get());
   }
   for (ClientKind kind : kClientKinds) {
-    auto& view = clientViews_[static_cast<std::size_t>(kind)];
-    view = std::make_unique<PrintingClientView>(printer_, std::string(InfoOf(kind).title));
-    station_.AttachClientView(kind, view.get());
+    auto& view = m_clientViews[static_cast<std::size_t>(kind)];
+    view = std::make_unique<PrintingClientView>(m_printer, std::string(InfoOf(kind).title));
+    m_station.AttachClientView(kind, view.get());
   }
 }
 
@@ -55,42 +55,42 @@ Daemon::Daemon(const DaemonOptions& options, int outFd, std::unique_ptr<DialupPo
 Daemon::~Daemon() = default;
 
 bool Daemon::Start() {
-  printer_.Print("Horavex", "Profiel: " + profile_.Path().string());
-  if (const std::string problem = profile_.ReadProblem(); !problem.empty()) printer_.Print("Horavex", problem);
-  station_.Start();
-  return station_.AnyRunning();
+  m_printer.Print("Horavex", "Profiel: " + m_profile.Path().string());
+  if (const std::string problem = m_profile.ReadProblem(); !problem.empty()) m_printer.Print("Horavex", problem);
+  m_station.Start();
+  return m_station.AnyRunning();
 }
 
 void Daemon::Run() {
-  stopSignals_.async_wait([this](std::error_code ec, int) {
+  m_stopSignals.async_wait([this](std::error_code ec, int) {
     if (!ec) Stop();
   });
   WaitForReload();
   Tick();
-  io_.run();
+  m_io.run();
 }
 
 void Daemon::Tick() {
   bool lastSyncChanged = false;
-  for (const DashboardChange& change : station_.Tick()) {
+  for (const DashboardChange& change : m_station.Tick()) {
     if (const auto* server = std::get_if<ServerKind>(&change.field))
-      printer_.Print(std::string(InfoOf(*server).title), "status: " + change.text);
+      m_printer.Print(std::string(InfoOf(*server).title), "status: " + change.text);
     else if (const auto* client = std::get_if<ClientKind>(&change.field))
-      printer_.Print(std::string(InfoOf(*client).title), "status: " + change.text);
+      m_printer.Print(std::string(InfoOf(*client).title), "status: " + change.text);
     else if (std::holds_alternative<LastSyncField>(change.field))
       lastSyncChanged = true;
   }
   // One line for both texts, whichever of them changed.
-  if (lastSyncChanged) printer_.Print("Horavex", "laatste synchronisatie: " + station_.LastSyncText());
-  tick_.expires_after(kTickPeriod);
-  tick_.async_wait([this](std::error_code ec) {
+  if (lastSyncChanged) m_printer.Print("Horavex", "laatste synchronisatie: " + m_station.LastSyncText());
+  m_tick.expires_after(kTickPeriod);
+  m_tick.async_wait([this](std::error_code ec) {
     // A tick already on its way when the stop came would show the released clients as gone.
-    if (!ec && !stopping_) Tick();
+    if (!ec && !m_stopping) Tick();
   });
 }
 
 void Daemon::WaitForReload() {
-  reloadSignal_.async_wait([this](std::error_code ec, int) {
+  m_reloadSignal.async_wait([this](std::error_code ec, int) {
     if (ec) return;
     Reload();
     WaitForReload();
@@ -98,30 +98,30 @@ void Daemon::WaitForReload() {
 }
 
 void Daemon::Reload() {
-  if (const std::string problem = station_.ReloadProblem(); !problem.empty()) {
-    printer_.Print("Horavex", "SIGHUP: " + problem + "; alles blijft draaien zoals het was");
+  if (const std::string problem = m_station.ReloadProblem(); !problem.empty()) {
+    m_printer.Print("Horavex", "SIGHUP: " + problem + "; alles blijft draaien zoals het was");
     return;
   }
-  printer_.Print("Horavex", "SIGHUP: profiel opnieuw gelezen");
-  station_.Reload();
+  m_printer.Print("Horavex", "SIGHUP: profiel opnieuw gelezen");
+  m_station.Reload();
 }
 
 void Daemon::Stop() {
-  printer_.Print("Horavex", "Stoppen");
-  stopping_ = true;
-  station_.Stop();
-  tick_.cancel();
+  m_printer.Print("Horavex", "Stoppen");
+  m_stopping = true;
+  m_station.Stop();
+  m_tick.cancel();
   std::error_code ignored;
-  stopSignals_.cancel(ignored);
-  reloadSignal_.cancel(ignored);
+  m_stopSignals.cancel(ignored);
+  m_reloadSignal.cancel(ignored);
   StopWhenRequestsEnded(std::chrono::steady_clock::now() + kRequestsEndBound);
 }
 
 void Daemon::StopWhenRequestsEnded(std::chrono::steady_clock::time_point deadline) {
   // A request left waiting would be destroyed half-way with the io_context.
-  if (TimeClient::RunningRequests() == 0 || std::chrono::steady_clock::now() >= deadline) return io_.stop();
-  drain_.expires_after(10ms);
-  drain_.async_wait([this, deadline](std::error_code) { StopWhenRequestsEnded(deadline); });
+  if (TimeClient::RunningRequests() == 0 || std::chrono::steady_clock::now() >= deadline) return m_io.stop();
+  m_drain.expires_after(10ms);
+  m_drain.async_wait([this, deadline](std::error_code) { StopWhenRequestsEnded(deadline); });
 }
 
 std::string DaemonUsage() {

@@ -59,8 +59,8 @@ class Daemon {
   // SIGINT, SIGTERM: releases the clients, stops the servers, lets the released requests end
   // (a second at most) and then stops the io_context.
   void Stop();
-  asio::io_context& Io() { return io_; }
-  LinePrinter& Printer() { return printer_; }
+  asio::io_context& Io() { return m_io; }
+  LinePrinter& Printer() { return m_printer; }
 
  private:
   void Tick();
@@ -68,21 +68,21 @@ class Daemon {
   // Stops the io_context once no request runs any more, or at `deadline`.
   void StopWhenRequestsEnded(std::chrono::steady_clock::time_point deadline);
 
-  asio::io_context io_;
-  Executors executors_{io_.get_executor(), io_.get_executor()};
-  LinePrinter printer_;
-  Profile profile_;
-  std::unique_ptr<Clock> clock_;
-  DialupService dialup_;
+  asio::io_context m_io;
+  Executors m_executors{m_io.get_executor(), m_io.get_executor()};
+  LinePrinter m_printer;
+  Profile m_profile;
+  std::unique_ptr<Clock> m_clock;
+  DialupService m_dialup;
   // Before the station, which shows through them until it goes.
-  std::array<std::unique_ptr<PrintingServerView>, kServerKindCount> serverViews_;
-  std::array<std::unique_ptr<PrintingClientView>, kClientKindCount> clientViews_;
-  Station station_;
-  bool stopping_ = false;
-  asio::steady_timer tick_{io_};
-  asio::steady_timer drain_{io_};
-  asio::signal_set stopSignals_{io_, SIGINT, SIGTERM};
-  asio::signal_set reloadSignal_{io_, SIGHUP};
+  std::array<std::unique_ptr<PrintingServerView>, kServerKindCount> m_serverViews;
+  std::array<std::unique_ptr<PrintingClientView>, kClientKindCount> m_clientViews;
+  Station m_station;
+  bool m_stopping = false;
+  asio::steady_timer m_tick{m_io};
+  asio::steady_timer m_drain{m_io};
+  asio::signal_set m_stopSignals{m_io, SIGINT, SIGTERM};
+  asio::signal_set m_reloadSignal{m_io, SIGHUP};
 };
 
 // Runs until SIGINT or SIGTERM, logging to `outFd` without ever waiting for it; SIGHUP reads the

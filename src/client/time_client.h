@@ -142,7 +142,7 @@ class TimeClient {
 
  private:
   struct Core;
-  std::shared_ptr<Core> core_;
+  std::shared_ptr<Core> m_core;
   // Owned here, not by the core: a save's outcome belongs to the window that asked, and goes with it.
   SettingsSaver m_saver;
 };

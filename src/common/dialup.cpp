@@ -4,9 +4,9 @@ namespace horavex {
 
 bool ManageDialup(DialupPort& port, DialupState& state, const DialupRequest& request) {
   if (!request.connect) {
-    if (state.g_hDialConnection != 0) {
-      port.HangUp(state.g_hDialConnection);
-      state.g_hDialConnection = 0;
+    if (state.m_dialConnection != 0) {
+      port.HangUp(state.m_dialConnection);
+      state.m_dialConnection = 0;
     }
     return true;
   }
@@ -15,11 +15,11 @@ bool ManageDialup(DialupPort& port, DialupState& state, const DialupRequest& req
   if (!request.dialWhenNeeded) return false;
   // A held connection without a modem connection has dropped: release it before dialling anew,
   // so that nothing of it is left behind when the new handle replaces it.
-  if (state.g_hDialConnection != 0) {
-    port.HangUp(state.g_hDialConnection);
-    state.g_hDialConnection = 0;
+  if (state.m_dialConnection != 0) {
+    port.HangUp(state.m_dialConnection);
+    state.m_dialConnection = 0;
   }
-  return DialConnection(port, request.name, state.g_hDialConnection);
+  return DialConnection(port, request.name, state.m_dialConnection);
 }
 
 bool IsModemConnected(DialupPort& port) {

@@ -9,13 +9,13 @@ std::string_view HelpPage(std::string_view topic) {
 
 std::intptr_t HelpLauncher::ShowHelpTopic(void* owner, std::string_view topic, unsigned command,
                                           std::uintptr_t /*data*/) {
-  if (state_ == State::kNotTried) {
-    viewer_ = maker_();
-    state_ = viewer_ ? State::kReady : State::kFailed;
+  if (m_state == State::kNotTried) {
+    m_viewer = m_maker();
+    m_state = m_viewer ? State::kReady : State::kFailed;
   }
   // Every window asks only to show a topic; other commands of the help control have no viewer here.
-  if (state_ != State::kReady || command != 0) return 0;
-  return viewer_->Show(owner, HelpPage(topic));
+  if (m_state != State::kReady || command != 0) return 0;
+  return m_viewer->Show(owner, HelpPage(topic));
 }
 
 }  // namespace horavex

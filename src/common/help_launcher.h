@@ -36,16 +36,16 @@ class HelpLauncher {
   // Makes the viewer; null when there is no help book.
   using ViewerMaker = std::function<std::unique_ptr<HelpViewer>()>;
 
-  explicit HelpLauncher(ViewerMaker maker) : maker_(std::move(maker)) {}
+  explicit HelpLauncher(ViewerMaker maker) : m_maker(std::move(maker)) {}
 
   // Opens `topic`'s page owned by `owner` (command 0: show the topic); the viewer's result, 0 when unavailable.
   std::intptr_t ShowHelpTopic(void* owner, std::string_view topic, unsigned command, std::uintptr_t data);
-  State GetState() const { return state_; }
+  State GetState() const { return m_state; }
 
  private:
-  ViewerMaker maker_;
-  std::unique_ptr<HelpViewer> viewer_;
-  State state_ = State::kNotTried;
+  ViewerMaker m_maker;
+  std::unique_ptr<HelpViewer> m_viewer;
+  State m_state = State::kNotTried;
 };
 
 }  // namespace horavex

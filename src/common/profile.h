@@ -31,7 +31,7 @@ class SectionValues {
 
  private:
   friend class Profile;
-  std::vector<ProfileEntry> entries_;
+  std::vector<ProfileEntry> m_entries;
 };
 
 // Thread-safe. Reads see the file as it is on disk (a hand edit, a second copy's write); a
@@ -78,7 +78,7 @@ class Profile {
 
  private:
   struct Impl;
-  std::unique_ptr<Impl> impl_;
+  std::unique_ptr<Impl> m_impl;
 };
 
 }  // namespace horavex

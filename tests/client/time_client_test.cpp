@@ -64,7 +64,7 @@ class ClientTest : public ::testing::Test {
         ClientServices{{io ? io : io_.get_executor(), io_.get_executor()}, profile_, clock ? *clock : clock_, dialup_,
                        dryRun_, resolve_},
         view);
-    c->Settings().m_strServer = "127.0.0.1", c->Settings().m_nPort = port, c->Settings().m_nWarnLevel = 0;
+    c->Settings().m_server = "127.0.0.1", c->Settings().m_port = port, c->Settings().m_warnLevel = 0;
     c->SetTimeout(400ms);
     c->SetLastSyncObserver([this](ClientKind by, std::int64_t at) { lastSyncs_.emplace_back(by, at); });
     return c;
@@ -162,7 +162,7 @@ TEST_P(Outcome, IsReportedWithItsTextAndNumber) {
   asio::ip::udp::socket silent(io_);
   if (std::string(c.host) == "silent.twice.test") silent = {io_, {asio::ip::make_address_v4("127.0.0.2"), server.Port()}};
   auto client = MakeClient(c.kind, c.port ? c.port : server.Port(), view);
-  client->Settings().m_strServer = c.host, client->Settings().m_nMaxOffsetIndex = c.maxOffset;
+  client->Settings().m_server = c.host, client->Settings().m_maxOffsetIndex = c.maxOffset;
   clock_.FailSetsWith(c.clockError);
   Synchro(*client);
   EXPECT_EQ(view.messages, c.message);
@@ -223,7 +223,7 @@ TEST_F(ClientTest, TenFailuresStopTheTimerUntilASuccess) {
   Synchro(*client);  // the Synchro button still does
   EXPECT_EQ(view.messages, "Melding: 11 ERROR: 3 STOPPED\r\n" + kBad);
   ScriptedServer good(Script::Answer(kUdp, TimeAnswer(kNow)));
-  client->Settings().m_nPort = good.Port();
+  client->Settings().m_port = good.Port();
   Synchro(*client);
   client->OnTimer();
   EXPECT_TRUE(client->IsRequestActive()) << "ticks start requests again";
@@ -234,7 +234,7 @@ TEST_F(ClientTest, WarningBoxesFollowTheWarningLevel) {
   for (const auto& [level, boxes] : {std::pair{0, 0}, {1, 1}, {2, 4}, {3, 1}, {4, 5}, {9, 0}, {-1, 0}}) {
     View view;
     auto client = MakeClient(kDayTcp, refusing.Port(), view);
-    client->Settings().m_nWarnLevel = level;
+    client->Settings().m_warnLevel = level;
     for (int i = 0; i < 5; ++i) Synchro(*client);
     EXPECT_EQ(view.warnings.size(), static_cast<std::size_t>(boxes)) << "level " << level;
   }
@@ -245,7 +245,7 @@ TEST_F(ClientTest, ARequestOrTickWhileTheWarningIsOpenIsRefusedAndOthersGoOn) {
   View view, otherView;
   view.holdWarnings = true;
   auto client = MakeClient(kTimeUdp, refusing.Port(), view);
-  client->Settings().m_nWarnLevel = 4;
+  client->Settings().m_warnLevel = 4;
   auto other = MakeClient(kTimeTcp, good.Port(), otherView);
   client->StartClient();
   client->DoSynchro();
@@ -303,7 +303,7 @@ TEST_F(ClientTest, TheIntervalFromTheProfileAndASaveWhileRunning) {
   EXPECT_EQ(client->TimerPeriod(), 86400000ms);
   client->StopClient();
   client->SetEnabled(true);  // saving while running restarts the interval with the new period
-  client->Settings().m_nIntervalIndex = 0;
+  client->Settings().m_intervalIndex = 0;
   int saved = -1;
   client->Save([&](int error) { saved = error; });
   ASSERT_TRUE(RunUntil([&] { return saved == 0; }));
@@ -405,8 +405,8 @@ TEST_P(DestroyedWhileWaiting, EndsTheRequestAtOnceAndNothingComesOfIt) {
   View view;
   view.holdWarnings = true;
   auto client = MakeClient(tcp ? kTimeTcp : kTimeUdp, tcp ? full.local_endpoint().port() : server.Port(), view, &clock);
-  client->Settings().m_strServer = wait == Wait::Lookup ? "slow.test" : "127.0.0.1";
-  client->Settings().m_nWarnLevel = 4;
+  client->Settings().m_server = wait == Wait::Lookup ? "slow.test" : "127.0.0.1";
+  client->Settings().m_warnLevel = 4;
   client->SetTimeout(5s);  // far beyond what this test waits
   client->DoSynchro();
   // Waits with nothing to see are reached within 100 ms; the others show when they are.

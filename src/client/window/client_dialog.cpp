@@ -85,14 +85,14 @@ void CTimeClientDlg::OnInitDialog() {
   ApplyTransparency(profile_, kClientWindowSection, *this);
   // Filling the controls reports changes; m_bInitialized keeps them from enabling Save.
   const ClientSettings& settings = Client().Settings();
-  m_editServer->ChangeValue(wxString::FromUTF8(settings.m_strServer));
-  m_spinPort->SetText(PortText(settings.m_nPort));
-  SelectIndex(*m_cbInterval, settings.m_nIntervalIndex);
-  SelectIndex(*m_cbWarnLevel, settings.m_nWarnLevel);
-  SelectIndex(*m_cbMaxOffset, settings.m_nMaxOffsetIndex);
+  m_editServer->ChangeValue(wxString::FromUTF8(settings.m_server));
+  m_spinPort->SetText(PortText(settings.m_port));
+  SelectIndex(*m_cbInterval, settings.m_intervalIndex);
+  SelectIndex(*m_cbWarnLevel, settings.m_warnLevel);
+  SelectIndex(*m_cbMaxOffset, settings.m_maxOffsetIndex);
   const std::string_view hint = InfoOf(m_nKind).portHint;
   XRCCTRL(*this, "IDC_PORT_HINT", wxStaticText)->SetLabel(wxString::FromUTF8(hint.data(), hint.size()));
-  m_btnEnabled->SetValue(settings.m_bStartUp);
+  m_btnEnabled->SetValue(settings.m_startUp);
   SetTitle(wxString::FromUTF8(Client().Title()));
   m_bInitialized = true;
   m_station.AttachClientView(m_nKind, this);
@@ -105,12 +105,12 @@ bool CTimeClientDlg::UpdateData() {
     return false;
   }
   ClientSettings& settings = Client().Settings();
-  settings.m_strServer = m_editServer->GetValue().utf8_string();
-  settings.m_nPort = *port;
-  settings.m_nIntervalIndex = m_cbInterval->GetSelection();
-  settings.m_nWarnLevel = m_cbWarnLevel->GetSelection();
-  settings.m_nMaxOffsetIndex = m_cbMaxOffset->GetSelection();
-  settings.m_bStartUp = m_btnEnabled->GetValue();
+  settings.m_server = m_editServer->GetValue().utf8_string();
+  settings.m_port = *port;
+  settings.m_intervalIndex = m_cbInterval->GetSelection();
+  settings.m_warnLevel = m_cbWarnLevel->GetSelection();
+  settings.m_maxOffsetIndex = m_cbMaxOffset->GetSelection();
+  settings.m_startUp = m_btnEnabled->GetValue();
   return true;
 }
 
@@ -129,7 +129,7 @@ void CTimeClientDlg::OnEnabledClicked() {
     m_btnEnabled->SetValue(!m_btnEnabled->GetValue());  // refused: the client stays as it is
     return;
   }
-  Client().SetEnabled(Client().Settings().m_bStartUp);
+  Client().SetEnabled(Client().Settings().m_startUp);
   OnSettingChanged();
 }
 

@@ -61,45 +61,45 @@ DialResult DialResultOfNmcli(const ProgramResult& result) {
 
 class LinuxDialupPort final : public DialupPort {
  public:
-  explicit LinuxDialupPort(LinuxDialupOptions options) : options_(options) {}
+  explicit LinuxDialupPort(LinuxDialupOptions options) : m_options(options) {}
 
   ConnectedState GetConnectedState() override { return ConnectedStateOf(ListInterfaces()); }
 
   DialResult Dial(const std::string& name) override {
-    if (cancelled_) return DialResult::Failed(ECANCELED);
+    if (m_cancelled) return DialResult::Failed(ECANCELED);
     const bool viaNm = IsOnPath("nmcli");
     DialResult r = viaNm ? DialNm(name) : DialPpp(name);
     if (r.outcome != DialOutcome::Connected) return r;
-    std::lock_guard lock(mutex_);
-    r.handle = ++lastHandle_;
-    dialled_[r.handle] = Dialled{name, viaNm};
+    std::lock_guard lock(m_mutex);
+    r.handle = ++m_lastHandle;
+    m_dialled[r.handle] = Dialled{name, viaNm};
     return r;
   }
 
   void HangUp(DialHandle handle) override {
     Dialled d;
     {
-      std::lock_guard lock(mutex_);
-      const auto it = dialled_.find(handle);
-      if (it == dialled_.end()) return;
+      std::lock_guard lock(m_mutex);
+      const auto it = m_dialled.find(handle);
+      if (it == m_dialled.end()) return;
       d = it->second;
-      dialled_.erase(it);
+      m_dialled.erase(it);
     }
-    if (d.viaNm) RunProgram({"nmcli", "connection", "down", "id", d.name}, options_.commandLimit);
-    else RunProgram({"poff", d.name}, options_.commandLimit);
+    if (d.viaNm) RunProgram({"nmcli", "connection", "down", "id", d.name}, m_options.commandLimit);
+    else RunProgram({"poff", d.name}, m_options.commandLimit);
   }
 
   void Pause(milliseconds duration) override {
-    std::unique_lock lock(mutex_);
-    wake_.wait_for(lock, duration, [this] { return cancelled_.load(); });
+    std::unique_lock lock(m_mutex);
+    m_wake.wait_for(lock, duration, [this] { return m_cancelled.load(); });
   }
 
   void Cancel() override {
     {
-      std::lock_guard lock(mutex_);
-      cancelled_ = true;
+      std::lock_guard lock(m_mutex);
+      m_cancelled = true;
     }
-    wake_.notify_all();
+    m_wake.notify_all();
   }
 
  private:
@@ -109,34 +109,34 @@ class LinuxDialupPort final : public DialupPort {
   };
 
   DialResult DialNm(const std::string& name) {
-    const auto limit = std::chrono::duration_cast<milliseconds>(options_.nmcliWait) + options_.commandSlack;
+    const auto limit = std::chrono::duration_cast<milliseconds>(m_options.nmcliWait) + m_options.commandSlack;
     return DialResultOfNmcli(RunProgram(
-        {"nmcli", "--wait", std::to_string(options_.nmcliWait.count()), "connection", "up", "id", name}, limit,
-        &cancelled_));
+        {"nmcli", "--wait", std::to_string(m_options.nmcliWait.count()), "connection", "up", "id", name}, limit,
+        &m_cancelled));
   }
 
   // pon only starts pppd; the connection is there once a ppp interface is up.
   DialResult DialPpp(const std::string& name) {
-    const ProgramResult started = RunProgram({"pon", name}, options_.commandLimit, &cancelled_);
+    const ProgramResult started = RunProgram({"pon", name}, m_options.commandLimit, &m_cancelled);
     if (!started.Succeeded()) return FailureOf(started);
-    const auto deadline = std::chrono::steady_clock::now() + options_.pppUpWait;
+    const auto deadline = std::chrono::steady_clock::now() + m_options.pppUpWait;
     while (!IsPppUp()) {
-      if (cancelled_ || std::chrono::steady_clock::now() >= deadline) {
+      if (m_cancelled || std::chrono::steady_clock::now() >= deadline) {
         // Stop pppd's attempt, or a second dial would start a second pppd beside it.
-        RunProgram({"poff", name}, options_.commandLimit);
-        return cancelled_ ? DialResult::Failed(ECANCELED) : DialResult::Busy();
+        RunProgram({"poff", name}, m_options.commandLimit);
+        return m_cancelled ? DialResult::Failed(ECANCELED) : DialResult::Busy();
       }
-      Pause(options_.pollStep);
+      Pause(m_options.pollStep);
     }
     return DialResult::Connected(0);
   }
 
-  const LinuxDialupOptions options_;
-  std::atomic<bool> cancelled_{false};
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  DialHandle lastHandle_ = 0;
-  std::map<DialHandle, Dialled> dialled_;
+  const LinuxDialupOptions m_options;
+  std::atomic<bool> m_cancelled{false};
+  std::mutex m_mutex;
+  std::condition_variable m_wake;
+  DialHandle m_lastHandle = 0;
+  std::map<DialHandle, Dialled> m_dialled;
 };
 
 }  // namespace
