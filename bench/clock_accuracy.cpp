@@ -58,9 +58,9 @@ std::vector<double> Errors(const Path& path, int runs) {
   NullClientView view;
   TimeClient client(ClientKind::SntpUdp, ClientServices{{io.get_executor(), io.get_executor()}, profile, clock, dialup},
                     view);
-  client.Settings().m_strServer = "127.0.0.1";
-  client.Settings().m_nPort = server.Port();
-  client.Settings().m_nWarnLevel = 0;
+  client.Settings().m_server = "127.0.0.1";
+  client.Settings().m_port = server.Port();
+  client.Settings().m_warnLevel = 0;
   int left = runs;
   client.SetFinishedObserver([&] {
     if (--left == 0) return io.stop();

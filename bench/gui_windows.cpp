@@ -99,21 +99,23 @@ int main(int argc, char** argv) {
     Profile profile(dir.File("horavex.ini"));
     SimulatedClock clock;
     GuiRuntime runtime;
+    if (runtime.Start()) return 1;
     const Executors executors = runtime.GetExecutors();
     DialupService dialup(std::make_unique<testing::FakeDialupPort>(), executors.logic);
 
     const auto start = std::chrono::steady_clock::now();
+    Station station(ClientServices{executors, profile, clock, dialup}, nullptr, asio::ip::address_v4::loopback());
     std::array<std::unique_ptr<CTimeServerDlg>, kServerKindCount> servers;
     for (int i = 0; i < kServerKindCount; ++i) {
-      servers[i] = std::make_unique<CTimeServerDlg>(static_cast<ServerKind>(i), ServerServices{executors, profile, clock},
-                                                    asio::ip::address_v4::loopback());
+      servers[i] = std::make_unique<CTimeServerDlg>(station, static_cast<ServerKind>(i));
       servers[i]->Create(nullptr);
     }
     std::array<std::unique_ptr<CTimeClientDlg>, kClientKindCount> clients;
     for (int i = 0; i < kClientKindCount; ++i) {
-      clients[i] = std::make_unique<CTimeClientDlg>(kClientKinds[i], ClientServices{executors, profile, clock, dialup});
+      clients[i] = std::make_unique<CTimeClientDlg>(station, kClientKinds[i]);
       clients[i]->Create(nullptr);
     }
+    station.Start();
     const auto made = std::chrono::steady_clock::now();
     bool painted = false;
     clients[0]->Bind(wxEVT_PAINT, [&painted](wxPaintEvent& event) {

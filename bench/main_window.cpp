@@ -52,10 +52,11 @@ int main(int argc, char** argv) {
     Profile profile(dir.File("horavex.ini"));
     SimulatedClock clock;
     GuiRuntime runtime;
+    if (runtime.Start()) return 1;
     const Executors executors = runtime.GetExecutors();
     DialupService dialup(std::make_unique<testing::FakeDialupPort>(), executors.logic);
     auto sounds = MakeSystemSoundPlayer();
-    auto* main = new CMainDlg({executors, profile, clock}, {executors, profile, clock, dialup}, *sounds);
+    auto* main = new CMainDlg({executors, profile, clock, dialup}, *sounds);
     main->Create();
     auto* status = dynamic_cast<wxStaticText*>(main->FindWindow("IDC_SERVER_STATUS_1"));
 

@@ -36,8 +36,8 @@ double LoadNine(const std::filesystem::path& file) {
   const auto start = std::chrono::steady_clock::now();
   Profile profile(file);
   unsigned sum = 0;
-  for (const ClientKind kind : kClientKinds) sum += ClientSettings::Load(profile, kind).m_nPort;
-  for (const ServerKind kind : kServerKinds) sum += ServerSettings::Load(profile, kind).m_nPort;
+  for (const ClientKind kind : kClientKinds) sum += ClientSettings::Load(profile, kind).m_port;
+  for (const ServerKind kind : kServerKinds) sum += ServerSettings::Load(profile, kind).m_port;
   const double ms = Ms(std::chrono::steady_clock::now() - start).count();
   if (sum == 0) std::puts("no ports?");
   return ms;
@@ -47,9 +47,9 @@ double LoadNine(const std::filesystem::path& file) {
 double SaveOne(const std::filesystem::path& file) {
   Profile profile(file);
   ClientSettings settings = ClientSettings::Load(profile, ClientKind::SntpUdp);
-  settings.m_nPort = 1123;
+  settings.m_port = 1123;
   const auto start = std::chrono::steady_clock::now();
-  if (!profile.WriteSection(InfoOf(ClientKind::SntpUdp).section, SectionEntries(settings))) std::puts("save failed");
+  if (profile.WriteSection(InfoOf(ClientKind::SntpUdp).section, SectionEntries(settings))) std::puts("save failed");
   return Ms(std::chrono::steady_clock::now() - start).count();
 }
 

@@ -76,9 +76,9 @@ std::vector<double> ClientRequests(std::uint16_t port, int count, int& failures)
   NullClientView view;
   TimeClient client(ClientKind::SntpUdp, ClientServices{{io.get_executor(), io.get_executor()}, profile, clock, dialup},
                     view);
-  client.Settings().m_strServer = "127.0.0.1";
-  client.Settings().m_nPort = port;
-  client.Settings().m_nWarnLevel = 0;
+  client.Settings().m_server = "127.0.0.1";
+  client.Settings().m_port = port;
+  client.Settings().m_warnLevel = 0;
 
   std::vector<double> us;
   Clock::time_point start;

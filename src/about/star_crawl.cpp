@@ -24,7 +24,7 @@ void StarCrawl::Start(int w, int h, const std::function<int()>& rand) {
     star.y = rand() % 1025 - 512;
     star.z = rand() % 513 - 256;
   }
-  m_nScrollPos = h;
+  m_scrollPos = h;
   ComposeFrame();
 }
 
@@ -63,7 +63,7 @@ void StarCrawl::Put(int x, int y, std::uint32_t colour) {
 void StarCrawl::DrawStars() {
   std::fill(m_pixels.begin(), m_pixels.end(), 0);
   for (Star& star : m_stars) {
-    star.z -= m_nStarSpeed;
+    star.z -= m_starSpeed;
     if (star.z > 255) star.z = -255;
     if (star.z < -255) star.z = 255;
     const auto [sx, sy] = Project(star, m_w, m_h);
@@ -83,7 +83,7 @@ void StarCrawl::DrawCrawl() {
   m_ink.assign(static_cast<std::size_t>(m_h), false);
   for (std::size_t i = 0; i < m_lines.size(); ++i) {
     const LineMask& line = m_lines[i];
-    const int y = line.height * static_cast<int>(i) + m_nScrollPos;
+    const int y = line.height * static_cast<int>(i) + m_scrollPos;
     if (y <= 0 || y >= m_h) continue;  // a line vanishes whole once its top reaches the top edge
     const auto level = static_cast<int>(CrawlTextColor(y) >> 16);
     const int x = m_w / 2 - line.width / 2;
@@ -116,8 +116,8 @@ void StarCrawl::DrawCrawl() {
       to[col] |= level << 16 | level << 8;
     }
   }
-  m_nScrollPos -= m_nScrollStep;
-  if (m_nScrollPos + m_h < 0) m_nScrollPos = m_h;
+  m_scrollPos -= m_scrollStep;
+  if (m_scrollPos + m_h < 0) m_scrollPos = m_h;
 }
 
 }  // namespace horavex

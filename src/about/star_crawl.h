@@ -42,14 +42,14 @@ class StarCrawl {
   // Moves the stars and the text one step and composes the frame into Pixels().
   void ComposeFrame();
 
-  void SetStarSpeed(int speed) { m_nStarSpeed = speed; }
-  void SetScrollStep(int step) { m_nScrollStep = step; }
-  void SetScrollPos(int pos) { m_nScrollPos = pos; }
+  void SetStarSpeed(int speed) { m_starSpeed = speed; }
+  void SetScrollStep(int step) { m_scrollStep = step; }
+  void SetScrollPos(int pos) { m_scrollPos = pos; }
   void AddLine(LineMask line) { m_lines.push_back(std::move(line)); }
 
   int Width() const { return m_w; }
   int Height() const { return m_h; }
-  int ScrollPos() const { return m_nScrollPos; }
+  int ScrollPos() const { return m_scrollPos; }
   long FrameCount() const { return m_frames; }
   const std::array<Star, kStarCount>& Stars() const { return m_stars; }
   // The frame, row by row, 0x00RRGGBB.
@@ -68,9 +68,9 @@ class StarCrawl {
   void Put(int x, int y, std::uint32_t colour);
 
   std::array<Star, kStarCount> m_stars{};
-  int m_nStarSpeed = 30;
-  int m_nScrollStep = 2;
-  int m_nScrollPos = 0;
+  int m_starSpeed = 30;
+  int m_scrollStep = 2;
+  int m_scrollPos = 0;
   int m_w = 0;
   int m_h = 0;
   long m_frames = 0;

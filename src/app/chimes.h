@@ -12,14 +12,14 @@ class SoundPlayer;
 
 class Chimes {
  public:
-  Chimes(Profile& profile, SoundPlayer& sounds) : profile_(profile), sounds_(sounds) {}
+  Chimes(Profile& profile, SoundPlayer& sounds) : m_profile(profile), m_sounds(sounds) {}
   // Call once per new time text (HH:MM:SS); plays the quarter's file, if any. A second that is
   // never shown gets no chime, and a chime is never made up for later.
   void OnTimeShown(std::string_view timeText);
 
  private:
-  Profile& profile_;
-  SoundPlayer& sounds_;
+  Profile& m_profile;
+  SoundPlayer& m_sounds;
 };
 
 }  // namespace horavex

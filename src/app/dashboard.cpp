@@ -7,31 +7,31 @@ namespace horavex {
 
 DashboardModel::DashboardModel(std::array<StatusSource, kServerKindCount> servers,
                                std::array<StatusSource, kClientKindCount> clients, SecondsSource now)
-    : servers_(std::move(servers)), clients_(std::move(clients)), now_(std::move(now)) {}
+    : m_servers(std::move(servers)), m_clients(std::move(clients)), m_now(std::move(now)) {}
 
 void DashboardModel::OnLastSync(ClientKind kind, std::int64_t lastSync) {
-  lastSync_.m_szLastSyncBy = InfoOf(kind).lastSyncLabel;
-  lastSync_.m_szLastSyncAt = FormatClockTime(lastSync);
+  m_lastSync.m_lastSyncBy = InfoOf(kind).lastSyncLabel;
+  m_lastSync.m_lastSyncAt = FormatClockTime(lastSync);
 }
 
 std::vector<DashboardChange> DashboardModel::Tick() {
   std::vector<DashboardChange> fields;
-  for (std::size_t i = 0; i < servers_.size(); ++i) fields.push_back({kServerKinds[i], servers_[i]()});
-  for (std::size_t i = 0; i < clients_.size(); ++i) fields.push_back({kClientKinds[i], clients_[i]()});
-  if (now_) {
-    const std::int64_t now = now_();
+  for (std::size_t i = 0; i < m_servers.size(); ++i) fields.push_back({kServerKinds[i], m_servers[i]()});
+  for (std::size_t i = 0; i < m_clients.size(); ++i) fields.push_back({kClientKinds[i], m_clients[i]()});
+  if (m_now) {
+    const std::int64_t now = m_now();
     fields.push_back({ClockField::Time, FormatClockTime(now)});
     fields.push_back({ClockField::Date, FormatShortDate(now)});
   }
-  fields.push_back({LastSyncField::By, lastSync_.m_szLastSyncBy});
-  fields.push_back({LastSyncField::At, lastSync_.m_szLastSyncAt});
+  fields.push_back({LastSyncField::By, m_lastSync.m_lastSyncBy});
+  fields.push_back({LastSyncField::At, m_lastSync.m_lastSyncAt});
   // Before the first tick nothing is shown, so every field counts as changed.
-  const bool first = shown_.empty();
-  shown_.resize(fields.size());
+  const bool first = m_shown.empty();
+  m_shown.resize(fields.size());
   std::vector<DashboardChange> changed;
   for (std::size_t i = 0; i < fields.size(); ++i) {
-    if (!first && fields[i].text == shown_[i]) continue;
-    shown_[i] = fields[i].text;
+    if (!first && fields[i].text == m_shown[i]) continue;
+    m_shown[i] = fields[i].text;
     changed.push_back(std::move(fields[i]));
   }
   return changed;

@@ -17,8 +17,8 @@ namespace horavex {
 
 // Which client last synchronised the clock, and when (local time, HH:MM:SS).
 struct LastSyncTexts {
-  std::string m_szLastSyncBy = "...";
-  std::string m_szLastSyncAt = "Nog Niet";
+  std::string m_lastSyncBy = "...";
+  std::string m_lastSyncAt = "Nog Niet";
 };
 
 // The two last-synchronisation texts as dashboard fields.
@@ -54,14 +54,14 @@ class DashboardModel {
   // order: servers, clients, time, date, then by whom and when. The first tick returns them all.
   std::vector<DashboardChange> Tick();
   // The texts as the last sync left them.
-  const LastSyncTexts& LastSync() const { return lastSync_; }
+  const LastSyncTexts& LastSync() const { return m_lastSync; }
 
  private:
-  std::array<StatusSource, kServerKindCount> servers_;
-  std::array<StatusSource, kClientKindCount> clients_;
-  SecondsSource now_;
-  LastSyncTexts lastSync_;
-  std::vector<std::string> shown_;  // what the previous tick gave, per field; empty before it
+  std::array<StatusSource, kServerKindCount> m_servers;
+  std::array<StatusSource, kClientKindCount> m_clients;
+  SecondsSource m_now;
+  LastSyncTexts m_lastSync;
+  std::vector<std::string> m_shown;  // what the previous tick gave, per field; empty before it
 };
 
 }  // namespace horavex

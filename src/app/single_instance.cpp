@@ -81,23 +81,23 @@ struct SingleInstance::Listener : std::enable_shared_from_this<SingleInstance::L
 };
 
 SingleInstance::SingleInstance(std::filesystem::path dir, std::string name)
-    : dir_(std::move(dir)), lockPath_(dir_ / (name + ".lock")), socketPath_(dir_ / (name + ".sock")) {}
+    : m_dir(std::move(dir)), m_lockPath(m_dir / (name + ".lock")), m_socketPath(m_dir / (name + ".sock")) {}
 
 SingleInstance::~SingleInstance() {
-  if (listener_) {
+  if (m_listener) {
     // The acceptor belongs to the io thread: it is closed there, and this waits for that (a
     // moment at most), so that nothing of the listener is left for the io_context's end.
     auto closed = std::make_shared<std::promise<void>>();
     std::future<void> done = closed->get_future();
-    asio::post(listener_->acceptor.get_executor(), [listener = listener_, closed] {
+    asio::post(m_listener->acceptor.get_executor(), [listener = m_listener, closed] {
       listener->acceptor.close();
       closed->set_value();
     });
     done.wait_for(std::chrono::seconds(1));
     std::error_code ignored;
-    std::filesystem::remove(socketPath_, ignored);
+    std::filesystem::remove(m_socketPath, ignored);
   }
-  if (lockFd_ >= 0) ::close(lockFd_);
+  if (m_lockFd >= 0) ::close(m_lockFd);
 }
 
 std::filesystem::path SingleInstance::DefaultDir() {
@@ -113,33 +113,33 @@ std::filesystem::path SingleInstance::DefaultDir() {
 }
 
 bool SingleInstance::TryLock() {
-  problem_.clear();
+  m_problem.clear();
   std::error_code error;
-  if (dir_.has_parent_path()) std::filesystem::create_directories(dir_.parent_path(), error);
-  ::mkdir(dir_.c_str(), 0700);
-  if (const std::string distrust = DistrustOf(dir_); !distrust.empty()) {
-    problem_ = "De map " + dir_.string() + " " + distrust + ".";
+  if (m_dir.has_parent_path()) std::filesystem::create_directories(m_dir.parent_path(), error);
+  ::mkdir(m_dir.c_str(), 0700);
+  if (const std::string distrust = DistrustOf(m_dir); !distrust.empty()) {
+    m_problem = "De map " + m_dir.string() + " " + distrust + ".";
   } else {
-    lockFd_ = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    m_lockFd = ::open(m_lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     struct stat st {};
-    if (lockFd_ < 0) {
-      problem_ = "Het slot " + lockPath_.string() + " is niet te maken: " + std::strerror(errno) + ".";
-    } else if (::fstat(lockFd_, &st) != 0 || !OwnFile(st, S_IFREG)) {
-      problem_ = "Het slot " + lockPath_.string() + " is niet van deze gebruiker.";
+    if (m_lockFd < 0) {
+      m_problem = "Het slot " + m_lockPath.string() + " is niet te maken: " + std::strerror(errno) + ".";
+    } else if (::fstat(m_lockFd, &st) != 0 || !OwnFile(st, S_IFREG)) {
+      m_problem = "Het slot " + m_lockPath.string() + " is niet van deze gebruiker.";
     } else {
-      if (::flock(lockFd_, LOCK_EX | LOCK_NB) == 0) return true;
-      ::close(std::exchange(lockFd_, -1));
+      if (::flock(m_lockFd, LOCK_EX | LOCK_NB) == 0) return true;
+      ::close(std::exchange(m_lockFd, -1));
       return false;
     }
   }
-  if (lockFd_ >= 0) ::close(std::exchange(lockFd_, -1));
+  if (m_lockFd >= 0) ::close(std::exchange(m_lockFd, -1));
   return true;
 }
 
 bool SingleInstance::AskFirstToShow() const {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
-  const std::string path = socketPath_.string();
+  const std::string path = m_socketPath.string();
   if (path.size() >= sizeof address.sun_path) return false;
   std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
   // A socket that is not this user's is not the first copy's, whatever it answers.
@@ -160,19 +160,19 @@ bool SingleInstance::AskFirstToShow() const {
 }
 
 bool SingleInstance::Listen(asio::any_io_executor io, asio::any_io_executor logic, std::function<void()> onShow) {
-  if (lockFd_ < 0) return false;
+  if (m_lockFd < 0) return false;
   // Only the lock's holder gets here: a socket file left behind is stale.
   std::error_code ec;
-  std::filesystem::remove(socketPath_, ec);
+  std::filesystem::remove(m_socketPath, ec);
   auto listener = std::make_shared<Listener>(io);
   listener->logic = std::move(logic);
   listener->onShow = std::move(onShow);
   listener->acceptor.open(asio::local::stream_protocol(), ec);
-  if (!ec) listener->acceptor.bind(asio::local::stream_protocol::endpoint(socketPath_.string()), ec);
+  if (!ec) listener->acceptor.bind(asio::local::stream_protocol::endpoint(m_socketPath.string()), ec);
   if (!ec) listener->acceptor.listen(asio::socket_base::max_listen_connections, ec);
   if (ec) return false;
-  ::chmod(socketPath_.c_str(), 0600);
-  listener_ = listener;
+  ::chmod(m_socketPath.c_str(), 0600);
+  m_listener = listener;
   asio::post(io, [listener] { listener->Accept(listener); });
   return true;
 }

@@ -34,7 +34,7 @@ class SingleInstance {
   // trusted (Problem() says why), counts as first, without a lock.
   bool TryLock();
   // Why this copy holds no lock although TryLock said first, in Dutch; empty when it holds one.
-  const std::string& Problem() const { return problem_; }
+  const std::string& Problem() const { return m_problem; }
   // A later copy: asks the first to show itself. False when it did not answer within two seconds
   // (it has no socket yet, or it hangs) or its socket is not this user's.
   bool AskFirstToShow() const;
@@ -44,12 +44,12 @@ class SingleInstance {
 
  private:
   struct Listener;
-  std::filesystem::path dir_;
-  std::filesystem::path lockPath_;
-  std::filesystem::path socketPath_;
-  int lockFd_ = -1;
-  std::string problem_;
-  std::shared_ptr<Listener> listener_;
+  std::filesystem::path m_dir;
+  std::filesystem::path m_lockPath;
+  std::filesystem::path m_socketPath;
+  int m_lockFd = -1;
+  std::string m_problem;
+  std::shared_ptr<Listener> m_listener;
 };
 
 }  // namespace horavex

@@ -35,14 +35,14 @@ class StartupFade {
     bool done;       // hide, restore, stop the timer
   };
 
-  explicit StartupFade(bool noShow) : m_nFadeStep(noShow ? kSteps - 1 : 0) {}
+  explicit StartupFade(bool noShow) : m_fadeStep(noShow ? kSteps - 1 : 0) {}
   Step Next() {
-    m_nFadeStep = std::min(m_nFadeStep + 1, kSteps);
-    return {static_cast<unsigned>(255 - 3 * m_nFadeStep), m_nFadeStep == kSteps};
+    m_fadeStep = std::min(m_fadeStep + 1, kSteps);
+    return {static_cast<unsigned>(255 - 3 * m_fadeStep), m_fadeStep == kSteps};
   }
 
  private:
-  int m_nFadeStep;
+  int m_fadeStep;
 };
 
 }  // namespace horavex

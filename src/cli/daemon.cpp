@@ -17,30 +17,6 @@ constexpr auto kTickPeriod = 1s;
 // How long a stop waits for the requests of the clients it released.
 constexpr auto kRequestsEndBound = 1s;
 
-// Status sources that read the server or client in each slot when asked, so that a slot may be
-// refilled (SIGHUP) without telling the dashboard.
-template <class T, std::size_t N>
-std::array<DashboardModel::StatusSource, N> Sources(const std::array<std::unique_ptr<T>, N>& slots) {
-  std::array<DashboardModel::StatusSource, N> sources;
-  for (std::size_t i = 0; i < N; ++i)
-    sources[i] = [&slots, i] { return slots[i] ? slots[i]->GetStatusText() : std::string(); };
-  return sources;
-}
-
-// Whether the profile holds any key of a server's or a client's section.
-bool NamesAnyServerOrClientKey(Profile& profile) {
-  bool any = false;
-  const auto look = [&](std::string_view section, auto settings) {
-    const SectionValues values = profile.ReadSection(section);
-    decltype(settings)::ForEachKey(settings, [&](std::string_view key, auto&&...) {
-      any = any || values.String(key).has_value();
-    });
-  };
-  for (ServerKind kind : kServerKinds) look(InfoOf(kind).section, ServerSettings{});
-  for (ClientKind kind : kClientKinds) look(InfoOf(kind).section, ClientSettings{});
-  return any;
-}
-
 // An address of this machine for the servers: IPv4 or IPv6, an IPv4-mapped one taken as the IPv4
 // address it carries. A group or broadcast address would take datagrams meant for others and
 // answer from an address that is not ours.
@@ -57,155 +33,95 @@ std::optional<asio::ip::address> ParseBindAddress(const std::string& text) {
 }  // namespace
 
 Daemon::Daemon(const DaemonOptions& options, int outFd, std::unique_ptr<DialupPort> dialup)
-    : printer_(outFd),
-      profile_(options.profile.value_or(Profile::DefaultPath("horavex"))),
-      dryRun_(options.dryRun),
+    : m_printer(outFd),
+      m_profile(options.profile.value_or(Profile::DefaultPath("horavex"))),
       // A dry run's clock moves as the clients would set the real one, and the servers answer from it.
-      clock_(options.dryRun ? std::make_unique<SimulatedClock>() : MakeSystemClock()),
-      dialup_(std::move(dialup), io_.get_executor()),
-      dashboard_(Sources(servers_), Sources(clients_)) {
-  for (std::size_t i = 0; i < servers_.size(); ++i) {
-    const ServerKind kind = kServerKinds[i];
-    serverViews_[i] = std::make_unique<PrintingServerView>(printer_, std::string(InfoOf(kind).title));
-    servers_[i] = std::make_unique<TimeServer>(kind, ServerServices{executors_, profile_, *clock_}, *serverViews_[i],
-                                               options.bindAddress);
+      m_clock(options.dryRun ? std::make_unique<SimulatedClock>() : MakeSystemClock()),
+      m_dialup(std::move(dialup), m_io.get_executor()),
+      m_station(ClientServices{m_executors, m_profile, *m_clock, m_dialup, options.dryRun}, nullptr, options.bindAddress) {
+  for (ServerKind kind : kServerKinds) {
+    auto& view = m_serverViews[static_cast<std::size_t>(kind)];
+    view = std::make_unique<PrintingServerView>(m_printer, std::string(InfoOf(kind).title));
+    m_station.AttachServerView(kind, view.get());
   }
-  for (std::size_t i = 0; i < clients_.size(); ++i) {
-    clientViews_[i] = std::make_unique<PrintingClientView>(printer_, std::string(InfoOf(kClientKinds[i]).title));
-    MakeClient(i);
+  for (ClientKind kind : kClientKinds) {
+    auto& view = m_clientViews[static_cast<std::size_t>(kind)];
+    view = std::make_unique<PrintingClientView>(m_printer, std::string(InfoOf(kind).title));
+    m_station.AttachClientView(kind, view.get());
   }
 }
 
-Daemon::~Daemon() {
-  // Clients and servers go before the dial-up service and the io_context they use.
-  for (auto& c : clients_) c.reset();
-  for (auto& s : servers_) s.reset();
-}
-
-void Daemon::MakeClient(std::size_t i) {
-  // The client it replaces is released: a request of it ends in the background, touching nothing.
-  clients_[i].reset();
-  clients_[i] = std::make_unique<TimeClient>(
-      kClientKinds[i], ClientServices{executors_, profile_, *clock_, dialup_, dryRun_}, *clientViews_[i]);
-  clients_[i]->SetLastSyncObserver([this](ClientKind kind, std::int64_t lastSync) {
-    dashboard_.OnLastSync(kind, lastSync);
-  });
-}
+// The station's clients and servers go before the dial-up service and the io_context they use.
+Daemon::~Daemon() = default;
 
 bool Daemon::Start() {
-  printer_.Print("Horavex", "Profiel: " + profile_.Path().string());
-  if (const std::string problem = profile_.ReadProblem(); !problem.empty()) printer_.Print("Horavex", problem);
-  for (auto& s : servers_) s->StartIfEnabled();
-  for (auto& c : clients_) c->StartUpIfEnabled();
-  bool any = false;
-  for (auto& s : servers_) any = any || s->Running();
-  for (auto& c : clients_) any = any || c->IsRunning();
-  return any;
+  m_printer.Print("Horavex", "Profiel: " + m_profile.Path().string());
+  if (const std::string problem = m_profile.ReadProblem(); !problem.empty()) m_printer.Print("Horavex", problem);
+  m_station.Start();
+  return m_station.AnyRunning();
 }
 
 void Daemon::Run() {
-  stopSignals_.async_wait([this](std::error_code ec, int) {
+  m_stopSignals.async_wait([this](std::error_code ec, int) {
     if (!ec) Stop();
   });
   WaitForReload();
   Tick();
-  io_.run();
+  m_io.run();
 }
 
 void Daemon::Tick() {
   bool lastSyncChanged = false;
-  for (const DashboardChange& change : dashboard_.Tick()) {
+  for (const DashboardChange& change : m_station.Tick()) {
     if (const auto* server = std::get_if<ServerKind>(&change.field))
-      printer_.Print(std::string(InfoOf(*server).title), "status: " + change.text);
+      m_printer.Print(std::string(InfoOf(*server).title), "status: " + change.text);
     else if (const auto* client = std::get_if<ClientKind>(&change.field))
-      printer_.Print(std::string(InfoOf(*client).title), "status: " + change.text);
+      m_printer.Print(std::string(InfoOf(*client).title), "status: " + change.text);
     else if (std::holds_alternative<LastSyncField>(change.field))
       lastSyncChanged = true;
   }
   // One line for both texts, whichever of them changed.
-  if (lastSyncChanged) {
-    const LastSyncTexts& sync = dashboard_.LastSync();
-    printer_.Print("Horavex", "laatste synchronisatie: " + sync.m_szLastSyncBy + " " + sync.m_szLastSyncAt);
-  }
-  tick_.expires_after(kTickPeriod);
-  tick_.async_wait([this](std::error_code ec) {
+  if (lastSyncChanged) m_printer.Print("Horavex", "laatste synchronisatie: " + m_station.LastSyncText());
+  m_tick.expires_after(kTickPeriod);
+  m_tick.async_wait([this](std::error_code ec) {
     // A tick already on its way when the stop came would show the released clients as gone.
-    if (!ec && !stopping_) Tick();
+    if (!ec && !m_stopping) Tick();
   });
 }
 
 void Daemon::WaitForReload() {
-  reloadSignal_.async_wait([this](std::error_code ec, int) {
+  m_reloadSignal.async_wait([this](std::error_code ec, int) {
     if (ec) return;
     Reload();
     WaitForReload();
   });
 }
 
-std::string Daemon::ReloadProblem() {
-  const std::string path = profile_.Path().string();
-  if (std::string problem = profile_.ReadProblem(); !problem.empty()) {
-    // At a start the defaults stand in; here what runs stays, so that part does not hold.
-    if (const auto cut = problem.find("; de standaardinstellingen"); cut != std::string::npos) problem.resize(cut);
-    return problem;
-  }
-  std::error_code ec;
-  if (!std::filesystem::exists(profile_.Path(), ec)) return "Profiel " + path + " bestaat niet (meer)";
-  // An editor that writes in place may leave the file empty for a moment; garbage reads as nothing.
-  if (!NamesAnyServerOrClientKey(profile_)) return "Profiel " + path + " noemt geen server en geen client";
-  return {};
-}
-
 void Daemon::Reload() {
-  if (const std::string problem = ReloadProblem(); !problem.empty()) {
-    printer_.Print("Horavex", "SIGHUP: " + problem + "; alles blijft draaien zoals het was");
+  if (const std::string problem = m_station.ReloadProblem(); !problem.empty()) {
+    m_printer.Print("Horavex", "SIGHUP: " + problem + "; alles blijft draaien zoals het was");
     return;
   }
-  printer_.Print("Horavex", "SIGHUP: profiel opnieuw gelezen");
-  ReloadServers();
-  for (std::size_t i = 0; i < clients_.size(); ++i) {
-    if (ClientSettings::Load(profile_, kClientKinds[i]) == clients_[i]->Settings()) continue;
-    MakeClient(i);
-    clients_[i]->StartUpIfEnabled();
-  }
-}
-
-void Daemon::ReloadServers() {
-  std::array<std::optional<ServerSettings>, kServerKindCount> changed;
-  for (std::size_t i = 0; i < servers_.size(); ++i) {
-    TimeServer& server = *servers_[i];
-    const ServerSettings saved = ServerSettings::Load(profile_, kServerKinds[i]);
-    // A server that should run but could not start gets another try.
-    if (saved.m_nPort == server.Port() && saved.m_bStartUp == server.StartUp() && saved.m_bStartUp == server.Running())
-      continue;
-    changed[i] = saved;
-    server.StopServer();
-  }
-  // Every port that changes is free before any is bound, so that two servers may swap ports.
-  for (std::size_t i = 0; i < servers_.size(); ++i) {
-    if (!changed[i]) continue;
-    servers_[i]->SetPort(changed[i]->m_nPort);
-    servers_[i]->SetEnabled(changed[i]->m_bStartUp);
-  }
+  m_printer.Print("Horavex", "SIGHUP: profiel opnieuw gelezen");
+  m_station.Reload();
 }
 
 void Daemon::Stop() {
-  printer_.Print("Horavex", "Stoppen");
-  stopping_ = true;
-  for (auto& c : clients_) c.reset();
-  for (auto& s : servers_) s->StopServer();
-  tick_.cancel();
+  m_printer.Print("Horavex", "Stoppen");
+  m_stopping = true;
+  m_station.Stop();
+  m_tick.cancel();
   std::error_code ignored;
-  stopSignals_.cancel(ignored);
-  reloadSignal_.cancel(ignored);
+  m_stopSignals.cancel(ignored);
+  m_reloadSignal.cancel(ignored);
   StopWhenRequestsEnded(std::chrono::steady_clock::now() + kRequestsEndBound);
 }
 
 void Daemon::StopWhenRequestsEnded(std::chrono::steady_clock::time_point deadline) {
   // A request left waiting would be destroyed half-way with the io_context.
-  if (TimeClient::RunningRequests() == 0 || std::chrono::steady_clock::now() >= deadline) return io_.stop();
-  drain_.expires_after(10ms);
-  drain_.async_wait([this, deadline](std::error_code) { StopWhenRequestsEnded(deadline); });
+  if (TimeClient::RunningRequests() == 0 || std::chrono::steady_clock::now() >= deadline) return m_io.stop();
+  m_drain.expires_after(10ms);
+  m_drain.async_wait([this, deadline](std::error_code) { StopWhenRequestsEnded(deadline); });
 }
 
 std::string DaemonUsage() {

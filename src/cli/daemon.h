@@ -15,7 +15,7 @@
 #include <asio/signal_set.hpp>
 #include <asio/steady_timer.hpp>
 
-#include "app/dashboard.h"
+#include "app/station.h"
 #include "cli/daemon_views.h"
 #include "client/time_client.h"
 #include "common/dialup.h"
@@ -39,7 +39,7 @@ struct ParsedDaemon {
 ParsedDaemon ParseDaemonArgs(const std::vector<std::string>& args);
 std::string DaemonUsage();
 
-// Everything horavexd runs, in the order the windowed program makes it: servers, then clients.
+// horavexd: a Station, as the windowed program has one, with printing views instead of windows.
 // Logic, sockets and timers share one io_context on the thread that runs it.
 class Daemon {
  public:
@@ -59,37 +59,30 @@ class Daemon {
   // SIGINT, SIGTERM: releases the clients, stops the servers, lets the released requests end
   // (a second at most) and then stops the io_context.
   void Stop();
-  asio::io_context& Io() { return io_; }
-  LinePrinter& Printer() { return printer_; }
+  asio::io_context& Io() { return m_io; }
+  LinePrinter& Printer() { return m_printer; }
 
  private:
-  // Makes the client of slot `i` from the profile, reporting its successes to the dashboard.
-  void MakeClient(std::size_t i);
   void Tick();
   void WaitForReload();
-  // Why the profile must not replace what runs; "" when it may.
-  std::string ReloadProblem();
-  void ReloadServers();
   // Stops the io_context once no request runs any more, or at `deadline`.
   void StopWhenRequestsEnded(std::chrono::steady_clock::time_point deadline);
 
-  asio::io_context io_;
-  Executors executors_{io_.get_executor(), io_.get_executor()};
-  LinePrinter printer_;
-  Profile profile_;
-  bool dryRun_;
-  std::unique_ptr<Clock> clock_;
-  DialupService dialup_;
-  std::array<std::unique_ptr<PrintingServerView>, kServerKindCount> serverViews_;
-  std::array<std::unique_ptr<TimeServer>, kServerKindCount> servers_;
-  std::array<std::unique_ptr<PrintingClientView>, kClientKindCount> clientViews_;
-  std::array<std::unique_ptr<TimeClient>, kClientKindCount> clients_;
-  DashboardModel dashboard_;
-  bool stopping_ = false;
-  asio::steady_timer tick_{io_};
-  asio::steady_timer drain_{io_};
-  asio::signal_set stopSignals_{io_, SIGINT, SIGTERM};
-  asio::signal_set reloadSignal_{io_, SIGHUP};
+  asio::io_context m_io;
+  Executors m_executors{m_io.get_executor(), m_io.get_executor()};
+  LinePrinter m_printer;
+  Profile m_profile;
+  std::unique_ptr<Clock> m_clock;
+  DialupService m_dialup;
+  // Before the station, which shows through them until it goes.
+  std::array<std::unique_ptr<PrintingServerView>, kServerKindCount> m_serverViews;
+  std::array<std::unique_ptr<PrintingClientView>, kClientKindCount> m_clientViews;
+  Station m_station;
+  bool m_stopping = false;
+  asio::steady_timer m_tick{m_io};
+  asio::steady_timer m_drain{m_io};
+  asio::signal_set m_stopSignals{m_io, SIGINT, SIGTERM};
+  asio::signal_set m_reloadSignal{m_io, SIGHUP};
 };
 
 // Runs until SIGINT or SIGTERM, logging to `outFd` without ever waiting for it; SIGHUP reads the

@@ -33,43 +33,43 @@ bool LinePrinter::IsJournalStream(int fd) {
 }
 
 void LinePrinter::Print(const std::string& title, const std::string& text) {
-  if (gone_) return;
+  if (m_gone) return;
   if (!Flush()) {
-    ++dropped_;
+    ++m_dropped;
     return;
   }
-  const std::string stamp = stamped_ ? FormatClockTime(std::time(nullptr)) + " " : std::string();
-  if (dropped_ > 0) {
-    pending_ = stamp + "[Horavex] " + std::to_string(dropped_) + " regels weggelaten: de uitvoer liep vol\n";
-    dropped_ = 0;
+  const std::string stamp = m_stamped ? FormatClockTime(std::time(nullptr)) + " " : std::string();
+  if (m_dropped > 0) {
+    m_pending = stamp + "[Horavex] " + std::to_string(m_dropped) + " regels weggelaten: de uitvoer liep vol\n";
+    m_dropped = 0;
   }
-  pending_ += stamp + "[" + title + "] " + text + "\n";
+  m_pending += stamp + "[" + title + "] " + text + "\n";
   // What the output does not take now stays pending and goes out before the next line.
   Flush();
 }
 
 bool LinePrinter::Flush() {
-  while (!pending_.empty()) {
-    const long n = WriteNow(pending_.data(), pending_.size());
+  while (!m_pending.empty()) {
+    const long n = WriteNow(m_pending.data(), m_pending.size());
     if (n < 0) {
-      gone_ = true;
-      pending_.clear();
+      m_gone = true;
+      m_pending.clear();
     }
     if (n <= 0) return false;
-    pending_.erase(0, static_cast<std::size_t>(n));
+    m_pending.erase(0, static_cast<std::size_t>(n));
   }
   return true;
 }
 
 long LinePrinter::WriteNow(const char* data, std::size_t size) {
   // A socket (a log collector's) takes a write that does not wait.
-  ssize_t n = ::send(fd_, data, size, MSG_DONTWAIT | MSG_NOSIGNAL);
+  ssize_t n = ::send(m_fd, data, size, MSG_DONTWAIT | MSG_NOSIGNAL);
   if (n < 0 && errno == ENOTSOCK) {
     // A pipe, terminal or file: write only what the output has room for. A pipe that polls
     // writable takes PIPE_BUF bytes without waiting.
-    pollfd p{fd_, POLLOUT, 0};
+    pollfd p{m_fd, POLLOUT, 0};
     if (::poll(&p, 1, 0) != 1) return 0;
-    n = ::write(fd_, data, std::min<std::size_t>(size, 512));
+    n = ::write(m_fd, data, std::min<std::size_t>(size, 512));
   }
   if (n >= 0) return static_cast<long>(n);
   // Only a reader that went away, or an output that was closed, ends the log; a full disk or a
@@ -88,22 +88,22 @@ std::vector<std::string> NewLogLines(const std::string& log, const std::string& 
 }
 
 void PrintingServerView::ShowRequestLog(const std::string& log) {
-  std::vector<std::string> lines = NewLogLines(log, previousTop_);
+  std::vector<std::string> lines = NewLogLines(log, m_previousTop);
   if (lines.empty()) return;
-  previousTop_ = lines.front();
+  m_previousTop = lines.front();
   // Oldest first, as a log file reads.
   std::reverse(lines.begin(), lines.end());
-  for (const std::string& line : lines) printer_.Print(title_, line);
+  for (const std::string& line : lines) m_printer.Print(m_title, line);
 }
 
-void PrintingServerView::ShowError(const std::string& text) { printer_.Print(title_, OneLine(text)); }
+void PrintingServerView::ShowError(const std::string& text) { m_printer.Print(m_title, OneLine(text)); }
 
-void PrintingClientView::SetStatusLine(const std::string& text) { printer_.Print(title_, text); }
+void PrintingClientView::SetStatusLine(const std::string& text) { m_printer.Print(m_title, text); }
 
-void PrintingClientView::SetMessages(const std::string& text) { printer_.Print(title_, OneLine(text)); }
+void PrintingClientView::SetMessages(const std::string& text) { m_printer.Print(m_title, OneLine(text)); }
 
 void PrintingClientView::ShowWarning(const std::string&, const std::string& text, std::function<void()> closed) {
-  printer_.Print(title_, "Waarschuwing: " + OneLine(text));
+  m_printer.Print(m_title, "Waarschuwing: " + OneLine(text));
   closed();
 }
 

@@ -17,7 +17,7 @@ namespace horavex {
 // (the stream JOURNAL_STREAM names), a line has no time of its own: the journal stamps it.
 class LinePrinter {
  public:
-  explicit LinePrinter(int fd) : fd_(fd), stamped_(!IsJournalStream(fd)) {}
+  explicit LinePrinter(int fd) : m_fd(fd), m_stamped(!IsJournalStream(fd)) {}
   // True when `fd` is the stream that the environment's JOURNAL_STREAM ("device:inode") names.
   static bool IsJournalStream(int fd);
   void Print(const std::string& title, const std::string& text);
@@ -29,32 +29,32 @@ class LinePrinter {
   // when the output is gone for good (its reader left, or it was closed).
   long WriteNow(const char* data, std::size_t size);
 
-  int fd_;
-  bool stamped_;
-  std::string pending_;  // the rest of a line the output took only in part
-  std::uint64_t dropped_ = 0;
-  bool gone_ = false;
+  int m_fd;
+  bool m_stamped;
+  std::string m_pending;  // the rest of a line the output took only in part
+  std::uint64_t m_dropped = 0;
+  bool m_gone = false;
 };
 
 // A server's log lines as they arrive and its error messages. A request from the same address
 // and port as the newest line is not printed again; the request count shows it.
 class PrintingServerView : public ServerView {
  public:
-  PrintingServerView(LinePrinter& printer, std::string title) : printer_(printer), title_(std::move(title)) {}
+  PrintingServerView(LinePrinter& printer, std::string title) : m_printer(printer), m_title(std::move(title)) {}
   void ShowRequestLog(const std::string& log) override;
   void ShowError(const std::string& text) override;
   void SetRequestText(const std::string&) override {}
 
  private:
-  LinePrinter& printer_;
-  std::string title_;
-  std::string previousTop_;
+  LinePrinter& m_printer;
+  std::string m_title;
+  std::string m_previousTop;
 };
 
 // A client's status lines and messages; a warning is printed and closed at once.
 class PrintingClientView : public ClientView {
  public:
-  PrintingClientView(LinePrinter& printer, std::string title) : printer_(printer), title_(std::move(title)) {}
+  PrintingClientView(LinePrinter& printer, std::string title) : m_printer(printer), m_title(std::move(title)) {}
   void SetStatusLine(const std::string& text) override;
   void SetMessages(const std::string& text) override;
   void SetLastAttempt(const std::string&) override {}
@@ -63,8 +63,8 @@ class PrintingClientView : public ClientView {
   void ShowWarning(const std::string& title, const std::string& text, std::function<void()> closed) override;
 
  private:
-  LinePrinter& printer_;
-  std::string title_;
+  LinePrinter& m_printer;
+  std::string m_title;
 };
 
 // The lines of `log` (newest first) that are newer than the line `previousTop`.

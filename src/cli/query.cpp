@@ -193,10 +193,10 @@ int RunQuery(const QueryOptions& options) {
   auto client = std::make_unique<TimeClient>(
       options.kind, ClientServices{{io.get_executor(), io.get_executor()}, profile, *clock, dialup, simulated}, view);
   ClientSettings& settings = client->Settings();
-  settings.m_strServer = options.server;
-  settings.m_nPort = options.port;
-  settings.m_nWarnLevel = 0;
-  if (!options.set) settings.m_nMaxOffsetIndex = 0;  // nothing is set, so nothing is too far
+  settings.m_server = options.server;
+  settings.m_port = options.port;
+  settings.m_warnLevel = 0;
+  if (!options.set) settings.m_maxOffsetIndex = 0;  // nothing is set, so nothing is too far
   client->SetTimeout(options.timeout);
   if (const int signal = RunRequest(io, client, *clock, !simulated)) return 128 + signal;
 

@@ -31,7 +31,7 @@ const ClientKindInfo& InfoOf(ClientKind kind) { return kKinds[static_cast<std::s
 
 ClientSettings ClientSettings::Load(Profile& profile, ClientKind kind) {
   ClientSettings c;
-  c.m_nPort = InfoOf(kind).defaultPort;
+  c.m_port = InfoOf(kind).defaultPort;
   LoadSection(profile, InfoOf(kind).section, c);
   return c;
 }

@@ -33,24 +33,24 @@ int IntervalIndexFromMinutes(int minutes);
 // The six keys of a client's section, each with its default, in the order they are written:
 // Server, Port, Interval (stored in minutes), WarnLevel, MaxOffset, StartUp.
 struct ClientSettings {
-  std::string m_strServer{kDefaultServer};
-  unsigned m_nPort = 0;  // Load starts from the kind's default port
-  int m_nIntervalIndex = 5;  // 60 minutes
-  int m_nWarnLevel = 4;
-  int m_nMaxOffsetIndex = 0;
-  bool m_bStartUp = false;
+  std::string m_server{kDefaultServer};
+  unsigned m_port = 0;  // Load starts from the kind's default port
+  int m_intervalIndex = 5;  // 60 minutes
+  int m_warnLevel = 4;
+  int m_maxOffsetIndex = 0;
+  bool m_startUp = false;
 
   static ClientSettings Load(Profile& profile, ClientKind kind);
   friend bool operator==(const ClientSettings&, const ClientSettings&) = default;
 
   template <class Self, class Visit>
   static void ForEachKey(Self& s, Visit&& visit) {
-    visit("Server", s.m_strServer);
-    visit("Port", s.m_nPort);
-    visit("Interval", s.m_nIntervalIndex, StoredAs{IntervalMinutesFromIndex, IntervalIndexFromMinutes});
-    visit("WarnLevel", s.m_nWarnLevel);
-    visit("MaxOffset", s.m_nMaxOffsetIndex);
-    visit("StartUp", s.m_bStartUp);
+    visit("Server", s.m_server);
+    visit("Port", s.m_port);
+    visit("Interval", s.m_intervalIndex, StoredAs{IntervalMinutesFromIndex, IntervalIndexFromMinutes});
+    visit("WarnLevel", s.m_warnLevel);
+    visit("MaxOffset", s.m_maxOffsetIndex);
+    visit("StartUp", s.m_startUp);
   }
 };
 

@@ -50,14 +50,14 @@ std::atomic<int> g_runningRequests{0};
 class RequestCount {
  public:
   RequestCount() { ++g_runningRequests; }
-  RequestCount(RequestCount&& other) noexcept : counts_(std::exchange(other.counts_, false)) {}
+  RequestCount(RequestCount&& other) noexcept : m_counts(std::exchange(other.m_counts, false)) {}
   RequestCount& operator=(RequestCount&&) = delete;
   ~RequestCount() {
-    if (counts_) --g_runningRequests;
+    if (m_counts) --g_runningRequests;
   }
 
  private:
-  bool counts_ = true;
+  bool m_counts = true;
 };
 
 // The error number of an exception that ended a request: its system error, ENOMEM for an
@@ -123,8 +123,8 @@ struct TimeClient::Core : std::enable_shared_from_this<TimeClient::Core> {
   Core(ClientKind kind, ClientServices services, ClientView& view)
       : m_services(std::move(services)),
         m_view(&view),
-        m_nKind(kind),
-        m_pszTitle(InfoOf(kind).title),
+        m_kind(kind),
+        m_title(InfoOf(kind).title),
         m_settings(ClientSettings::Load(m_services.profile, kind)),
         m_timer(m_services.executors.io) {}
 
@@ -160,30 +160,31 @@ struct TimeClient::Core : std::enable_shared_from_this<TimeClient::Core> {
   ClientServices m_services;
   ClientView* m_view;  // null once released
 
-  const ClientKind m_nKind;
-  const std::string m_pszTitle;
+  const ClientKind m_kind;
+  const std::string m_title;
   ClientSettings m_settings;
 
-  AnswerArea m_abAnswer{};
-  std::optional<SntpTimes> m_answerTimes;  // the exchange of the SNTP answer in m_abAnswer
+  AnswerArea m_answer{};
+  std::optional<SntpTimes> m_answerTimes;  // the exchange of the SNTP answer in m_answer
   // When the request last left: the clock's Unix time and its monotonic reading.
   std::chrono::nanoseconds m_sentAt{}, m_sentMonotonic{};
-  bool m_bSetWaited = false;  // the request's set waited for another or for consent
+  bool m_setWaited = false;  // the request's set waited for another or for consent
   std::shared_ptr<ClockSetTicket> m_pendingSet;  // the request's set while it is awaited
-  int m_nFailures = 0;
-  int m_nSyncCount = 0;
-  std::int64_t m_tLastSync = 0;
-  std::int64_t m_tLastAttempt = 0;
-  bool m_bBusy = false;
-  bool m_bRunning = false;
-  bool m_bActive = false;
-  bool m_bWarningOpen = false;
-  bool m_bTickHeld = false;
-  bool m_bReleased = false;
-  int m_nSettingsMessages = 0;  // the window's messages that are no failed request
+  int m_failures = 0;
+  int m_syncCount = 0;
+  std::int64_t m_lastSync = 0;
+  std::int64_t m_lastAttempt = 0;
+  bool m_busy = false;
+  bool m_running = false;
+  bool m_active = false;
+  bool m_warningOpen = false;
+  std::function<void()> m_closeWarning;  // ends the wait for the open warning box
+  bool m_tickHeld = false;
+  bool m_released = false;
+  int m_settingsMessages = 0;  // the window's messages that are no failed request
   // The request asked the dial-up check, and whether it asked the hang-up that goes with it.
-  bool m_bChecked = false;
-  bool m_bHungUp = false;
+  bool m_checked = false;
+  bool m_hungUp = false;
   RequestOutcome m_outcome;
 
   std::chrono::milliseconds m_timeout{kRequestTimeout};
@@ -199,32 +200,33 @@ struct TimeClient::Core : std::enable_shared_from_this<TimeClient::Core> {
 };
 
 void TimeClient::Core::Release() {
-  m_bReleased = true;
+  m_released = true;
   m_view = nullptr;
+  m_closeWarning = nullptr;
   m_onFinished = nullptr;
   m_onLastSync = nullptr;
   ++m_timerGeneration;
   m_timer.cancel();
   // A released client's set that has not begun never will, whoever's set ends next.
   if (m_pendingSet) m_pendingSet->Withdraw();
-  if (m_bActive && m_cancel) m_cancel->emit(asio::cancellation_type::terminal);
+  if (m_active && m_cancel) m_cancel->emit(asio::cancellation_type::terminal);
 }
 
 void TimeClient::Core::DoSynchro() {
-  if (m_bActive) {
+  if (m_active) {
     View().SetStatusLine("Aanvraag loopt reeds");
     return;
   }
-  m_bActive = true;
-  m_bChecked = m_bHungUp = false;
+  m_active = true;
+  m_checked = m_hungUp = false;
   m_outcome = {};
   auto self = shared_from_this();
   m_cancel = std::make_shared<asio::cancellation_signal>();
   asio::co_spawn(m_services.executors.logic, Synchro(self, RequestCount()),
                  asio::bind_cancellation_slot(m_cancel->slot(), [self, cancel = m_cancel](std::exception_ptr e) {
                    // Only when even the report and the finish threw: the client must not stay active for good.
-                   if (!e || !self->m_bActive) return;
-                   self->m_bBusy = self->m_bActive = false;
+                   if (!e || !self->m_active) return;
+                   self->m_busy = self->m_active = false;
                    try {
                      self->View().EnableSynchro(true);
                    } catch (...) {
@@ -233,12 +235,12 @@ void TimeClient::Core::DoSynchro() {
 }
 
 asio::awaitable<void> TimeClient::Core::Synchro(std::shared_ptr<Core> self, RequestCount) {
-  // Cancellation is seen where each wait ends, through m_bReleased; no await throws for it.
+  // Cancellation is seen where each wait ends, through m_released; no await throws for it.
   co_await asio::this_coro::throw_if_cancelled(false);
-  if (!m_bReleased) co_await Run();
+  if (!m_released) co_await Run();
   // A request released after its network check still hangs up what the check may have dialled;
   // the dial-up service runs the hang-up after the check, and nothing waits for it.
-  if (m_bReleased && m_bChecked && !m_bHungUp) {
+  if (m_released && m_checked && !m_hungUp) {
     DialupRequest hangUp = DialupRequest::AfterRequest();
     self->m_services.dialup.Manage(std::move(hangUp), asio::detached);
   }
@@ -248,21 +250,21 @@ asio::awaitable<void> TimeClient::Core::Run() {
   std::optional<Failure> failure;
   try {
     if (!co_await MayConnect()) co_return;
-    m_bBusy = true;
+    m_busy = true;
     View().EnableSynchro(false);
     View().SetStatusLine("Start aanvraag");
-    m_bSetWaited = false;
+    m_setWaited = false;
     failure = co_await Exchange(false);
     // Another set may have landed after this one's correction was worked out (an earlier run's
     // that was still pending): look once more and correct what is left.
-    if (!failure && m_bSetWaited && !m_bReleased) failure = co_await Exchange(true);
+    if (!failure && m_setWaited && !m_released) failure = co_await Exchange(true);
   } catch (...) {
     // A thread that cannot start, an allocation that fails, a view or clock that throws: the
     // request still ends as a counted failure, so that it can be asked again.
     failure = Failure{kBadAnswer, -ErrorOf(std::current_exception())};
   }
-  if (m_bReleased) co_return;
-  m_bBusy = true;
+  if (m_released) co_return;
+  m_busy = true;
   if (failure) {
     m_outcome.failure = failure->text;
     m_outcome.number = failure->number;
@@ -270,19 +272,19 @@ asio::awaitable<void> TimeClient::Core::Run() {
       co_await ReportError(failure->text, failure->number);
     } catch (...) {
     }  // counted before anything is shown
-    if (m_bReleased) co_return;
+    if (m_released) co_return;
   }
   co_await Finish();
 }
 
 asio::awaitable<bool> TimeClient::Core::MayConnect() {
   const CommonSettings common = CommonSettings::Load(m_services.profile);
-  const int mode = common.m_nCheckConnect;
-  DialupRequest check = DialupRequest::BeforeRequest(mode, mode != 0 ? common.m_strConnection : std::string());
-  m_bChecked = true;
+  const int mode = common.m_checkConnect;
+  DialupRequest check = DialupRequest::BeforeRequest(mode, mode != 0 ? common.m_connection : std::string());
+  m_checked = true;
   const bool mayConnect = co_await Abandonable(
       [&](auto done) { m_services.dialup.Manage(std::move(check), done); }, false);
-  if (m_bReleased) co_return false;
+  if (m_released) co_return false;
   if (mayConnect) co_return true;
   // Without a network nothing is shown; a modem that is not there is.
   if (mode != 0) View().SetStatusLine("Geen MODEM verbinding");
@@ -292,10 +294,10 @@ asio::awaitable<bool> TimeClient::Core::MayConnect() {
 
 asio::awaitable<std::optional<TimeClient::Core::Failure>> TimeClient::Core::Exchange(bool check) {
   const auto deadline = std::chrono::steady_clock::now() + m_timeout;
-  TimeConnection connection(m_services.executors.io, m_nKind);
+  TimeConnection connection(m_services.executors.io, m_kind);
   const std::error_code connectError =
-      co_await connection.Connect(m_settings.m_strServer, m_settings.m_nPort, deadline, m_services.resolve);
-  if (m_bReleased || (connectError && check)) co_return std::nullopt;
+      co_await connection.Connect(m_settings.m_server, m_settings.m_port, deadline, m_services.resolve);
+  if (m_released || (connectError && check)) co_return std::nullopt;
   if (connectError) co_return Failure{kNoConnection, LookupErrorNumber(connectError)};
 
   const std::vector<std::uint8_t> request = Request();
@@ -304,14 +306,14 @@ asio::awaitable<std::optional<TimeClient::Core::Failure>> TimeClient::Core::Exch
     m_sentMonotonic = m_services.clock.Monotonic();
   });
   connection.Send(request);
-  m_abAnswer.fill(0);
+  m_answer.fill(0);
   // The socket fills a buffer of the request's own; the client's area changes only here, on
   // the logic thread, so a window reading it never sees half an answer.
   AnswerArea received{};
   const ReceiveResult r = co_await connection.Receive(received, deadline);
-  if (m_bReleased) co_return std::nullopt;
+  if (m_released) co_return std::nullopt;
   const std::chrono::nanoseconds arrival = ArrivalOf(r);
-  m_abAnswer = received;
+  m_answer = received;
   connection.Close();
   m_outcome.received = true;
   const std::variant<ClockAnchor, Failure> judged = Judge(r, request, arrival);
@@ -349,18 +351,18 @@ std::variant<ClockAnchor, TimeClient::Core::Failure> TimeClient::Core::Judge(con
   const std::chrono::nanoseconds arrivedAt = m_sentAt + (arrival - m_sentMonotonic);
   m_answerTimes.reset();
   // A receive error is a huge unsigned count, so it fails through the zeroed first byte.
-  if (static_cast<std::uint32_t>(r.count) < 4 || m_abAnswer[0] == 0)
+  if (static_cast<std::uint32_t>(r.count) < 4 || m_answer[0] == 0)
     return Failure{kBadAnswer, r.error ? -r.error.value() : static_cast<std::int32_t>(r.count)};
   // An SNTP answer must be one, and to this request, before its time may set the clock.
-  if (m_nKind == ClientKind::SntpUdp) {
+  if (m_kind == ClientKind::SntpUdp) {
     const auto length = static_cast<std::size_t>(std::clamp<std::int64_t>(r.count, 0, kAnswerSize));
-    const auto answer = std::span<const std::uint8_t>(m_abAnswer).first(length);
+    const auto answer = std::span<const std::uint8_t>(m_answer).first(length);
     if (length >= kNtpPacketSize) m_answerTimes = SntpTimesOf(answer, NtpFromUnix(m_sentAt), NtpFromUnix(arrivedAt));
     if (const int refusal = SntpRefusal(answer, request)) return Failure{kInvalidTime, refusal};
     if (m_answerTimes && m_answerTimes->Delay() < std::chrono::nanoseconds(0))
       return Failure{kInvalidTime, kSntpNegativeDelay};
   }
-  const std::optional<DecodedTime> decoded = DecodeAnswer(m_nKind, m_abAnswer);
+  const std::optional<DecodedTime> decoded = DecodeAnswer(m_kind, m_answer);
   if (!decoded) return Failure{kInvalidTime, 0};
   m_outcome.utc = decoded->utc;
   m_outcome.calendarSeconds = decoded->calendarSeconds;
@@ -372,7 +374,7 @@ std::variant<ClockAnchor, TimeClient::Core::Failure> TimeClient::Core::Judge(con
                                          : std::chrono::seconds(decoded->calendarSeconds) + (arrivedAt - second),
                            arrival, !m_answerTimes};
   m_outcome.measured = anchor.truth - arrivedAt;
-  if (const std::int32_t d = CheckMaxOffset(*m_outcome.measured, m_settings.m_nMaxOffsetIndex))
+  if (const std::int32_t d = CheckMaxOffset(*m_outcome.measured, m_settings.m_maxOffsetIndex))
     return Failure{kTooFar, d};
   return anchor;
 }
@@ -380,7 +382,7 @@ std::variant<ClockAnchor, TimeClient::Core::Failure> TimeClient::Core::Judge(con
 asio::awaitable<std::optional<TimeClient::Core::Failure>> TimeClient::Core::SetClock(const ClockAnchor& anchor,
                                                                                     bool check) {
   const ClockSetResult set = co_await AwaitSet(anchor);
-  if (m_bReleased) co_return std::nullopt;
+  if (m_released) co_return std::nullopt;
   switch (set.error) {
     case 0: break;
     case EBUSY: co_return Failure{"De automatische tijdsynchronisatie van het systeem staat aan:\r\nzet die eerst uit", EBUSY};
@@ -390,7 +392,7 @@ asio::awaitable<std::optional<TimeClient::Core::Failure>> TimeClient::Core::SetC
   }
   // The second look's set is part of the request's one success.
   if (check) co_return std::nullopt;
-  m_bSetWaited = set.waited;
+  m_setWaited = set.waited;
   ReportSet(set);
   co_return std::nullopt;
 }
@@ -410,7 +412,7 @@ asio::awaitable<ClockSetResult> TimeClient::Core::AwaitSet(const ClockAnchor& an
       [&](auto done) {
         const auto waiting = [logic, weak] {
           asio::post(logic, [weak] {
-            if (const auto core = weak.lock(); core && !core->m_bReleased) core->View().SetStatusLine(kWaitingForClock);
+            if (const auto core = weak.lock(); core && !core->m_released) core->View().SetStatusLine(kWaitingForClock);
           });
         };
         const auto finished = [logic, done](ClockSetResult result) mutable {
@@ -429,8 +431,8 @@ asio::awaitable<ClockSetResult> TimeClient::Core::AwaitSet(const ClockAnchor& an
 void TimeClient::Core::ReportSet(const ClockSetResult& set) {
   m_outcome.clockSet = true;
   m_outcome.clockSetBy = SetWayName(set.way);
-  m_nFailures = 0;
-  ++m_nSyncCount;
+  m_failures = 0;
+  ++m_syncCount;
   if (m_services.dryRun) {
     // Only a simulated clock moved: say what the computer's clock would have got, and from
     // whom; it is no synchronisation, so the last one stays as it was.
@@ -440,64 +442,68 @@ void TimeClient::Core::ReportSet(const ClockSetResult& set) {
                        CorrectionText(std::chrono::round<std::chrono::microseconds>(set.correction)));
     return;
   }
-  m_tLastSync = m_services.clock.Time();
+  m_lastSync = m_services.clock.Time();
   View().SetMessages("Oke\r\nTijd is ingesteld...");
 }
 
 asio::awaitable<void> TimeClient::Core::ReportError(std::string text, std::int32_t number) {
-  const int n = ++m_nFailures;
+  const int n = ++m_failures;
   char head[64];
   std::snprintf(head, sizeof head, "Melding: %d ERROR: %d %s\r\n", n, number, n >= kFailuresBeforeStop ? "STOPPED" : "");
   View().SetMessages(head + text);
-  if (!ShouldWarn(n, m_settings.m_nWarnLevel)) co_return;
+  if (!ShouldWarn(n, m_settings.m_warnLevel)) co_return;
 
   char tail[32];
   std::snprintf(tail, sizeof tail, "\r\n[ERROR: %d]", number);
   // The request waits until the user has closed the box, or the client is released.
-  m_bWarningOpen = true;
+  m_warningOpen = true;
   struct Closed {
-    bool& open;
-    ~Closed() { open = false; }
-  } closed{m_bWarningOpen};
+    Core& core;
+    ~Closed() { core.m_warningOpen = false, core.m_closeWarning = nullptr; }
+  } closed{*this};
   const std::string shown = text + tail;
   co_await Abandonable(
-      [&](auto done) { View().ShowWarning(m_pszTitle, shown, [done]() mutable { done(true); }); }, false);
+      [&](auto done) {
+        m_closeWarning = [done]() mutable { done(true); };
+        View().ShowWarning(m_title, shown, m_closeWarning);
+      },
+      false);
 }
 
 asio::awaitable<void> TimeClient::Core::Finish() {
   try {
-    m_tLastAttempt = m_services.clock.Time();
-    View().SetLastAttempt(FormatDayMonthTime(m_tLastAttempt));
-    if (m_tLastSync != 0) {
-      View().SetLastSync(FormatDayMonthTime(m_tLastSync));
-      if (m_onLastSync) m_onLastSync(m_nKind, m_tLastSync);
+    m_lastAttempt = m_services.clock.Time();
+    View().SetLastAttempt(FormatDayMonthTime(m_lastAttempt));
+    if (m_lastSync != 0) {
+      View().SetLastSync(FormatDayMonthTime(m_lastSync));
+      if (m_onLastSync) m_onLastSync(m_kind, m_lastSync);
     }
     View().SetStatusLine("Aanvraag gereed");
   } catch (...) {
   }  // what could not be shown does not keep the request from ending
   co_await HangUp();
-  if (m_bReleased) co_return;
+  if (m_released) co_return;
   EndRequest();
 }
 
 asio::awaitable<void> TimeClient::Core::HangUp() {
   // A local, not a temporary in the co_await expression: g++ 12 may destroy such a temporary twice.
   DialupRequest hangUp = DialupRequest::AfterRequest();
-  m_bHungUp = true;
+  m_hungUp = true;
   co_await Abandonable([&](auto done) { m_services.dialup.Manage(std::move(hangUp), done); }, false);
 }
 
 void TimeClient::Core::EndRequest() {
-  m_bBusy = false;
-  m_bActive = false;
+  m_busy = false;
+  m_active = false;
   View().EnableSynchro(true);
   if (m_onFinished) m_onFinished();
   // A tick held while the request waited is handled now.
-  if (std::exchange(m_bTickHeld, false)) OnTimer();
+  if (std::exchange(m_tickHeld, false)) OnTimer();
 }
 
 std::vector<std::uint8_t> TimeClient::Core::Request() const {
-  switch (m_nKind) {
+  switch (m_kind) {
     case ClientKind::TimeUdp:
     case ClientKind::DaytimeUdp:
       return {kUdpRequest.begin(), kUdpRequest.end()};
@@ -511,22 +517,22 @@ std::vector<std::uint8_t> TimeClient::Core::Request() const {
 }
 
 bool TimeClient::Core::StartClient() {
-  if (m_bRunning) return false;
-  m_period = std::chrono::minutes(IntervalMinutesFromIndex(m_settings.m_nIntervalIndex));
+  if (m_running) return false;
+  m_period = std::chrono::minutes(IntervalMinutesFromIndex(m_settings.m_intervalIndex));
   m_nextTick = std::chrono::steady_clock::now() + m_period;
   ArmTimer();
   View().SetStatusLine("Client gestart");
-  m_nSyncCount = 0;
-  m_bRunning = true;
+  m_syncCount = 0;
+  m_running = true;
   return true;
 }
 
 void TimeClient::Core::StopClient() {
   m_timer.cancel();
   ++m_timerGeneration;
-  m_bTickHeld = false;
+  m_tickHeld = false;
   View().SetStatusLine("Client gestopt");
-  m_bRunning = false;
+  m_running = false;
 }
 
 void TimeClient::Core::ArmTimer() {
@@ -546,47 +552,54 @@ void TimeClient::Core::ArmTimer() {
 }
 
 void TimeClient::Core::OnTimer() {
-  if (m_nFailures >= kFailuresBeforeStop) return;
+  if (m_failures >= kFailuresBeforeStop) return;
   // While the request waits on the network the tick is held, one at most; while its warning box
   // is open the tick is refused like a second request.
-  if (m_bActive && !m_bWarningOpen) {
-    m_bTickHeld = true;
+  if (m_active && !m_warningOpen) {
+    m_tickHeld = true;
     return;
   }
   DoSynchro();
 }
 
 TimeClient::TimeClient(ClientKind kind, ClientServices services, ClientView& view)
-    : core_(std::make_shared<Core>(kind, services, view)), m_saver(services.profile, services.executors) {}
+    : m_core(std::make_shared<Core>(kind, services, view)), m_saver(services.profile, services.executors) {}
 
-TimeClient::~TimeClient() { core_->Release(); }
+TimeClient::~TimeClient() { m_core->Release(); }
 
 int TimeClient::RunningRequests() { return g_runningRequests.load(); }
 
 void TimeClient::SetLastSyncObserver(std::function<void(ClientKind, std::int64_t)> observer) {
-  core_->m_onLastSync = std::move(observer);
+  m_core->m_onLastSync = std::move(observer);
 }
-void TimeClient::SetFinishedObserver(std::function<void()> observer) { core_->m_onFinished = std::move(observer); }
-void TimeClient::DoSynchro() { core_->DoSynchro(); }
-bool TimeClient::StartClient() { return core_->StartClient(); }
-void TimeClient::StopClient() { core_->StopClient(); }
-void TimeClient::OnTimer() { core_->OnTimer(); }
+void TimeClient::SetFinishedObserver(std::function<void()> observer) { m_core->m_onFinished = std::move(observer); }
+void TimeClient::SetView(ClientView* view) {
+  if (m_core->m_released) return;
+  m_core->m_view = view;
+  if (m_core->m_closeWarning) std::exchange(m_core->m_closeWarning, nullptr)();
+}
+void TimeClient::DoSynchro() { m_core->DoSynchro(); }
+bool TimeClient::StartClient() { return m_core->StartClient(); }
+void TimeClient::StopClient() { m_core->StopClient(); }
+void TimeClient::OnTimer() { m_core->OnTimer(); }
+
+bool TimeClient::IsStopped() const { return m_core->m_failures >= kFailuresBeforeStop; }
 
 std::string TimeClient::GetStatusText() const {
-  if (core_->m_nFailures >= kFailuresBeforeStop) return "Err:Stop";
-  if (!core_->m_bRunning) return "Disabled";
-  if (core_->m_bBusy) return "-BUSY-";
-  return std::to_string(core_->m_nSyncCount);
+  if (IsStopped()) return "Err:Stop";
+  if (!m_core->m_running) return "Disabled";
+  if (m_core->m_busy) return "-BUSY-";
+  return std::to_string(m_core->m_syncCount);
 }
 
 void TimeClient::StartUpIfEnabled() {
-  if (!core_->m_settings.m_bStartUp) return;
+  if (!m_core->m_settings.m_startUp) return;
   StartClient();
   DoSynchro();
 }
 
 void TimeClient::SetEnabled(bool enabled) {
-  core_->m_settings.m_bStartUp = enabled;
+  m_core->m_settings.m_startUp = enabled;
   if (enabled) {
     StartClient();
   } else {
@@ -597,36 +610,36 @@ void TimeClient::SetEnabled(bool enabled) {
 void TimeClient::Save(std::function<void(int error)> done) {
   const auto finished = [this, done = std::move(done)](int error, bool wasSlow) {
     if (error != 0) ReportSettingsError(kSaveFailedText, error);
-    else if (wasSlow) core_->View().SetMessages(std::string(kSavedText));
-    if (core_->m_bRunning) {
+    else if (wasSlow) m_core->View().SetMessages(std::string(kSavedText));
+    if (m_core->m_running) {
       StopClient();
       StartClient();
     }
     if (done) done(error);
   };
-  m_saver.Save(InfoOf(core_->m_nKind).section, core_->m_settings,
-               {[this] { core_->View().SetMessages(std::string(kSavingText)); }, finished});
+  m_saver.Save(InfoOf(m_core->m_kind).section, m_core->m_settings,
+               {[this] { m_core->View().SetMessages(std::string(kSavingText)); }, finished});
 }
 
 void TimeClient::ReportSettingsError(std::string_view text, int errorCode) {
   char head[64];
-  std::snprintf(head, sizeof head, "Melding: %d ERROR: %d\r\n", ++core_->m_nSettingsMessages, errorCode);
-  core_->View().SetMessages(head + std::string(text));
+  std::snprintf(head, sizeof head, "Melding: %d ERROR: %d\r\n", ++m_core->m_settingsMessages, errorCode);
+  m_core->View().SetMessages(head + std::string(text));
 }
 
-ClientSettings& TimeClient::Settings() { return core_->m_settings; }
-const ClientSettings& TimeClient::Settings() const { return core_->m_settings; }
-void TimeClient::SetTimeout(std::chrono::milliseconds timeout) { core_->m_timeout = timeout; }
-ClientKind TimeClient::Kind() const { return core_->m_nKind; }
-const std::string& TimeClient::Title() const { return core_->m_pszTitle; }
-const AnswerArea& TimeClient::Answer() const { return core_->m_abAnswer; }
-const std::optional<SntpTimes>& TimeClient::AnswerTimes() const { return core_->m_answerTimes; }
-int TimeClient::Failures() const { return core_->m_nFailures; }
-int TimeClient::SyncCount() const { return core_->m_nSyncCount; }
-bool TimeClient::IsRunning() const { return core_->m_bRunning; }
-bool TimeClient::IsRequestActive() const { return core_->m_bActive; }
-std::int64_t TimeClient::LastAttempt() const { return core_->m_tLastAttempt; }
-const RequestOutcome& TimeClient::LastOutcome() const { return core_->m_outcome; }
-std::chrono::steady_clock::duration TimeClient::TimerPeriod() const { return core_->m_period; }
+ClientSettings& TimeClient::Settings() { return m_core->m_settings; }
+const ClientSettings& TimeClient::Settings() const { return m_core->m_settings; }
+void TimeClient::SetTimeout(std::chrono::milliseconds timeout) { m_core->m_timeout = timeout; }
+ClientKind TimeClient::Kind() const { return m_core->m_kind; }
+const std::string& TimeClient::Title() const { return m_core->m_title; }
+const AnswerArea& TimeClient::Answer() const { return m_core->m_answer; }
+const std::optional<SntpTimes>& TimeClient::AnswerTimes() const { return m_core->m_answerTimes; }
+int TimeClient::Failures() const { return m_core->m_failures; }
+int TimeClient::SyncCount() const { return m_core->m_syncCount; }
+bool TimeClient::IsRunning() const { return m_core->m_running; }
+bool TimeClient::IsRequestActive() const { return m_core->m_active; }
+std::int64_t TimeClient::LastAttempt() const { return m_core->m_lastAttempt; }
+const RequestOutcome& TimeClient::LastOutcome() const { return m_core->m_outcome; }
+std::chrono::steady_clock::duration TimeClient::TimerPeriod() const { return m_core->m_period; }
 
 }  // namespace horavex

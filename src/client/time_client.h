@@ -88,6 +88,9 @@ class TimeClient {
   void SetLastSyncObserver(std::function<void(ClientKind kind, std::int64_t lastSync)> observer);
   // Called on the logic thread whenever a request has finished, whatever its outcome.
   void SetFinishedObserver(std::function<void()> observer);
+  // Shows what follows through `view` (null: nowhere). A warning box open in the view it replaces
+  // counts as closed, since that view is about to go.
+  void SetView(ClientView* view);
 
   // Starts one request, unless one of this client runs already ("Aanvraag loopt reeds").
   void DoSynchro();
@@ -100,6 +103,8 @@ class TimeClient {
   void OnTimer();
   // "Err:Stop", "Disabled", "-BUSY-" or the number of successes since the client started.
   std::string GetStatusText() const;
+  // Ten requests or more failed in a row: the interval makes no more ("Err:Stop").
+  bool IsStopped() const;
 
   // When the client is enabled: start it and make one request at once (the window's creation).
   void StartUpIfEnabled();
@@ -137,7 +142,7 @@ class TimeClient {
 
  private:
   struct Core;
-  std::shared_ptr<Core> core_;
+  std::shared_ptr<Core> m_core;
   // Owned here, not by the core: a save's outcome belongs to the window that asked, and goes with it.
   SettingsSaver m_saver;
 };

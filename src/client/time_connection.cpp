@@ -50,31 +50,31 @@ std::size_t ReceiveStamped(asio::ip::udp::socket& socket, asio::mutable_buffer b
 }  // namespace
 
 TimeConnection::TimeConnection(asio::any_io_executor io, ClientKind kind)
-    : io_(io), kind_(kind), tcp_(io), udp_(io) {}
+    : m_io(io), m_kind(kind), m_tcp(io), m_udp(io) {}
 
 asio::awaitable<std::error_code> TimeConnection::Connect(std::string host, unsigned port, Deadline deadline,
                                                          HostResolver resolve) {
   if (port > 65535) co_return std::make_error_code(std::errc::invalid_argument);
-  LookupResult found = co_await LookUpHost(io_, std::move(host), deadline, std::move(resolve));
+  LookupResult found = co_await LookUpHost(m_io, std::move(host), deadline, std::move(resolve));
   if (found.error) co_return found.error;
-  addresses_ = std::move(found.addresses);
-  port_ = static_cast<std::uint16_t>(port);
-  if (!IsDatagram(kind_)) co_return co_await ConnectTcp(port_, deadline);
+  m_addresses = std::move(found.addresses);
+  m_port = static_cast<std::uint16_t>(port);
+  if (!IsDatagram(m_kind)) co_return co_await ConnectTcp(m_port, deadline);
   co_return ConnectNextUdp();
 }
 
 std::error_code TimeConnection::ConnectNextUdp() {
   std::error_code ec = std::make_error_code(std::errc::address_not_available);
-  while (next_ < addresses_.size()) {
-    const asio::ip::udp::endpoint peer(addresses_[next_++], port_);
-    udp_.close(ec);
-    udp_.open(peer.protocol(), ec);
-    if (!ec) udp_.non_blocking(true, ec);  // a receive must never wait on the logic thread
+  while (m_next < m_addresses.size()) {
+    const asio::ip::udp::endpoint peer(m_addresses[m_next++], m_port);
+    m_udp.close(ec);
+    m_udp.open(peer.protocol(), ec);
+    if (!ec) m_udp.non_blocking(true, ec);  // a receive must never wait on the logic thread
     // The kernel's time of arrival, not the moment the coroutine resumes: the answer's age counts
     // against the clock the way its travel does.
     const int on = 1;
-    if (!ec) ::setsockopt(udp_.native_handle(), SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
-    if (!ec) udp_.connect(peer, ec);
+    if (!ec) ::setsockopt(m_udp.native_handle(), SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+    if (!ec) m_udp.connect(peer, ec);
     if (!ec) return ec;
   }
   return ec;
@@ -82,44 +82,44 @@ std::error_code TimeConnection::ConnectNextUdp() {
 
 asio::awaitable<std::error_code> TimeConnection::ConnectTcp(std::uint16_t port, Deadline deadline) {
   std::vector<asio::ip::tcp::endpoint> endpoints;
-  for (const auto& a : addresses_) endpoints.emplace_back(a, port);
-  asio::steady_timer timer(io_, deadline);
+  for (const auto& a : m_addresses) endpoints.emplace_back(a, port);
+  asio::steady_timer timer(m_io, deadline);
   auto [order, ec, endpoint, timerError] =
-      co_await make_parallel_group(asio::async_connect(tcp_, endpoints, asio::experimental::deferred),
+      co_await make_parallel_group(asio::async_connect(m_tcp, endpoints, asio::experimental::deferred),
                                    timer.async_wait(asio::experimental::deferred))
           .async_wait(wait_for_one(), asio::use_awaitable);
   (void)endpoint;
   // A timer that did not expire was cancelled with the request.
   if (order[0] == 1) co_return timerError ? asio::error::operation_aborted : kTimedOut;
-  if (!ec) tcp_.non_blocking(true, ec);  // a receive must never wait on the logic thread
+  if (!ec) m_tcp.non_blocking(true, ec);  // a receive must never wait on the logic thread
   co_return ec;
 }
 
 void TimeConnection::Send(std::span<const std::uint8_t> request) {
-  request_.assign(request.begin(), request.end());
+  m_request.assign(request.begin(), request.end());
   if (beforeSend_) beforeSend_();
   std::error_code ignored;
-  if (IsDatagram(kind_)) {
-    udp_.send(asio::buffer(request.data(), request.size()), 0, ignored);
+  if (IsDatagram(m_kind)) {
+    m_udp.send(asio::buffer(request.data(), request.size()), 0, ignored);
   } else if (!request.empty()) {
-    tcp_.send(asio::buffer(request.data(), request.size()), 0, ignored);
+    m_tcp.send(asio::buffer(request.data(), request.size()), 0, ignored);
   }
 }
 
 asio::awaitable<ReceiveResult> TimeConnection::Receive(std::span<std::uint8_t> area, Deadline deadline) {
   for (;;) {
-    const auto left = static_cast<long>(IsDatagram(kind_) ? addresses_.size() - std::min(next_, addresses_.size()) : 0);
+    const auto left = static_cast<long>(IsDatagram(m_kind) ? m_addresses.size() - std::min(m_next, m_addresses.size()) : 0);
     const auto now = std::chrono::steady_clock::now();
     const Deadline until = left == 0 ? deadline : now + (deadline - now) / (left + 1);
     const ReceiveResult r = co_await ReceiveOnce(area, until);
     const bool silentOrRefused = r.error == kTimedOut || r.error == asio::error::connection_refused;
     if (left == 0 || !silentOrRefused || ConnectNextUdp()) co_return r;
-    Send(std::vector<std::uint8_t>(request_));
+    Send(std::vector<std::uint8_t>(m_request));
   }
 }
 
 asio::awaitable<ReceiveResult> TimeConnection::ReceiveOnce(std::span<std::uint8_t> area, Deadline until) {
-  asio::steady_timer timer(io_, until);
+  asio::steady_timer timer(m_io, until);
   std::size_t received = 0;
   std::optional<std::chrono::nanoseconds> arrived;
   // Wait until something is there, then take it without blocking: one receive call per piece,
@@ -130,14 +130,14 @@ asio::awaitable<ReceiveResult> TimeConnection::ReceiveOnce(std::span<std::uint8_
       co_return ReceiveResult{-1, asio::error::operation_aborted};
     std::array<std::size_t, 2> order{};
     std::error_code ec, timerError;
-    if (IsDatagram(kind_)) {
+    if (IsDatagram(m_kind)) {
       std::tie(order, ec, timerError) =
-          co_await make_parallel_group(udp_.async_wait(asio::socket_base::wait_read, asio::experimental::deferred),
+          co_await make_parallel_group(m_udp.async_wait(asio::socket_base::wait_read, asio::experimental::deferred),
                                        timer.async_wait(asio::experimental::deferred))
               .async_wait(wait_for_one(), asio::use_awaitable);
     } else {
       std::tie(order, ec, timerError) =
-          co_await make_parallel_group(tcp_.async_wait(asio::socket_base::wait_read, asio::experimental::deferred),
+          co_await make_parallel_group(m_tcp.async_wait(asio::socket_base::wait_read, asio::experimental::deferred),
                                        timer.async_wait(asio::experimental::deferred))
               .async_wait(wait_for_one(), asio::use_awaitable);
     }
@@ -147,7 +147,7 @@ asio::awaitable<ReceiveResult> TimeConnection::ReceiveOnce(std::span<std::uint8_
                                           : ReceiveResult{-1, timerError ? timerError : kTimedOut, {}};
     if (!ec) {
       const auto buffer = asio::buffer(area.data() + received, area.size() - received);
-      received += IsDatagram(kind_) ? ReceiveStamped(udp_, buffer, arrived, ec) : tcp_.receive(buffer, 0, ec);
+      received += IsDatagram(m_kind) ? ReceiveStamped(m_udp, buffer, arrived, ec) : m_tcp.receive(buffer, 0, ec);
     }
     if (ec == asio::error::would_block || ec == asio::error::try_again) continue;  // woken for nothing
     if (received > 0 && (ec || IsComplete(area.first(received))))
@@ -159,15 +159,15 @@ asio::awaitable<ReceiveResult> TimeConnection::ReceiveOnce(std::span<std::uint8_
 
 bool TimeConnection::IsComplete(std::span<const std::uint8_t> received) const {
   // A datagram is the whole answer; over TCP an answer may come in pieces.
-  if (IsDatagram(kind_) || received.size() == kAnswerSize) return true;
-  if (kind_ == ClientKind::TimeTcp) return received.size() >= 4;
+  if (IsDatagram(m_kind) || received.size() == kAnswerSize) return true;
+  if (m_kind == ClientKind::TimeTcp) return received.size() >= 4;
   return std::find(received.begin(), received.end(), '\n') != received.end();
 }
 
 void TimeConnection::Close() {
   std::error_code ignored;
-  tcp_.close(ignored);
-  udp_.close(ignored);
+  m_tcp.close(ignored);
+  m_udp.close(ignored);
 }
 
 }  // namespace horavex

@@ -71,14 +71,14 @@ class TimeConnection {
   // One address's receive, until `until`.
   asio::awaitable<ReceiveResult> ReceiveOnce(std::span<std::uint8_t> area, Deadline until);
 
-  asio::any_io_executor io_;
-  ClientKind kind_;
-  asio::ip::tcp::socket tcp_;
-  asio::ip::udp::socket udp_;
-  std::vector<asio::ip::address> addresses_;
-  std::size_t next_ = 0;  // UDP: the address after the one the socket is connected to
-  std::uint16_t port_ = 0;
-  std::vector<std::uint8_t> request_;  // sent again to each further UDP address
+  asio::any_io_executor m_io;
+  ClientKind m_kind;
+  asio::ip::tcp::socket m_tcp;
+  asio::ip::udp::socket m_udp;
+  std::vector<asio::ip::address> m_addresses;
+  std::size_t m_next = 0;  // UDP: the address after the one the socket is connected to
+  std::uint16_t m_port = 0;
+  std::vector<std::uint8_t> m_request;  // sent again to each further UDP address
   std::function<void()> beforeSend_;
 };
 

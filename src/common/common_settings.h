@@ -16,13 +16,13 @@ struct CommonSettings {
 
   // 0: over the LAN, 1: test the modem connection, 2: test, dial and hang up. Any other value is
   // kept as stored (and acts as 1).
-  int m_nCheckConnect = 0;
-  std::string m_strConnection;  // the dial-up connection to test and dial
+  int m_checkConnect = 0;
+  std::string m_connection;  // the dial-up connection to test and dial
   // The .wav files of the chimes at hh:00, hh:15, hh:30 and hh:45; empty for no chime.
-  std::string m_strSound00;
-  std::string m_strSound15;
-  std::string m_strSound30;
-  std::string m_strSound45;
+  std::string m_sound00;
+  std::string m_sound15;
+  std::string m_sound30;
+  std::string m_sound45;
 
   // Reads the profile each time it is called.
   static CommonSettings Load(Profile& profile) {
@@ -33,12 +33,12 @@ struct CommonSettings {
 
   template <class Self, class Visit>
   static void ForEachKey(Self& s, Visit&& visit) {
-    visit("CheckConnect", s.m_nCheckConnect);
-    visit("Connection", s.m_strConnection);
-    visit("PlaySound_00", s.m_strSound00);
-    visit("PlaySound_15", s.m_strSound15);
-    visit("PlaySound_30", s.m_strSound30);
-    visit("PlaySound_45", s.m_strSound45);
+    visit("CheckConnect", s.m_checkConnect);
+    visit("Connection", s.m_connection);
+    visit("PlaySound_00", s.m_sound00);
+    visit("PlaySound_15", s.m_sound15);
+    visit("PlaySound_30", s.m_sound30);
+    visit("PlaySound_45", s.m_sound45);
   }
 };
 

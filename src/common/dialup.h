@@ -25,7 +25,7 @@ inline constexpr std::chrono::seconds kMaxDialTime{60};
 
 // The one dial-up connection this program dialled, shared by all clients.
 struct DialupState {
-  DialHandle g_hDialConnection = 0;
+  DialHandle m_dialConnection = 0;
 };
 
 // The arguments of one ManageDialup call.
@@ -86,7 +86,7 @@ class DialupService {
   auto Manage(DialupRequest request, Token&& token) {
     return asio::async_initiate<Token, void(bool)>(
         [this](auto handler, DialupRequest req) {
-          auto logic = asio::prefer(logic_, asio::execution::outstanding_work.tracked);
+          auto logic = asio::prefer(m_logic, asio::execution::outstanding_work.tracked);
           // Queue needs a copyable callable; the handler itself may only be moved.
           auto shared = std::make_shared<decltype(handler)>(std::move(handler));
           Queue(std::move(req), [logic, shared](bool ok) {
@@ -104,9 +104,9 @@ class DialupService {
  private:
   void Queue(DialupRequest request, std::function<void(bool)> done);
 
-  asio::any_io_executor logic_;
+  asio::any_io_executor m_logic;
   struct Impl;
-  std::shared_ptr<Impl> impl_;  // shared with what the dial-up thread posts back
+  std::shared_ptr<Impl> m_impl;  // shared with what the dial-up thread posts back
 };
 
 }  // namespace horavex

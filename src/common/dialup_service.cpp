@@ -13,7 +13,7 @@ namespace {
 // hang-up with nothing held. They are answered on the logic thread, which spares every request
 // on a LAN two trips to the dial-up thread.
 bool AnswersAtOnce(const DialupRequest& request, const DialupState& state) {
-  return request.connect ? request.testOnly : state.g_hDialConnection == 0;
+  return request.connect ? request.testOnly : state.m_dialConnection == 0;
 }
 
 }  // namespace
@@ -59,23 +59,23 @@ void DialupService::Impl::RunWaiting(const std::shared_ptr<Impl>& self) {
 }
 
 DialupService::DialupService(std::unique_ptr<DialupPort> port, asio::any_io_executor logic)
-    : logic_(logic), impl_(std::make_shared<Impl>(std::move(port), logic)) {}
+    : m_logic(logic), m_impl(std::make_shared<Impl>(std::move(port), logic)) {}
 
 DialupService::~DialupService() {
   // The calls still waiting run on the dial-up thread against a cancelled port, after the one
   // running there: a dial among them fails at once. Their completions are posted as ever.
-  impl_->port->Cancel();
-  for (auto& [request, done] : impl_->waiting)
-    asio::post(impl_->pool, [impl = impl_.get(), request = std::move(request), done = std::move(done)] {
+  m_impl->port->Cancel();
+  for (auto& [request, done] : m_impl->waiting)
+    asio::post(m_impl->pool, [impl = m_impl.get(), request = std::move(request), done = std::move(done)] {
       done(ManageDialup(*impl->port, impl->state, request));
     });
-  impl_->waiting.clear();
-  impl_->pool.join();
+  m_impl->waiting.clear();
+  m_impl->pool.join();
 }
 
 void DialupService::Queue(DialupRequest request, std::function<void(bool)> done) {
-  impl_->waiting.emplace_back(std::move(request), std::move(done));
-  impl_->RunWaiting(impl_);
+  m_impl->waiting.emplace_back(std::move(request), std::move(done));
+  m_impl->RunWaiting(m_impl);
 }
 
 }  // namespace horavex

@@ -3,11 +3,11 @@
 namespace horavex {
 
 bool HelpLauncher::ShowHelpTopic(void* owner, std::string_view topic) {
-  if (state_ == State::kNotTried) {
-    viewer_ = maker_();
-    state_ = viewer_ ? State::kReady : State::kFailed;
+  if (m_state == State::kNotTried) {
+    m_viewer = m_maker();
+    m_state = m_viewer ? State::kReady : State::kFailed;
   }
-  return state_ == State::kReady && viewer_->Show(owner, topic);
+  return m_state == State::kReady && m_viewer->Show(owner, topic);
 }
 
 }  // namespace horavex

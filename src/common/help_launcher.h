@@ -30,16 +30,16 @@ class HelpLauncher {
   // Makes the viewer; null when there is no help book.
   using ViewerMaker = std::function<std::unique_ptr<HelpViewer>()>;
 
-  explicit HelpLauncher(ViewerMaker maker) : maker_(std::move(maker)) {}
+  explicit HelpLauncher(ViewerMaker maker) : m_maker(std::move(maker)) {}
 
   // Shows `topic` in a help window owned by `owner`; whether one shows it.
   bool ShowHelpTopic(void* owner, std::string_view topic);
-  State GetState() const { return state_; }
+  State GetState() const { return m_state; }
 
  private:
-  ViewerMaker maker_;
-  std::unique_ptr<HelpViewer> viewer_;
-  State state_ = State::kNotTried;
+  ViewerMaker m_maker;
+  std::unique_ptr<HelpViewer> m_viewer;
+  State m_state = State::kNotTried;
 };
 
 }  // namespace horavex

@@ -150,7 +150,6 @@ struct Profile::Impl {
   bool loaded = false;
   bool racy = false;
   int readError = 0;
-  int lastError = 0;
 
   // The parsed file, parsed again only when its content changed on disk.
   const Ini& Current() {
@@ -215,13 +214,13 @@ int Profile::Impl::Write(std::string_view section, std::span<const ProfileEntry>
   return 0;
 }
 
-Profile::Profile(fs::path file) : impl_(std::make_unique<Impl>()) { impl_->file = std::move(file); }
+Profile::Profile(fs::path file) : m_impl(std::make_unique<Impl>()) { m_impl->file = std::move(file); }
 Profile::~Profile() {
   {
-    std::lock_guard lock(impl_->writerMutex);
-    impl_->closing = true;
+    std::lock_guard lock(m_impl->writerMutex);
+    m_impl->closing = true;
   }
-  if (impl_->writer) impl_->writer->join();
+  if (m_impl->writer) m_impl->writer->join();
 }
 
 fs::path Profile::DefaultPath(std::string_view exeBaseName) {
@@ -232,19 +231,19 @@ fs::path Profile::DefaultPath(std::string_view exeBaseName) {
   return dir / (std::string(exeBaseName) + ".ini");
 }
 
-const fs::path& Profile::Path() const { return impl_->file; }
+const fs::path& Profile::Path() const { return m_impl->file; }
 
 std::string Profile::ReadProblem() const {
-  std::lock_guard lock(impl_->mutex);
-  impl_->Current();
-  return ReadProblemText(impl_->file, impl_->readError);
+  std::lock_guard lock(m_impl->mutex);
+  m_impl->Current();
+  return ReadProblemText(m_impl->file, m_impl->readError);
 }
 
 SectionValues Profile::ReadSection(std::string_view section) {
-  std::lock_guard lock(impl_->mutex);
+  std::lock_guard lock(m_impl->mutex);
   SectionValues values;
-  if (const Ini::TKeyVal* keys = impl_->Current().GetSection(std::string(section).c_str()))
-    for (const auto& [key, value] : *keys) values.entries_.push_back({key.pItem, value});
+  if (const Ini::TKeyVal* keys = m_impl->Current().GetSection(std::string(section).c_str()))
+    for (const auto& [key, value] : *keys) values.m_entries.push_back({key.pItem, value});
   return values;
 }
 
@@ -256,26 +255,24 @@ std::string Profile::GetString(std::string_view section, std::string_view key, s
   return ReadSection(section).String(key).value_or(std::string(defaultValue));
 }
 
-bool Profile::WriteInt(std::string_view section, std::string_view key, int value) {
+std::error_code Profile::WriteInt(std::string_view section, std::string_view key, int value) {
   return WriteString(section, key, std::to_string(value));
 }
 
-bool Profile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+std::error_code Profile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
   const ProfileEntry entry{std::string(key), std::string(value)};
   return WriteSection(section, {&entry, 1});
 }
 
-bool Profile::WriteSection(std::string_view section, std::span<const ProfileEntry> entries) {
-  const int error = impl_->Write(section, entries, nullptr);
-  std::lock_guard lock(impl_->mutex);
-  impl_->lastError = error;
-  return error == 0;
+std::error_code Profile::WriteSection(std::string_view section, std::span<const ProfileEntry> entries) {
+  const int error = m_impl->Write(section, entries, nullptr);
+  return error == 0 ? std::error_code() : std::error_code(error, std::generic_category());
 }
 
 void Profile::WriteSectionLater(std::string section, std::vector<ProfileEntry> entries, std::function<void(int error)> done) {
-  std::lock_guard lock(impl_->writerMutex);
-  if (!impl_->writer) impl_->writer = std::make_unique<asio::thread_pool>(1);
-  asio::post(*impl_->writer, [impl = impl_.get(), section = std::move(section), entries = std::move(entries),
+  std::lock_guard lock(m_impl->writerMutex);
+  if (!m_impl->writer) m_impl->writer = std::make_unique<asio::thread_pool>(1);
+  asio::post(*m_impl->writer, [impl = m_impl.get(), section = std::move(section), entries = std::move(entries),
                               done = std::move(done)]() mutable {
     const int error = impl->Write(section, entries, &impl->closing);
     std::lock_guard closingLock(impl->writerMutex);
@@ -283,13 +280,8 @@ void Profile::WriteSectionLater(std::string section, std::vector<ProfileEntry> e
   });
 }
 
-int Profile::LastError() const {
-  std::lock_guard lock(impl_->mutex);
-  return impl_->lastError;
-}
-
 std::optional<std::string> SectionValues::String(std::string_view key) const {
-  for (const ProfileEntry& e : entries_)
+  for (const ProfileEntry& e : m_entries)
     if (NamesEqual(e.key, key)) return e.value;
   return std::nullopt;
 }

@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace horavex {
@@ -30,7 +31,7 @@ class SectionValues {
 
  private:
   friend class Profile;
-  std::vector<ProfileEntry> entries_;
+  std::vector<ProfileEntry> m_entries;
 };
 
 // Thread-safe. Reads see the file as it is on disk (a hand edit, a second copy's write); a
@@ -61,15 +62,14 @@ class Profile {
   // Reads the file again, changes one key and replaces the file atomically, under a lock that
   // other writers of the file (this program's second copy included) share, waiting up to 10 s
   // for it. Only the value on the key's line changes (a missing key or section is added); every
-  // other byte of the file stays. False when the file could not be written, the old file then
-  // intact; EINVAL for a name or value that would not read back as written (a line break, a NUL,
-  // "=" in a key, "]" in a section), EIO for a file whose nonsense would hide the new line.
-  bool WriteInt(std::string_view section, std::string_view key, int value);
-  bool WriteString(std::string_view section, std::string_view key, std::string_view value);
+  // other byte of the file stays. The errno (generic category) when the file could not be written,
+  // the old file then intact: EINVAL for a name or value that would not read back as written (a
+  // line break, a NUL, "=" in a key, "]" in a section), EIO for a file whose nonsense would hide
+  // the new line. Nothing when it was written.
+  std::error_code WriteInt(std::string_view section, std::string_view key, int value);
+  std::error_code WriteString(std::string_view section, std::string_view key, std::string_view value);
   // The keys given, in their order, in one replacement of the file.
-  bool WriteSection(std::string_view section, std::span<const ProfileEntry> entries);
-  // The errno of the last write; 0 when it succeeded.
-  int LastError() const;
+  std::error_code WriteSection(std::string_view section, std::span<const ProfileEntry> entries);
   // WriteSection on the profile's one writer thread, in the order asked, so that the caller never
   // waits for the lock; then `done` with 0 or the errno, on that thread. Once the profile is being
   // destroyed no `done` is called, and writes still asked are made only when the lock is free at
@@ -78,7 +78,7 @@ class Profile {
 
  private:
   struct Impl;
-  std::unique_ptr<Impl> impl_;
+  std::unique_ptr<Impl> m_impl;
 };
 
 }  // namespace horavex

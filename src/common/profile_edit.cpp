@@ -32,16 +32,16 @@ struct Item {
 // Walks the bytes exactly as the profile's parser does, so that the line changed is the line read.
 class Scanner {
  public:
-  explicit Scanner(std::string_view bytes) : b_(bytes), i_(bytes.starts_with(kBom) ? kBom.size() : 0) {}
+  explicit Scanner(std::string_view bytes) : m_b(bytes), m_i(bytes.starts_with(kBom) ? kBom.size() : 0) {}
 
   // The next header or key line; nothing at the end.
   std::optional<Item> Next() {
     for (;;) {
-      while (i_ < b_.size() && IsSpace(b_[i_])) ++i_;
-      if (i_ >= b_.size()) return std::nullopt;
-      if (b_[i_] == ';' || b_[i_] == '#') {
+      while (m_i < m_b.size() && IsSpace(m_b[m_i])) ++m_i;
+      if (m_i >= m_b.size()) return std::nullopt;
+      if (m_b[m_i] == ';' || m_b[m_i] == '#') {
         SkipToLineEnd();
-      } else if (b_[i_] == '[') {
+      } else if (m_b[m_i] == '[') {
         return Header();
       } else if (std::optional<Item> key = Key()) {
         return key;
@@ -50,22 +50,22 @@ class Scanner {
   }
   // True when the bytes end inside a "[" that has not reached its name: the parser would take
   // whatever comes next, over line ends, for that name.
-  bool EndsInOpenHeader() const { return openHeaderAtEnd_; }
+  bool EndsInOpenHeader() const { return m_openHeaderAtEnd; }
 
  private:
   Item Header() {
-    ++i_;
-    while (i_ < b_.size() && IsSpace(b_[i_])) ++i_;  // line ends too: a name may start lines later
-    openHeaderAtEnd_ = i_ >= b_.size();
-    const std::size_t start = i_;
-    while (i_ < b_.size() && b_[i_] != ']' && !IsLineEnd(b_[i_])) ++i_;
+    ++m_i;
+    while (m_i < m_b.size() && IsSpace(m_b[m_i])) ++m_i;  // line ends too: a name may start lines later
+    m_openHeaderAtEnd = m_i >= m_b.size();
+    const std::size_t start = m_i;
+    while (m_i < m_b.size() && m_b[m_i] != ']' && !IsLineEnd(m_b[m_i])) ++m_i;
     Item item;
     item.header = true;
-    if (i_ >= b_.size() || b_[i_] != ']') {
+    if (m_i >= m_b.size() || m_b[m_i] != ']') {
       item.named = false;
       return item;
     }
-    item.name = TrimEnd(b_.substr(start, i_ - start));
+    item.name = TrimEnd(m_b.substr(start, m_i - start));
     SkipToLineEnd();
     EndLine(item);
     return item;
@@ -73,40 +73,40 @@ class Scanner {
 
   // A key line; nothing for a line without "=" or with nothing before it.
   std::optional<Item> Key() {
-    const std::size_t start = i_;
-    while (i_ < b_.size() && b_[i_] != '=' && !IsLineEnd(b_[i_])) ++i_;
-    if (i_ >= b_.size() || b_[i_] != '=') return std::nullopt;
-    if (i_ == start) {
+    const std::size_t start = m_i;
+    while (m_i < m_b.size() && m_b[m_i] != '=' && !IsLineEnd(m_b[m_i])) ++m_i;
+    if (m_i >= m_b.size() || m_b[m_i] != '=') return std::nullopt;
+    if (m_i == start) {
       SkipToLineEnd();
       return std::nullopt;
     }
     Item item;
-    item.name = TrimEnd(b_.substr(start, i_ - start));
-    ++i_;
-    while (i_ < b_.size() && IsBlank(b_[i_])) ++i_;
-    item.valueBegin = i_;
+    item.name = TrimEnd(m_b.substr(start, m_i - start));
+    ++m_i;
+    while (m_i < m_b.size() && IsBlank(m_b[m_i])) ++m_i;
+    item.valueBegin = m_i;
     SkipToLineEnd();
-    item.valueEnd = item.valueBegin + TrimEnd(b_.substr(item.valueBegin, i_ - item.valueBegin)).size();
+    item.valueEnd = item.valueBegin + TrimEnd(m_b.substr(item.valueBegin, m_i - item.valueBegin)).size();
     EndLine(item);
     return item;
   }
 
   void SkipToLineEnd() {
-    while (i_ < b_.size() && !IsLineEnd(b_[i_])) ++i_;
+    while (m_i < m_b.size() && !IsLineEnd(m_b[m_i])) ++m_i;
   }
-  // Steps over the line end at i_ ("\r\n" as one, and "\r\0", which the parser sees as one).
+  // Steps over the line end at m_i ("\r\n" as one, and "\r\0", which the parser sees as one).
   void EndLine(Item& item) {
-    item.hasLineEnd = i_ < b_.size();
+    item.hasLineEnd = m_i < m_b.size();
     if (item.hasLineEnd) {
-      const bool pair = b_[i_] == '\r' && i_ + 1 < b_.size() && (b_[i_ + 1] == '\n' || b_[i_ + 1] == '\0');
-      i_ += pair ? 2 : 1;
+      const bool pair = m_b[m_i] == '\r' && m_i + 1 < m_b.size() && (m_b[m_i + 1] == '\n' || m_b[m_i + 1] == '\0');
+      m_i += pair ? 2 : 1;
     }
-    item.lineEnd = i_;
+    item.lineEnd = m_i;
   }
 
-  std::string_view b_;
-  std::size_t i_;
-  bool openHeaderAtEnd_ = false;
+  std::string_view m_b;
+  std::size_t m_i;
+  bool m_openHeaderAtEnd = false;
 };
 
 // The line end of the file's first line; "\n" when it has none.

@@ -129,18 +129,18 @@ int ReplaceFile(const std::filesystem::path& target, std::string_view bytes, Fil
 }
 
 FileLock::~FileLock() {
-  if (fd_ >= 0) close(fd_);  // releases the flock
+  if (m_fd >= 0) close(m_fd);  // releases the flock
 }
 
 int FileLock::Acquire(const std::filesystem::path& lockFile, std::chrono::milliseconds bound,
                       const std::atomic<bool>* cancelled) {
   // Read-only is enough for flock, and lets another user's program share a lock file root made.
-  fd_ = open(lockFile.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-  if (fd_ < 0) return errno;
+  m_fd = open(lockFile.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+  if (m_fd < 0) return errno;
   const auto deadline = std::chrono::steady_clock::now() + bound;
   std::chrono::milliseconds step{1};
   for (;;) {
-    if (flock(fd_, LOCK_EX | LOCK_NB) == 0) return 0;
+    if (flock(m_fd, LOCK_EX | LOCK_NB) == 0) return 0;
     if (errno != EWOULDBLOCK && errno != EINTR) return errno;
     if (cancelled && *cancelled) return ECANCELED;
     if (std::chrono::steady_clock::now() >= deadline) return EWOULDBLOCK;

@@ -53,7 +53,7 @@ class FileLock {
               const std::atomic<bool>* cancelled = nullptr);
 
  private:
-  int fd_ = -1;
+  int m_fd = -1;
 };
 
 }  // namespace horavex

@@ -2,11 +2,11 @@
 // keys are written, bound to a field whose initial value is the key's default.
 //
 //   struct S {
-//     int m_nLevel = 4;
-//     std::string m_strName;
+//     int m_level = 4;
+//     std::string m_name;
 //     template <class Self, class Visit> static void ForEachKey(Self& s, Visit&& visit) {
-//       visit("Name", s.m_strName);
-//       visit("Level", s.m_nLevel);
+//       visit("Name", s.m_name);
+//       visit("Level", s.m_level);
 //     }
 //   };
 //
@@ -34,17 +34,17 @@ namespace section_detail {
 
 class Reader {
  public:
-  explicit Reader(const SectionValues& values) : values_(values) {}
-  void operator()(std::string_view key, std::string& field) const { Set(values_.String(key), field); }
-  void operator()(std::string_view key, int& field) const { Set(values_.Int(key), field); }
+  explicit Reader(const SectionValues& values) : m_values(values) {}
+  void operator()(std::string_view key, std::string& field) const { Set(m_values.String(key), field); }
+  void operator()(std::string_view key, int& field) const { Set(m_values.Int(key), field); }
   void operator()(std::string_view key, unsigned& field) const {
-    if (const auto v = values_.Int(key)) field = static_cast<unsigned>(*v);
+    if (const auto v = m_values.Int(key)) field = static_cast<unsigned>(*v);
   }
   void operator()(std::string_view key, bool& field) const {
-    if (const auto v = values_.Int(key)) field = *v != 0;
+    if (const auto v = m_values.Int(key)) field = *v != 0;
   }
   void operator()(std::string_view key, int& field, StoredAs as) const {
-    if (const auto v = values_.Int(key)) field = as.fromStored(*v);
+    if (const auto v = m_values.Int(key)) field = as.fromStored(*v);
   }
 
  private:
@@ -52,7 +52,7 @@ class Reader {
   static void Set(const std::optional<T>& value, T& field) {
     if (value) field = *value;
   }
-  const SectionValues& values_;
+  const SectionValues& m_values;
 };
 
 class Writer {

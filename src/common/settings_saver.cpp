@@ -8,21 +8,21 @@
 namespace horavex {
 
 SettingsSaver::SettingsSaver(Profile& profile, Executors executors)
-    : profile_(profile),
-      executors_(std::move(executors)),
-      timer_(executors_.io),
-      alive_(std::make_shared<SettingsSaver*>(this)) {}
+    : m_profile(profile),
+      m_executors(std::move(executors)),
+      m_timer(m_executors.io),
+      m_alive(std::make_shared<SettingsSaver*>(this)) {}
 
 SettingsSaver::~SettingsSaver() {
-  alive_.reset();
-  timer_.cancel();
+  m_alive.reset();
+  m_timer.cancel();
 }
 
 void SettingsSaver::Start(std::string section, std::vector<ProfileEntry> entries, Calls calls) {
-  pending_.push_back({std::move(calls)});
-  if (pending_.size() == 1) ArmTimer();
-  profile_.WriteSectionLater(std::move(section), std::move(entries),
-                             [alive = std::weak_ptr(alive_), logic = executors_.logic](int error) {
+  m_pending.push_back({std::move(calls)});
+  if (m_pending.size() == 1) ArmTimer();
+  m_profile.WriteSectionLater(std::move(section), std::move(entries),
+                             [alive = std::weak_ptr(m_alive), logic = m_executors.logic](int error) {
                                asio::post(logic, [alive, error] {
                                  if (auto self = alive.lock()) (*self)->Finished(error);
                                });
@@ -30,26 +30,26 @@ void SettingsSaver::Start(std::string section, std::vector<ProfileEntry> entries
 }
 
 void SettingsSaver::Finished(int error) {
-  Pending finished = std::move(pending_.front());
-  pending_.pop_front();
-  if (!pending_.empty()) ArmTimer();
-  else ++timerGeneration_;
+  Pending finished = std::move(m_pending.front());
+  m_pending.pop_front();
+  if (!m_pending.empty()) ArmTimer();
+  else ++m_timerGeneration;
   // Last: the call may close the window that owns this saver.
   if (finished.calls.done) finished.calls.done(error, finished.slow);
 }
 
 void SettingsSaver::ArmTimer() {
-  timer_.expires_after(kSlowSave);
-  timer_.async_wait(asio::bind_executor(
-      executors_.logic, [alive = std::weak_ptr(alive_), generation = ++timerGeneration_](std::error_code ec) {
+  m_timer.expires_after(kSlowSave);
+  m_timer.async_wait(asio::bind_executor(
+      m_executors.logic, [alive = std::weak_ptr(m_alive), generation = ++m_timerGeneration](std::error_code ec) {
         if (auto self = alive.lock(); self && !ec) (*self)->OnTimer(generation);
       }));
 }
 
 void SettingsSaver::OnTimer(std::uint64_t generation) {
-  if (generation != timerGeneration_ || pending_.empty()) return;
-  pending_.front().slow = true;
-  if (pending_.front().calls.slow) pending_.front().calls.slow();
+  if (generation != m_timerGeneration || m_pending.empty()) return;
+  m_pending.front().slow = true;
+  if (m_pending.front().calls.slow) m_pending.front().calls.slow();
 }
 
 }  // namespace horavex

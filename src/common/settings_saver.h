@@ -47,7 +47,7 @@ class SettingsSaver {
     Start(std::string(section), SectionEntries(settings), std::move(calls));
   }
   // Whether a save asked has not finished yet.
-  bool Busy() const { return !pending_.empty(); }
+  bool Busy() const { return !m_pending.empty(); }
 
  private:
   struct Pending {
@@ -61,12 +61,12 @@ class SettingsSaver {
   void ArmTimer();
   void OnTimer(std::uint64_t generation);
 
-  Profile& profile_;
-  Executors executors_;
-  asio::steady_timer timer_;
-  std::uint64_t timerGeneration_ = 0;
-  std::deque<Pending> pending_;
-  std::shared_ptr<SettingsSaver*> alive_;  // what the writer thread and the timer post back find the saver through
+  Profile& m_profile;
+  Executors m_executors;
+  asio::steady_timer m_timer;
+  std::uint64_t m_timerGeneration = 0;
+  std::deque<Pending> m_pending;
+  std::shared_ptr<SettingsSaver*> m_alive;  // what the writer thread and the timer post back find the saver through
 };
 
 }  // namespace horavex

@@ -3,6 +3,7 @@
 // the windows have let go of their logic objects: Stop, in wxApp::OnExit.
 #pragma once
 
+#include <system_error>
 #include <thread>
 
 #include <asio/execution_context.hpp>
@@ -15,13 +16,15 @@ namespace horavex {
 
 class GuiRuntime {
  public:
-  // Starts the network thread; needs wxTheApp for the logic side.
+  // Makes the two contexts; the network thread starts with Start. Needs wxTheApp for the logic side.
   GuiRuntime();
   // Stops the network thread, as Stop.
   ~GuiRuntime();
   GuiRuntime(const GuiRuntime&) = delete;
   GuiRuntime& operator=(const GuiRuntime&) = delete;
 
+  // Starts the network thread; the system's reason when it cannot (nothing runs then).
+  [[nodiscard]] std::error_code Start();
   // logic: the window thread; io: the network thread.
   Executors GetExecutors();
   // Stops the io_context and joins its thread; nothing when already stopped.

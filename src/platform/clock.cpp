@@ -21,12 +21,12 @@ const char* SetWayName(SetWay way) {
 
 bool ClockSetTicket::Withdraw() {
   SetStage queued = SetStage::kQueued;
-  return stage_.compare_exchange_strong(queued, SetStage::kWithdrawn);
+  return m_stage.compare_exchange_strong(queued, SetStage::kWithdrawn);
 }
 
 bool ClockSetTicket::Begin() {
   SetStage queued = SetStage::kQueued;
-  return stage_.compare_exchange_strong(queued, SetStage::kAuthorising);
+  return m_stage.compare_exchange_strong(queued, SetStage::kAuthorising);
 }
 
 std::int64_t Clock::Time() { return std::chrono::floor<std::chrono::seconds>(Now()).count(); }
@@ -46,10 +46,10 @@ std::shared_ptr<ClockSetTicket> Clock::Set(const ClockAnchor& anchor, Deadline d
   bool waits = false;
   std::function<void()> waiting = calls.waiting;
   {
-    std::lock_guard lock(mutex_);
-    if (closed_) return ticket;
-    waits = current_ != nullptr || !queue_.empty();
-    queue_.push_back({anchor, deadline, ticket, std::move(calls), waits});
+    std::lock_guard lock(m_mutex);
+    if (m_closed) return ticket;
+    waits = m_current != nullptr || !m_queue.empty();
+    m_queue.push_back({anchor, deadline, ticket, std::move(calls), waits});
   }
   if (waits && waiting) waiting();
   BeginNext();
@@ -57,22 +57,22 @@ std::shared_ptr<ClockSetTicket> Clock::Set(const ClockAnchor& anchor, Deadline d
 }
 
 SetStage Clock::CurrentStage() {
-  std::lock_guard lock(mutex_);
-  if (current_) return current_->Stage();
-  return queue_.empty() ? SetStage::kEnded : SetStage::kQueued;
+  std::lock_guard lock(m_mutex);
+  if (m_current) return m_current->Stage();
+  return m_queue.empty() ? SetStage::kEnded : SetStage::kQueued;
 }
 
 void Clock::BeginNext() {
   Queued next;
   {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     for (;;) {
-      if (closed_ || current_ || queue_.empty()) return;
-      next = std::move(queue_.front());
-      queue_.pop_front();
+      if (m_closed || m_current || m_queue.empty()) return;
+      next = std::move(m_queue.front());
+      m_queue.pop_front();
       if (next.ticket->Begin()) break;  // else withdrawn: nobody waits for it
     }
-    current_ = next.ticket;
+    m_current = next.ticket;
   }
   auto done = std::make_shared<std::function<void(ClockSetResult)>>(std::move(next.calls.done));
   SetSteps steps;
@@ -83,8 +83,8 @@ void Clock::BeginNext() {
   };
   steps.finished = [this, ticket = next.ticket] {
     {
-      std::lock_guard lock(mutex_);
-      if (current_ == ticket) current_ = nullptr;
+      std::lock_guard lock(m_mutex);
+      if (m_current == ticket) m_current = nullptr;
     }
     BeginNext();
   };
@@ -110,9 +110,9 @@ void Clock::SetOne(const ClockAnchor& anchor, Deadline, std::shared_ptr<ClockSet
 
 void Clock::CloseQueue() {
   std::deque<Queued> dropped;
-  std::lock_guard lock(mutex_);
-  closed_ = true;
-  dropped.swap(queue_);
+  std::lock_guard lock(m_mutex);
+  m_closed = true;
+  dropped.swap(m_queue);
 }
 
 }  // namespace horavex

@@ -55,13 +55,13 @@ class ClockSetTicket {
   // Keeps a set that has not begun from ever beginning; true when it had not (nothing is set and
   // `done` is never called), false when it runs or ran.
   bool Withdraw();
-  SetStage Stage() const { return stage_.load(); }
+  SetStage Stage() const { return m_stage.load(); }
   // For the clock: moves the set on; from kQueued only through Begin.
   bool Begin();
-  void Advance(SetStage stage) { stage_ = stage; }
+  void Advance(SetStage stage) { m_stage = stage; }
 
  private:
-  std::atomic<SetStage> stage_{SetStage::kQueued};
+  std::atomic<SetStage> m_stage{SetStage::kQueued};
 };
 
 // What one set tells the one who asked it, on any thread.
@@ -124,10 +124,10 @@ class Clock {
   // Begins the next set that is still wanted, unless one runs or the queue is closed.
   void BeginNext();
 
-  std::mutex mutex_;  // guards the members below
-  std::deque<Queued> queue_;
-  std::shared_ptr<ClockSetTicket> current_;
-  bool closed_ = false;
+  std::mutex m_mutex;  // guards the members below
+  std::deque<Queued> m_queue;
+  std::shared_ptr<ClockSetTicket> m_current;
+  bool m_closed = false;
 };
 
 // The SystemTime of a Unix time, milliseconds rounded down.

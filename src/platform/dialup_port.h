@@ -11,20 +11,34 @@ namespace horavex {
 
 using DialHandle = std::uint64_t;  // 0: no connection held
 
-inline constexpr unsigned kConnectionModem = 1;   // flag: the connection goes over a modem
-inline constexpr int kErrorNoConnection = 668;    // Dial result: the connection is busy; try again
+// The machine's network connection as it is now.
+struct ConnectedState {
+  bool connected = false;  // a connection of any kind is up
+  bool modem = false;      // a modem connection is there, up or not
+};
+
+// What a dial came to. Busy: the connection could not be made now, and may be on a later try.
+enum class DialOutcome { Connected, Busy, Failed };
+struct DialResult {
+  static DialResult Connected(DialHandle handle) { return {DialOutcome::Connected, handle, 0}; }
+  static DialResult Busy() { return {DialOutcome::Busy, 0, 0}; }
+  static DialResult Failed(int error) { return {DialOutcome::Failed, 0, error}; }
+  bool operator==(const DialResult&) const = default;
+
+  DialOutcome outcome = DialOutcome::Failed;
+  DialHandle handle = 0;  // the connection, when Connected
+  int error = 0;          // when Failed: the dial program's exit status, 128 + its signal, or an errno
+};
 
 // Calls other than Cancel and GetConnectedState come from one thread at a time; those two may
 // come from any thread at any time.
 class DialupPort {
  public:
   virtual ~DialupPort() = default;
-  // True when the computer has a network connection of any kind; `flags` gets kConnectionModem
-  // when one goes over a modem (flags are valid even when the result is false).
-  virtual bool GetConnectedState(unsigned& flags) = 0;
-  // Dials the named connection: 0 with `handle` set, kErrorNoConnection when it should be tried
-  // again, another code for any other failure.
-  virtual int Dial(const std::string& name, DialHandle& handle) = 0;
+  // Whether the computer has a network connection of any kind, and a modem connection.
+  virtual ConnectedState GetConnectedState() = 0;
+  // Dials the named connection.
+  virtual DialResult Dial(const std::string& name) = 0;
   // Hangs up a connection that Dial returned; an unknown handle is ignored.
   virtual void HangUp(DialHandle handle) = 0;
   // Waits between two dial attempts; returns early once Cancel was called.

@@ -9,38 +9,38 @@ TimeSource RealTimeSource() {
           [] { return std::chrono::nanoseconds(std::chrono::steady_clock::now().time_since_epoch()); }};
 }
 
-SimulatedClock::SimulatedClock(TimeSource source) : source_(std::move(source)) {}
+SimulatedClock::SimulatedClock(TimeSource source) : m_source(std::move(source)) {}
 
 SimulatedClock::~SimulatedClock() { CloseQueue(); }
 
-std::chrono::nanoseconds SimulatedClock::Now() { return source_.now() + std::chrono::nanoseconds(offset_.load()); }
+std::chrono::nanoseconds SimulatedClock::Now() { return m_source.now() + std::chrono::nanoseconds(m_offset.load()); }
 
-std::chrono::nanoseconds SimulatedClock::Monotonic() { return source_.monotonic(); }
+std::chrono::nanoseconds SimulatedClock::Monotonic() { return m_source.monotonic(); }
 
 int SimulatedClock::StepBy(std::chrono::nanoseconds by) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(m_mutex);
   const std::chrono::nanoseconds target = Now() + by;
   if (target < std::chrono::nanoseconds(0)) return EINVAL;
-  if (failWith_ != 0) return failWith_;
-  offset_ += by.count();
-  lastSet_ = SystemTimeAt(target);
-  steps_.push_back(by);
+  if (m_failWith != 0) return m_failWith;
+  m_offset += by.count();
+  m_lastSet = SystemTimeAt(target);
+  m_steps.push_back(by);
   return 0;
 }
 
 void SimulatedClock::FailSetsWith(int error) {
-  std::lock_guard lock(mutex_);
-  failWith_ = error;
+  std::lock_guard lock(m_mutex);
+  m_failWith = error;
 }
 
 std::optional<SystemTime> SimulatedClock::LastSet() const {
-  std::lock_guard lock(mutex_);
-  return lastSet_;
+  std::lock_guard lock(m_mutex);
+  return m_lastSet;
 }
 
 std::vector<std::chrono::nanoseconds> SimulatedClock::Steps() const {
-  std::lock_guard lock(mutex_);
-  return steps_;
+  std::lock_guard lock(m_mutex);
+  return m_steps;
 }
 
 }  // namespace horavex

@@ -31,17 +31,17 @@ TimeSource RealTimeSource();
 // itself. Thread-safe.
 class ManualTimeSource {
  public:
-  explicit ManualTimeSource(UnixMillis start) : now_(start * 1'000'000) {}
-  UnixMillis Now() const { return now_.load() / 1'000'000; }
-  void Advance(std::chrono::nanoseconds by) { now_ += by.count(); }
+  explicit ManualTimeSource(UnixMillis start) : m_now(start * 1'000'000) {}
+  UnixMillis Now() const { return m_now.load() / 1'000'000; }
+  void Advance(std::chrono::nanoseconds by) { m_now += by.count(); }
   // A source that reads this object; the object must outlive every clock that uses it.
   TimeSource Source() {
-    const auto read = [this] { return std::chrono::nanoseconds(now_.load()); };
+    const auto read = [this] { return std::chrono::nanoseconds(m_now.load()); };
     return {read, read};
   }
 
  private:
-  std::atomic<std::int64_t> now_;  // nanoseconds
+  std::atomic<std::int64_t> m_now;  // nanoseconds
 };
 
 // Reads its source plus an offset. A step moves the offset, so later reads show the time set, and
@@ -66,12 +66,12 @@ class SimulatedClock final : public Clock {
   std::vector<std::chrono::nanoseconds> Steps() const;
 
  private:
-  const TimeSource source_;
-  std::atomic<std::int64_t> offset_ = 0;  // nanoseconds
-  mutable std::mutex mutex_;              // guards the members below
-  int failWith_ = 0;
-  std::optional<SystemTime> lastSet_;
-  std::vector<std::chrono::nanoseconds> steps_;
+  const TimeSource m_source;
+  std::atomic<std::int64_t> m_offset = 0;  // nanoseconds
+  mutable std::mutex m_mutex;              // guards the members below
+  int m_failWith = 0;
+  std::optional<SystemTime> m_lastSet;
+  std::vector<std::chrono::nanoseconds> m_steps;
 };
 
 }  // namespace horavex

@@ -14,27 +14,27 @@ bool IsScanSpace(std::uint8_t c) { return c == ' ' || (c >= '\t' && c <= '\r'); 
 // A scanf-style cursor over the Daytime text.
 class Scanner {
  public:
-  explicit Scanner(std::span<const std::uint8_t> text) : text_(text) {}
+  explicit Scanner(std::span<const std::uint8_t> text) : m_text(text) {}
   void SkipSpace() {
-    while (pos_ < text_.size() && IsScanSpace(text_[pos_])) ++pos_;
+    while (m_pos < m_text.size() && IsScanSpace(m_text[m_pos])) ++m_pos;
   }
   bool Word(std::string& out) {
     SkipSpace();
-    const std::size_t start = pos_;
-    while (pos_ < text_.size() && !IsScanSpace(text_[pos_])) ++pos_;
-    const std::size_t n = pos_ - start;
+    const std::size_t start = m_pos;
+    while (m_pos < m_text.size() && !IsScanSpace(m_text[m_pos])) ++m_pos;
+    const std::size_t n = m_pos - start;
     if (n == 0 || n > kDaytimeWordMax) return false;
-    out.assign(reinterpret_cast<const char*>(text_.data() + start), n);
+    out.assign(reinterpret_cast<const char*>(m_text.data() + start), n);
     return true;
   }
   bool Number(int& out) {
     SkipSpace();
     bool negative = false;
-    if (pos_ < text_.size() && (text_[pos_] == '+' || text_[pos_] == '-')) negative = text_[pos_++] == '-';
+    if (m_pos < m_text.size() && (m_text[m_pos] == '+' || m_text[m_pos] == '-')) negative = m_text[m_pos++] == '-';
     std::int64_t value = 0;
     std::size_t digits = 0;
-    while (pos_ < text_.size() && text_[pos_] >= '0' && text_[pos_] <= '9') {
-      value = value * 10 + (text_[pos_++] - '0');
+    while (m_pos < m_text.size() && m_text[m_pos] >= '0' && m_text[m_pos] <= '9') {
+      value = value * 10 + (m_text[m_pos++] - '0');
       if (value > std::int64_t{INT_MAX} + 1) return false;
       ++digits;
     }
@@ -44,16 +44,16 @@ class Scanner {
     return true;
   }
   bool Literal(char c) {
-    if (pos_ < text_.size() && text_[pos_] == static_cast<std::uint8_t>(c)) {
-      ++pos_;
+    if (m_pos < m_text.size() && m_text[m_pos] == static_cast<std::uint8_t>(c)) {
+      ++m_pos;
       return true;
     }
     return false;
   }
 
  private:
-  std::span<const std::uint8_t> text_;
-  std::size_t pos_ = 0;
+  std::span<const std::uint8_t> m_text;
+  std::size_t m_pos = 0;
 };
 
 }  // namespace

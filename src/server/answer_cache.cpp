@@ -3,11 +3,11 @@
 namespace horavex {
 
 std::span<const std::uint8_t> AnswerCache::At(std::int64_t now) {
-  if (now != second_) {
-    answer_ = MakeServerAnswer(kind_, now);
-    second_ = now;
+  if (now != m_second) {
+    m_answer = MakeServerAnswer(m_kind, now);
+    m_second = now;
   }
-  return answer_.Span();
+  return m_answer.Span();
 }
 
 }  // namespace horavex

@@ -13,14 +13,14 @@ namespace horavex {
 
 class AnswerCache {
  public:
-  explicit AnswerCache(ServerKind kind) : kind_(kind) {}
+  explicit AnswerCache(ServerKind kind) : m_kind(kind) {}
   // The answer of this kind at Unix time `now` (4 bytes for Time, 25 for Daytime).
   std::span<const std::uint8_t> At(std::int64_t now);
 
  private:
-  ServerKind kind_;
-  std::int64_t second_ = std::numeric_limits<std::int64_t>::min();
-  ServerAnswer answer_;
+  ServerKind m_kind;
+  std::int64_t m_second = std::numeric_limits<std::int64_t>::min();
+  ServerAnswer m_answer;
 };
 
 }  // namespace horavex

@@ -18,9 +18,9 @@ constexpr std::size_t kLineMax = 6 + 39 + 7 + 4 + 2;
 class Line {
  public:
   void Put(std::string_view s) {
-    const std::size_t n = std::min(s.size(), text_.size() - size_);
-    std::copy_n(s.data(), n, text_.data() + size_);
-    size_ += n;
+    const std::size_t n = std::min(s.size(), m_text.size() - m_size);
+    std::copy_n(s.data(), n, m_text.data() + m_size);
+    m_size += n;
   }
   // A number 0-255 in decimal, without leading zeros.
   void PutByte(std::uint8_t value) {
@@ -36,13 +36,13 @@ class Line {
     while (group && shift > 0 && (value >> shift) == 0) shift -= 4;
     for (; shift >= 0; shift -= 4) Put((group ? kLower : kUpper).substr((value >> shift) & 0xF, 1));
   }
-  std::string_view View() const { return {text_.data(), size_}; }
+  std::string_view View() const { return {m_text.data(), m_size}; }
 
  private:
   void PutDigit(int digit) { Put(std::string_view("0123456789").substr(static_cast<std::size_t>(digit), 1)); }
 
-  std::array<char, kLineMax> text_{};
-  std::size_t size_ = 0;
+  std::array<char, kLineMax> m_text{};
+  std::size_t m_size = 0;
 };
 
 void PutIpv4(Line& line, const std::uint8_t* bytes) {
@@ -97,7 +97,7 @@ std::optional<Requester> RequesterOf(const sockaddr* name, socklen_t length) {
 
 RequestLog::RequestLog() {
   // The log never outgrows one cut plus one line, so it is never reallocated while a flood is logged.
-  text_.reserve(kCutAbove + kLineMax);
+  m_text.reserve(kCutAbove + kLineMax);
 }
 
 void RequestLog::Add(RequestTransport transport, const Requester& requester) {
@@ -108,8 +108,8 @@ void RequestLog::Add(RequestTransport transport, const Requester& requester) {
   line.Put(" poort:");
   line.PutHex(requester.port, false);
   line.Put("\r\n");
-  text_.insert(0, line.View());
-  if (text_.size() > kCutAbove) text_.resize(kCutTo);
+  m_text.insert(0, line.View());
+  if (m_text.size() > kCutAbove) m_text.resize(kCutTo);
 }
 
 }  // namespace horavex

@@ -39,10 +39,10 @@ class RequestLog {
   // for UDP, with the requester's address in its usual text (dotted IPv4, RFC 5952 IPv6) and port.
   void Add(RequestTransport transport, const Requester& requester);
   // The whole log.
-  const std::string& Text() const { return text_; }
+  const std::string& Text() const { return m_text; }
 
  private:
-  std::string text_;
+  std::string m_text;
 };
 
 }  // namespace horavex

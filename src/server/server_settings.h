@@ -18,15 +18,15 @@ const ServerKindInfo& InfoOf(ServerKind kind);
 
 // The keys "Port" and "StartUp" of one server's section, in the order they are written.
 struct ServerSettings {
-  unsigned m_nPort = 0;  // Load starts from the kind's default port; above 65535 no server binds
-  bool m_bStartUp = false;
+  unsigned m_port = 0;  // Load starts from the kind's default port; above 65535 no server binds
+  bool m_startUp = false;
 
   static ServerSettings Load(Profile& profile, ServerKind kind);
 
   template <class Self, class Visit>
   static void ForEachKey(Self& s, Visit&& visit) {
-    visit("Port", s.m_nPort);
-    visit("StartUp", s.m_bStartUp);
+    visit("Port", s.m_port);
+    visit("StartUp", s.m_startUp);
   }
 };
 

@@ -85,76 +85,76 @@ std::shared_ptr<TimeServerSocket> TimeServerSocket::Open(ServerKind kind, const 
 }
 
 TimeServerSocket::TimeServerSocket(ServerKind kind, const Executors& executors, Clock& clock, Reports reports)
-    : io_(executors.io),
-      logic_(executors.logic),
-      clock_(clock),
-      reports_(std::make_shared<const Reports>(std::move(reports))),
-      answers_(kind),
-      lastReport_(std::chrono::steady_clock::now() - kReportInterval),
-      reportTimer_(executors.io) {}
+    : m_io(executors.io),
+      m_logic(executors.logic),
+      m_clock(clock),
+      m_reports(std::make_shared<const Reports>(std::move(reports))),
+      m_answers(kind),
+      m_lastReport(std::chrono::steady_clock::now() - kReportInterval),
+      m_reportTimer(executors.io) {}
 
 void TimeServerSocket::Start() {
-  asio::post(io_, [self = shared_from_this()] {
-    std::lock_guard lock(self->mutex_);
-    if (!self->closed_) self->WaitReady();
+  asio::post(m_io, [self = shared_from_this()] {
+    std::lock_guard lock(self->m_mutex);
+    if (!self->m_closed) self->WaitReady();
   });
 }
 
 void TimeServerSocket::Close() {
   {
-    std::lock_guard lock(mutex_);
-    if (closed_) return;
-    closed_ = true;
+    std::lock_guard lock(m_mutex);
+    if (m_closed) return;
+    m_closed = true;
     CloseHandle();
-    reportTimer_.cancel();
+    m_reportTimer.cancel();
   }
   Release();
 }
 
 void TimeServerSocket::Answered(RequestTransport transport, const Requester& requester) {
-  m_strLog.Add(transport, requester);
-  ++m_nRequests;
-  unreported_ = true;
+  m_log.Add(transport, requester);
+  ++m_requests;
+  m_unreported = true;
 }
 
 void TimeServerSocket::ReportSoon() {
-  if (!unreported_ || reportTimerArmed_) return;
-  const auto due = lastReport_ + kReportInterval;
+  if (!m_unreported || m_reportTimerArmed) return;
+  const auto due = m_lastReport + kReportInterval;
   if (std::chrono::steady_clock::now() >= due) {
     PostRequests();
     return;
   }
-  reportTimerArmed_ = true;
-  reportTimer_.expires_at(due);
-  reportTimer_.async_wait([self = shared_from_this()](const std::error_code& ec) { self->OnReportTimer(ec); });
+  m_reportTimerArmed = true;
+  m_reportTimer.expires_at(due);
+  m_reportTimer.async_wait([self = shared_from_this()](const std::error_code& ec) { self->OnReportTimer(ec); });
 }
 
 void TimeServerSocket::OnReportTimer(const std::error_code& ec) {
-  std::lock_guard lock(mutex_);
-  reportTimerArmed_ = false;
-  if (closed_ || ec) return;
-  if (unreported_) PostRequests();
+  std::lock_guard lock(m_mutex);
+  m_reportTimerArmed = false;
+  if (m_closed || ec) return;
+  if (m_unreported) PostRequests();
 }
 
 void TimeServerSocket::PostRequests() {
-  unreported_ = false;
-  lastReport_ = std::chrono::steady_clock::now();
-  asio::post(logic_, [reports = reports_, count = m_nRequests, log = m_strLog.Text()] {
+  m_unreported = false;
+  m_lastReport = std::chrono::steady_clock::now();
+  asio::post(m_logic, [reports = m_reports, count = m_requests, log = m_log.Text()] {
     if (reports->requests) reports->requests(count, log);
   });
 }
 
 void TimeServerSocket::ReportAcceptFailure(int errorCode) {
   // The requests before the failure are shown first, so that the message stays until the next one.
-  if (unreported_) PostRequests();
+  if (m_unreported) PostRequests();
   const auto now = std::chrono::steady_clock::now();
-  if (lastFailureReport_ && now - *lastFailureReport_ < kFailureReportInterval) return;
-  lastFailureReport_ = now;
-  asio::post(logic_, [reports = reports_, errorCode] {
+  if (m_lastFailureReport && now - *m_lastFailureReport < kFailureReportInterval) return;
+  m_lastFailureReport = now;
+  asio::post(m_logic, [reports = m_reports, errorCode] {
     if (reports->acceptFailed) reports->acceptFailed(errorCode);
   });
 }
 
-std::span<const std::uint8_t> TimeServerSocket::AnswerNow() { return answers_.At(clock_.Time()); }
+std::span<const std::uint8_t> TimeServerSocket::AnswerNow() { return m_answers.At(m_clock.Time()); }
 
 }  // namespace horavex

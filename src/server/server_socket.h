@@ -1,9 +1,9 @@
 // The socket a running server owns. It lives on the io executor: it answers every request, counts
-// it (m_nRequests) and logs it (m_strLog), and hands count and log to the logic side at most a few
+// it (m_requests) and logs it (m_log), and hands count and log to the logic side at most a few
 // times a second, so that a flood of requests cannot flood the window and a busy window cannot
 // stop the answers.
 //
-// Every member below the public interface is guarded by mutex_: the io side holds it while it
+// Every member below the public interface is guarded by m_mutex: the io side holds it while it
 // handles a batch of requests, the logic side only to close. That lets Close free the port at
 // once, so that a restart on the same port works, while the io side may be on another thread.
 #pragma once
@@ -88,7 +88,7 @@ class TimeServerSocket : public std::enable_shared_from_this<TimeServerSocket> {
   // will be posted. The io context must still exist.
   void Close();
   // The port the socket is bound to.
-  std::uint16_t LocalPort() const { return localPort_; }
+  std::uint16_t LocalPort() const { return m_localPort; }
 
  protected:
   TimeServerSocket(ServerKind kind, const Executors& executors, Clock& clock, Reports reports);
@@ -108,11 +108,11 @@ class TimeServerSocket : public std::enable_shared_from_this<TimeServerSocket> {
   void ReportAcceptFailure(int errorCode);
   // The answer to send now.
   std::span<const std::uint8_t> AnswerNow();
-  const asio::any_io_executor& Io() const { return io_; }
+  const asio::any_io_executor& Io() const { return m_io; }
 
-  std::mutex mutex_;
-  bool closed_ = false;
-  std::uint16_t localPort_ = 0;
+  std::mutex m_mutex;
+  bool m_closed = false;
+  std::uint16_t m_localPort = 0;
 
  private:
   // The report interval has passed: hand on what came since the last report.
@@ -120,18 +120,18 @@ class TimeServerSocket : public std::enable_shared_from_this<TimeServerSocket> {
   // Posts count and log to the logic side now (mutex held).
   void PostRequests();
 
-  asio::any_io_executor io_;
-  asio::any_io_executor logic_;
-  Clock& clock_;
-  std::shared_ptr<const Reports> reports_;
-  AnswerCache answers_;
-  std::uint32_t m_nRequests = 0;  // wraps after 2^32 requests, as an unsigned count does
-  RequestLog m_strLog;
-  bool unreported_ = false;
-  bool reportTimerArmed_ = false;
-  std::chrono::steady_clock::time_point lastReport_;
-  std::optional<std::chrono::steady_clock::time_point> lastFailureReport_;
-  asio::steady_timer reportTimer_;
+  asio::any_io_executor m_io;
+  asio::any_io_executor m_logic;
+  Clock& m_clock;
+  std::shared_ptr<const Reports> m_reports;
+  AnswerCache m_answers;
+  std::uint32_t m_requests = 0;  // wraps after 2^32 requests, as an unsigned count does
+  RequestLog m_log;
+  bool m_unreported = false;
+  bool m_reportTimerArmed = false;
+  std::chrono::steady_clock::time_point m_lastReport;
+  std::optional<std::chrono::steady_clock::time_point> m_lastFailureReport;
+  asio::steady_timer m_reportTimer;
 };
 
 }  // namespace horavex

@@ -42,35 +42,35 @@ void SendAnswerAndClose(int fd, std::span<const std::uint8_t> answer) {
 
 TcpServerSocket::TcpServerSocket(ServerKind kind, const Executors& executors, Clock& clock, Reports reports)
     : TimeServerSocket(kind, executors, clock, std::move(reports)),
-      acceptor_(executors.io),
-      pauseTimer_(executors.io) {}
+      m_acceptor(executors.io),
+      m_pauseTimer(executors.io) {}
 
 std::error_code TcpServerSocket::Bind(const std::optional<asio::ip::address>& address, std::uint16_t port) {
   std::error_code ec;
   const BoundSocket bound = OpenBound(SOCK_STREAM, address, port, ec);
   if (ec) return ec;
-  acceptor_.assign(bound.family == AF_INET6 ? asio::ip::tcp::v6() : asio::ip::tcp::v4(), bound.fd, ec);
-  if (!ec) acceptor_.non_blocking(true, ec);
+  m_acceptor.assign(bound.family == AF_INET6 ? asio::ip::tcp::v6() : asio::ip::tcp::v4(), bound.fd, ec);
+  if (!ec) m_acceptor.non_blocking(true, ec);
   if (ec) {
     std::error_code ignored;
-    if (acceptor_.is_open()) acceptor_.close(ignored);
+    if (m_acceptor.is_open()) m_acceptor.close(ignored);
     else ::close(bound.fd);
     return ec;
   }
-  localPort_ = bound.port;
+  m_localPort = bound.port;
   return ec;
 }
 
 std::error_code TcpServerSocket::Listen() {
   std::error_code ec;
-  acceptor_.listen(asio::socket_base::max_listen_connections, ec);
-  listening_ = !ec;
+  m_acceptor.listen(asio::socket_base::max_listen_connections, ec);
+  m_listening = !ec;
   return ec;
 }
 
 void TcpServerSocket::WaitReady() {
-  if (!listening_) return;
-  acceptor_.async_wait(asio::socket_base::wait_read, [self = std::static_pointer_cast<TcpServerSocket>(
+  if (!m_listening) return;
+  m_acceptor.async_wait(asio::socket_base::wait_read, [self = std::static_pointer_cast<TcpServerSocket>(
                                                           shared_from_this())](const std::error_code& ec) {
     self->OnReadable(ec);
   });
@@ -78,13 +78,13 @@ void TcpServerSocket::WaitReady() {
 
 void TcpServerSocket::CloseHandle() {
   std::error_code ignored;
-  acceptor_.close(ignored);
-  pauseTimer_.cancel();
+  m_acceptor.close(ignored);
+  m_pauseTimer.cancel();
 }
 
 void TcpServerSocket::OnReadable(const std::error_code& ec) {
-  std::lock_guard lock(mutex_);
-  if (closed_ || ec == asio::error::operation_aborted) return;
+  std::lock_guard lock(m_mutex);
+  if (m_closed || ec == asio::error::operation_aborted) return;
   const BatchEnd end = ec ? BatchEnd::Failed : AcceptBatch();
   if (ec) ReportAcceptFailure(ec.value());
   ReportSoon();
@@ -96,14 +96,14 @@ TcpServerSocket::BatchEnd TcpServerSocket::AcceptBatch() {
   // While connections come one at a time, one is taken and the wait re-armed at once, which
   // reports a connection still waiting: that saves an accept per connection that would only say
   // "nothing more". Once in a while, and while several are found waiting, the queue is emptied.
-  const bool drain = backlogged_ || ++readinessCount_ % kDrainEvery == 0;
+  const bool drain = m_backlogged || ++m_readinessCount % kDrainEvery == 0;
   const int limit = drain ? kBatch : 1;
   int accepted = 0;
   BatchEnd end = BatchEnd::Full;
   for (int i = 0; i < limit && end == BatchEnd::Full; ++i) {
     PeerName peer{};
     socklen_t length = sizeof peer;
-    const int fd = ::accept4(acceptor_.native_handle(), &peer.any, &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    const int fd = ::accept4(m_acceptor.native_handle(), &peer.any, &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd >= 0) {
       ++accepted;
       Answered(RequestTransport::Tcp, RequesterOf(&peer.any, length).value_or(Requester{}));
@@ -115,16 +115,16 @@ TcpServerSocket::BatchEnd TcpServerSocket::AcceptBatch() {
       end = BatchEnd::Failed;
     }
   }
-  if (drain) backlogged_ = accepted > 1;
+  if (drain) m_backlogged = accepted > 1;
   return end;
 }
 
 void TcpServerSocket::PauseAccepting() {
-  pauseTimer_.expires_after(kAcceptPause);
-  pauseTimer_.async_wait(
+  m_pauseTimer.expires_after(kAcceptPause);
+  m_pauseTimer.async_wait(
       [self = std::static_pointer_cast<TcpServerSocket>(shared_from_this())](const std::error_code& ec) {
-        std::lock_guard lock(self->mutex_);
-        if (!self->closed_ && !ec) self->WaitReady();
+        std::lock_guard lock(self->m_mutex);
+        if (!self->m_closed && !ec) self->WaitReady();
       });
 }
 

@@ -37,11 +37,11 @@ class TcpServerSocket final : public TimeServerSocket {
   // Waits kAcceptPause before waiting for connections again.
   void PauseAccepting();
 
-  asio::ip::tcp::acceptor acceptor_;
-  asio::steady_timer pauseTimer_;
-  bool listening_ = false;
-  bool backlogged_ = true;        // the last emptying found more than one connection waiting
-  unsigned readinessCount_ = 0;
+  asio::ip::tcp::acceptor m_acceptor;
+  asio::steady_timer m_pauseTimer;
+  bool m_listening = false;
+  bool m_backlogged = true;        // the last emptying found more than one connection waiting
+  unsigned m_readinessCount = 0;
 };
 
 // Sends `answer` once on the accepted connection `fd` and closes it, never waiting; the send's

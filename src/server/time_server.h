@@ -58,6 +58,8 @@ class TimeServer {
 
   // What opening the window does: start when enabled ("StartUp"), and show the status text.
   void StartIfEnabled();
+  // Shows what follows through `view` (null: nowhere), starting with the request field.
+  void SetView(ServerView* view);
   // Binds the port and starts answering with a new count and log; nothing while running. A port
   // that cannot be bound gives message "Creatie socket NIET mogelijk"; so do port 0 (the system
   // would pick a port nobody knows) and ports above 65535.
@@ -72,7 +74,7 @@ class TimeServer {
   // The Enabled button: starts or stops on the current port; nothing is written.
   void SetEnabled(bool enabled);
   // The port edit: the port the next start binds; a running server keeps its port until restarted.
-  void SetPort(unsigned port) { m_nPort = port; }
+  void SetPort(unsigned port) { m_port = port; }
 
   // Adds a numbered message "Melding: %d ERROR: %d\r\n%s" to the messages field.
   void ReportError(std::string_view text, int errorCode);
@@ -80,14 +82,14 @@ class TimeServer {
   // start failed; else "disabled". At most 12 characters.
   std::string GetStatusText() const;
 
-  // The port edit's value: what the next start binds (m_nPort).
-  unsigned Port() const { return m_nPort; }
-  // The Enabled state (m_bStartUp), saved or not.
-  bool StartUp() const { return m_bStartUp; }
-  // Whether the server holds a socket (m_bRunning), listening or not.
-  bool Running() const { return m_bRunning; }
+  // The port edit's value: what the next start binds (m_port).
+  unsigned Port() const { return m_port; }
+  // The Enabled state (m_startUp), saved or not.
+  bool StartUp() const { return m_startUp; }
+  // Whether the server holds a socket (m_running), listening or not.
+  bool Running() const { return m_running; }
   // The port the running server is bound to; 0 when not running.
-  std::uint16_t LocalPort() const { return m_pSocket ? m_pSocket->LocalPort() : 0; }
+  std::uint16_t LocalPort() const { return m_socket ? m_socket->LocalPort() : 0; }
 
  private:
   // The reports of a new socket, tagged with a new generation.
@@ -99,23 +101,23 @@ class TimeServer {
   // Shows the status text in the request field when it changed.
   void ShowRequestText();
 
-  ServerKind m_nKind;
-  Profile& profile_;
-  Executors executors_;
-  Clock& clock_;
-  ServerView& view_;
-  std::optional<asio::ip::address> bindAddress_;
-  unsigned m_nPort;
-  bool m_bStartUp;
-  int m_nMessageCount = 0;
-  std::shared_ptr<TimeServerSocket> m_pSocket;
-  bool m_bRunning = false;
-  bool startFailed_ = false;  // the last start bound no socket
-  std::uint32_t requestsShown_ = 0;  // the count of the latest report of the running socket
-  std::uint64_t generation_ = 0;     // tells a running socket's reports from older ones
-  std::optional<std::string> requestText_;
-  std::shared_ptr<TimeServer*> alive_;  // reports posted to the logic side find the server through it
-  SettingsSaver saver_{profile_, executors_};
+  ServerKind m_kind;
+  Profile& m_profile;
+  Executors m_executors;
+  Clock& m_clock;
+  ServerView* m_view;  // never null: NullServerView when nothing shows
+  std::optional<asio::ip::address> m_bindAddress;
+  unsigned m_port;
+  bool m_startUp;
+  int m_messageCount = 0;
+  std::shared_ptr<TimeServerSocket> m_socket;
+  bool m_running = false;
+  bool m_startFailed = false;  // the last start bound no socket
+  std::uint32_t m_requestsShown = 0;  // the count of the latest report of the running socket
+  std::uint64_t m_generation = 0;     // tells a running socket's reports from older ones
+  std::optional<std::string> m_requestText;
+  std::shared_ptr<TimeServer*> m_alive;  // reports posted to the logic side find the server through it
+  SettingsSaver m_saver{m_profile, m_executors};
 };
 
 }  // namespace horavex

@@ -50,26 +50,26 @@ class UdpServerSocket final : public TimeServerSocket {
   // Waits for the next datagram and takes it, with those already waiting behind it when they came
   // in batches of late; how many, or -1.
   int Receive();
-  // Fills outMsg_ for the received datagrams that get an answer, counts and logs them; how many.
+  // Fills m_outMsg for the received datagrams that get an answer, counts and logs them; how many.
   unsigned PrepareAnswers(unsigned received, std::span<const std::uint8_t> answer);
-  // Sends the first `count` answers of outMsg_.
+  // Sends the first `count` answers of m_outMsg.
   void SendAnswers(unsigned count);
 
-  int fd_ = -1;
-  bool replyFromDestination_ = false;  // bound to all addresses: the pktinfo of each request is kept
+  int m_fd = -1;
+  bool m_replyFromDestination = false;  // bound to all addresses: the pktinfo of each request is kept
   // Keeps the io context running while the thread serves, as a wait on it would.
-  asio::any_io_executor work_;
-  bool guarded_ = false;  // localPort_ is in OwnUdpPorts
-  std::thread thread_;
-  bool backlogged_ = true;  // the last batch found more than one datagram
-  unsigned receiveCount_ = 0;
-  std::array<std::array<std::uint8_t, kDatagramMax>, kBatch> inData_{};
-  std::array<PeerName, kBatch> inPeer_{};
-  std::array<Control, kBatch> inControl_{};
-  std::array<iovec, kBatch> inIov_{};
-  std::array<mmsghdr, kBatch> inMsg_{};
-  std::array<mmsghdr, kBatch> outMsg_{};
-  iovec outIov_{};
+  asio::any_io_executor m_work;
+  bool m_guarded = false;  // m_localPort is in OwnUdpPorts
+  std::thread m_thread;
+  bool m_backlogged = true;  // the last batch found more than one datagram
+  unsigned m_receiveCount = 0;
+  std::array<std::array<std::uint8_t, kDatagramMax>, kBatch> m_inData{};
+  std::array<PeerName, kBatch> m_inPeer{};
+  std::array<Control, kBatch> m_inControl{};
+  std::array<iovec, kBatch> m_inIov{};
+  std::array<mmsghdr, kBatch> m_inMsg{};
+  std::array<mmsghdr, kBatch> m_outMsg{};
+  iovec m_outIov{};
 };
 
 }  // namespace horavex

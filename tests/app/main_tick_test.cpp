@@ -1,4 +1,5 @@
-// What the main window's tick decides: the clock fields, the chimes, the hidden start.
+// What the program runs and the main window's tick decides: the station, the start words, the
+// hidden start, the single instance.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -12,12 +13,15 @@
 #include <asio/io_context.hpp>
 #include <asio/post.hpp>
 
-#include "app/chimes.h"
-#include "app/dashboard.h"
 #include "app/single_instance.h"
 #include "app/startup.h"
+#include "app/station.h"
+#include "common/dialup.h"
 #include "common/profile.h"
+#include "platform/simulated_clock.h"
+#include "support/fake_dialup_port.h"
 #include "support/fake_sound_player.h"
+#include "support/loopback_probe.h"
 #include "support/temp_dir.h"
 
 namespace horavex {
@@ -26,55 +30,82 @@ void PrintTo(const DashboardChange& c, std::ostream* os) { *os << c.field.index(
 
 namespace {
 
+using namespace std::chrono_literals;
+
 constexpr uid_t kNobody = 65534;
 constexpr std::int64_t k121459 = 1'765'023'299;  // Sat 2025-12-06 12:14:59 UTC
 
-// The dashboard's texts, the clock among them, as the main window's refresh and chimes see them.
-TEST(MainTick, EachTextIsGivenWhenItChangesAndEachQuarterChimesOnceAlsoWhenSetBack) {
+// A server's request field, as its window shows it, in the order the station's servers show theirs.
+struct RequestField : NullServerView {
+  RequestField(std::vector<std::string>& log, ServerKind of) : shown(log), kind(of) {}
+  void SetRequestText(const std::string& text) override { shown.push_back(std::string(InfoOf(kind).title) + " " + text); }
+  std::vector<std::string>& shown;
+  ServerKind kind;
+};
+
+// The station as the main window and horavexd drive it: the servers start in dashboard order and
+// show their own counts; the refresh gives every text at first, then only what changed; each
+// quarter chimes once however often its second is shown, again when the clock is set back
+// across it, with the file the profile names then; a client's success shows by whom and when.
+TEST(Station, StartsInOrderRefreshesWhatChangedChimesEachQuarterOnceAndShowsTheLastSync) {
   setenv("TZ", "UTC", 1), tzset();
   testing::TempDir dir;
-  std::ofstream(dir.File("horavex.ini")) << "[COMMON]\nPlaySound_15=/q15.wav\nPlaySound_00=\n";
+  std::ofstream ini(dir.File("horavex.ini"));
+  ini << "[COMMON]\nPlaySound_15=/q15.wav\nPlaySound_00=\n";
+  std::array<std::uint16_t, kServerKindCount> ports{};
+  for (ServerKind kind : kServerKinds)
+    ini << "[" << InfoOf(kind).section << "]\nStartUp=1\nPort=" << (ports[int(kind)] = testing::FreePort()) << "\n";
+  ini << "[TIME CLIENT TCP]\nServer=127.0.0.1\nPort=" << ports[0] << "\n";
+  ini.close();
   Profile profile(dir.File("horavex.ini"));
+  ManualTimeSource time(k121459 * 1000);
+  SimulatedClock clock(time.Source());
+  asio::io_context io;
+  DialupService dialup(std::make_unique<testing::FakeDialupPort>(), io.get_executor());
   testing::FakeSoundPlayer player;
-  Chimes chimes(profile, player);
-  std::int64_t now = k121459;
-  std::array<DashboardModel::StatusSource, kServerKindCount> servers;
-  std::array<DashboardModel::StatusSource, kClientKindCount> clients;
-  for (auto& s : servers) s = [] { return std::string("disabled"); };
-  for (auto& c : clients) c = [] { return std::string("Disabled"); };
-  DashboardModel model(servers, clients, [&] { return now; });
-  int timeWrites = 0;
-  const auto tick = [&] {
-    const auto changes = model.Tick();
-    for (const auto& c : changes)
-      if (c.field == DashboardField{ClockField::Time}) ++timeWrites, chimes.OnTimeShown(c.text);
-    return changes;
-  };
+  Station station({{io.get_executor(), io.get_executor()}, profile, clock, dialup}, &player,
+                  asio::ip::address_v4::loopback());
+  std::vector<std::string> shown;
+  std::vector<std::unique_ptr<RequestField>> fields;
+  for (ServerKind kind : Station::kServerMakeOrder)
+    station.AttachServerView(kind, fields.emplace_back(std::make_unique<RequestField>(shown, kind)).get());
+  shown.clear();
+  station.Start();
+  EXPECT_EQ(shown, (std::vector<std::string>{"Server Time TCP 0", "Server Time UDP 0", "Server DayTime TCP 0",
+                                             "Server DayTime UDP 0"}));
 
-  const auto first = tick();
+  const auto first = station.Tick();
   ASSERT_EQ(first.size(), 13u);
   EXPECT_EQ((std::vector<DashboardChange>{first[0], first[8], first[9], first[10], first[11], first[12]}),
-            (std::vector<DashboardChange>{{ServerKind::TimeTcp, "disabled"}, {ClientKind::SntpUdp, "Disabled"},
+            (std::vector<DashboardChange>{{ServerKind::TimeTcp, "0"}, {ClientKind::SntpUdp, "Disabled"},
                                           {ClockField::Time, "12:14:59"}, {ClockField::Date, "12/06/25"},
                                           {LastSyncField::By, "..."}, {LastSyncField::At, "Nog Niet"}}));
-  EXPECT_TRUE(tick().empty());
+  EXPECT_TRUE(station.Tick().empty());
   // 12:15:00 is seen by seven ticks, then 12:15:01, then the clock is set back across the quarter.
-  for (std::int64_t t : {k121459 + 1, k121459 + 1, k121459 + 1, k121459 + 1, k121459 + 1, k121459 + 1,
-                         k121459 + 1, k121459 + 2, k121459 - 2, k121459 + 1}) now = t, tick();
-  EXPECT_EQ(timeWrites, 5);
+  time.Advance(1s);
+  for (int i = 0; i < 7; ++i) station.Tick();
+  time.Advance(1s), station.Tick();
+  clock.StepBy(-3s), station.Tick();
+  clock.StepBy(2s), station.Tick();
   EXPECT_EQ(player.played, (std::vector<std::string>{"/q15.wav", "/q15.wav"}));
-
   // A changed file is used from the next chime on; an empty key plays nothing.
   profile.WriteString("COMMON", "PlaySound_15", "/other.wav");
-  for (std::int64_t t : {k121459 + 2, k121459 + 1, k121459 + 2701, k121459 + 1801}) now = t, tick();
-  EXPECT_EQ(player.played.back(), "/other.wav");
-  EXPECT_EQ(player.played.size(), 3u);
+  for (auto step : {1s, -1s, 2700s, -900s}) clock.StepBy(step), station.Tick();
+  EXPECT_EQ(player.played, (std::vector<std::string>{"/q15.wav", "/q15.wav", "/other.wav"}));
 
-  // A client's success shows by whom and when; another's in the same second changes only by whom.
-  model.OnLastSync(ClientKind::SntpUdp, k121459);
-  EXPECT_EQ(tick(), (std::vector<DashboardChange>{{LastSyncField::By, "SNTP"}, {LastSyncField::At, "12:14:59"}}));
-  model.OnLastSync(ClientKind::TimeTcp, k121459);
-  EXPECT_EQ(tick(), (std::vector<DashboardChange>{{LastSyncField::By, "TmTcp"}}));
+  // The Time TCP client asks the station's own server.
+  clock.StepBy(-1800s);
+  station.Client(ClientKind::TimeTcp).SetEnabled(true);
+  station.SynchroAll();
+  for (int i = 0; i < 300 && station.Client(ClientKind::TimeTcp).IsRequestActive(); ++i) io.run_for(10ms);
+  std::vector<DashboardChange> lastSync;
+  for (const DashboardChange& change : station.Tick())
+    if (std::holds_alternative<LastSyncField>(change.field)) lastSync.push_back(change);
+  EXPECT_EQ(lastSync, (std::vector<DashboardChange>{{LastSyncField::By, "TmTcp"}, {LastSyncField::At, "12:15:00"}}));
+  EXPECT_EQ(station.LastSyncText(), "TmTcp 12:15:00");
+  EXPECT_FALSE(station.AnyClientStopped());
+  station.Stop();
+  for (int i = 0; i < 100 && TimeClient::RunningRequests() > 0; ++i) io.run_for(10ms);
 }
 
 TEST(MainTick, StartWordsAreFoundCaseSensitivelyAnywhere) {

@@ -65,7 +65,7 @@ class ClientTest : public ::testing::Test {
         ClientServices{{io ? io : io_.get_executor(), io_.get_executor()}, profile_, clock ? *clock : clock_, dialup_,
                        dryRun_, resolve_},
         view);
-    c->Settings().m_strServer = "127.0.0.1", c->Settings().m_nPort = port, c->Settings().m_nWarnLevel = 0;
+    c->Settings().m_server = "127.0.0.1", c->Settings().m_port = port, c->Settings().m_warnLevel = 0;
     c->SetTimeout(400ms);
     c->SetLastSyncObserver([this](ClientKind by, std::int64_t at) { lastSyncs_.emplace_back(by, at); });
     return c;
@@ -163,7 +163,7 @@ TEST_P(Outcome, IsReportedWithItsTextAndNumber) {
   asio::ip::udp::socket silent(io_);
   if (std::string(c.host) == "silent.twice.test") silent = {io_, {asio::ip::make_address_v4("127.0.0.2"), server.Port()}};
   auto client = MakeClient(c.kind, c.port ? c.port : server.Port(), view);
-  client->Settings().m_strServer = c.host, client->Settings().m_nMaxOffsetIndex = c.maxOffset;
+  client->Settings().m_server = c.host, client->Settings().m_maxOffsetIndex = c.maxOffset;
   clock_.FailSetsWith(c.clockError);
   Synchro(*client);
   EXPECT_EQ(view.messages, c.message);
@@ -224,7 +224,7 @@ TEST_F(ClientTest, TenFailuresStopTheTimerUntilASuccess) {
   Synchro(*client);  // the Synchro button still does
   EXPECT_EQ(view.messages, "Melding: 11 ERROR: 3 STOPPED\r\n" + kBad);
   ScriptedServer good(Script::Answer(kUdp, TimeAnswer(kNow)));
-  client->Settings().m_nPort = good.Port();
+  client->Settings().m_port = good.Port();
   Synchro(*client);
   client->OnTimer();
   EXPECT_TRUE(client->IsRequestActive()) << "ticks start requests again";
@@ -235,7 +235,7 @@ TEST_F(ClientTest, WarningBoxesFollowTheWarningLevel) {
   for (const auto& [level, boxes] : {std::pair{0, 0}, {1, 1}, {2, 4}, {3, 1}, {4, 5}, {9, 0}, {-1, 0}}) {
     View view;
     auto client = MakeClient(kDayTcp, refusing.Port(), view);
-    client->Settings().m_nWarnLevel = level;
+    client->Settings().m_warnLevel = level;
     for (int i = 0; i < 5; ++i) Synchro(*client);
     EXPECT_EQ(view.warnings.size(), static_cast<std::size_t>(boxes)) << "level " << level;
   }
@@ -246,7 +246,7 @@ TEST_F(ClientTest, ARequestOrTickWhileTheWarningIsOpenIsRefusedAndOthersGoOn) {
   View view, otherView;
   view.holdWarnings = true;
   auto client = MakeClient(kTimeUdp, refusing.Port(), view);
-  client->Settings().m_nWarnLevel = 4;
+  client->Settings().m_warnLevel = 4;
   auto other = MakeClient(kTimeTcp, good.Port(), otherView);
   client->StartClient();
   client->DoSynchro();
@@ -282,13 +282,13 @@ TEST_F(ClientTest, ConnectionModesDecideWhetherARequestIsMade) {
   View view;
   auto client = MakeClient(kTimeUdp, server.Port(), view);
   // Mode 1 on a LAN only: "Geen MODEM verbinding", no failure counted.
-  ASSERT_TRUE(profile_.WriteInt("COMMON", "CheckConnect", 1));
+  ASSERT_EQ(profile_.WriteInt("COMMON", "CheckConnect", 1), std::error_code());
   Synchro(*client);
   EXPECT_EQ(view.status, Lines{"Geen MODEM verbinding"});
   EXPECT_EQ(std::tuple(client->Failures(), client->LastAttempt(), server.RequestCount()), std::tuple(0, std::int64_t{0}, std::size_t{0}))
       << "(failures, last attempt, requests the server saw)";
-  ASSERT_TRUE(profile_.WriteInt("COMMON", "CheckConnect", 2));  // mode 2: a dial before, a hang-up after
-  ASSERT_TRUE(profile_.WriteString("COMMON", "Connection", "provider"));
+  ASSERT_EQ(profile_.WriteInt("COMMON", "CheckConnect", 2), std::error_code());  // mode 2: a dial before, a hang-up after
+  ASSERT_EQ(profile_.WriteString("COMMON", "Connection", "provider"), std::error_code());
   port_->modemFollowsDial = true;
   Synchro(*client);
   EXPECT_EQ(view.messages, kOk);
@@ -298,14 +298,14 @@ TEST_F(ClientTest, ConnectionModesDecideWhetherARequestIsMade) {
 // A failed save is the window test's.
 TEST_F(ClientTest, TheIntervalFromTheProfileAndASaveWhileRunning) {
   View view;
-  ASSERT_TRUE(profile_.WriteInt("SNTP CLIENT UDP", "Interval", 1440));
+  ASSERT_EQ(profile_.WriteInt("SNTP CLIENT UDP", "Interval", 1440), std::error_code());
   auto client = MakeClient(kSntpUdp, 1, view);
   EXPECT_TRUE(client->StartClient());
   EXPECT_FALSE(client->StartClient()) << "a second start changes nothing";
   EXPECT_EQ(client->TimerPeriod(), 86400000ms);
   client->StopClient();
   client->SetEnabled(true);  // saving while running restarts the interval with the new period
-  client->Settings().m_nIntervalIndex = 0;
+  client->Settings().m_intervalIndex = 0;
   int saved = -1;
   client->Save([&](int error) { saved = error; });
   ASSERT_TRUE(RunUntil([&] { return saved == 0; }));
@@ -399,7 +399,7 @@ TEST_P(DestroyedWhileWaiting, EndsTheRequestAtOnceAndNothingComesOfIt) {
   full.listen(0);
   asio::ip::tcp::socket queued[] = {asio::ip::tcp::socket(io_), asio::ip::tcp::socket(io_)};
   for (auto& socket : queued) socket.async_connect(full.local_endpoint(), [](std::error_code) {});
-  ASSERT_TRUE(profile_.WriteInt("COMMON", "CheckConnect", wait == Wait::Check ? 2 : 0));
+  ASSERT_EQ(profile_.WriteInt("COMMON", "CheckConnect", wait == Wait::Check ? 2 : 0), std::error_code());
   // Far longer than the request may take to unwind, so that an unwinding that waited for them fails.
   port_->dialBlocks = 2s;
   resolve_ = [](const std::string&) { return std::this_thread::sleep_for(2s), ResolveHost("127.0.0.1"); };
@@ -407,8 +407,8 @@ TEST_P(DestroyedWhileWaiting, EndsTheRequestAtOnceAndNothingComesOfIt) {
   View view;
   view.holdWarnings = true;
   auto client = MakeClient(tcp ? kTimeTcp : kTimeUdp, tcp ? full.local_endpoint().port() : server.Port(), view, &clock);
-  client->Settings().m_strServer = wait == Wait::Lookup ? "slow.test" : "127.0.0.1";
-  client->Settings().m_nWarnLevel = 4;
+  client->Settings().m_server = wait == Wait::Lookup ? "slow.test" : "127.0.0.1";
+  client->Settings().m_warnLevel = 4;
   client->SetTimeout(5s);  // far beyond what this test waits
   client->DoSynchro();
   // Waits with nothing to see are reached within 100 ms; the others show when they are.

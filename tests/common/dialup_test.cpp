@@ -21,12 +21,12 @@ using Calls = std::vector<std::string>;
 TEST(ManageDialup, EachModeAsksForItsKindOfConnectionWithoutDialling) {
   FakeDialupPort port;
   DialupState state;
-  for (const auto& [mode, connected, flags, expected] :
-       {std::tuple{0, true, 0u, true}, {0, false, kConnectionModem, false},  // mode 0: any network, flags do not count
-        {1, true, 0u, false}, {1, false, kConnectionModem, true},  // others: the modem flag, even without a network
-        {3, true, 0u, false}, {-1, false, kConnectionModem, true}, {2, true, kConnectionModem, true}}) {
-    port.connected = connected, port.flags = flags;
-    EXPECT_EQ(ManageDialup(port, state, DialupRequest::BeforeRequest(mode, "Provider")), expected) << mode << flags;
+  for (const auto& [mode, connected, modem, expected] :
+       {std::tuple{0, true, false, true}, {0, false, true, false},  // mode 0: any network, the modem does not count
+        {1, true, false, false}, {1, false, true, true},  // others: the modem, even without a network
+        {3, true, false, false}, {-1, false, true, true}, {2, true, true, true}}) {
+    port.connected = connected, port.modem = modem;
+    EXPECT_EQ(ManageDialup(port, state, DialupRequest::BeforeRequest(mode, "Provider")), expected) << mode << modem;
     EXPECT_TRUE(ManageDialup(port, state, DialupRequest::AfterRequest()));
   }
   EXPECT_EQ(port.Calls(), Calls{}) << "no dial, and a connection this program did not dial is never hung up";
@@ -34,10 +34,10 @@ TEST(ManageDialup, EachModeAsksForItsKindOfConnectionWithoutDialling) {
 
 TEST(ManageDialup, OnlyABusyConnectionIsRetriedAndTheRetriesAreBounded) {
   for (const auto& [results, dialTakes, ok, dials] :
-       {std::tuple{std::deque<int>{5}, 0, false, 1},  // any other failure ends at once
-        {{kErrorNoConnection, kErrorNoConnection, 0}, 0, true, 3},
-        {{kErrorNoConnection}, 0, false, kMaxDialAttempts},
-        {{kErrorNoConnection}, 25, false, 3}}) {  // the third attempt ends past kMaxDialTime
+       {std::tuple{std::deque{DialOutcome::Failed}, 0, false, 1},  // any other failure ends at once
+        {{DialOutcome::Busy, DialOutcome::Busy, DialOutcome::Connected}, 0, true, 3},
+        {{DialOutcome::Busy}, 0, false, kMaxDialAttempts},
+        {{DialOutcome::Busy}, 25, false, 3}}) {  // the third attempt ends past kMaxDialTime
     FakeDialupPort busy;
     busy.dials = results, busy.dialTakes = std::chrono::seconds(dialTakes);
     DialHandle handle = 77;
@@ -79,7 +79,7 @@ TEST(DialupService, SharesTheLineCompletesOnTheLogicThreadInOrderAndDestructionL
   otherThread.join();
   EXPECT_EQ(done, decltype(done)(6, {true, std::this_thread::get_id()}));
 
-  fake.connected = false, fake.flags = 0, fake.dialBlocks = 30s;  // the line drops; a new dial hangs
+  fake.connected = false, fake.modem = false, fake.dialBlocks = 30s;  // the line drops; a new dial hangs
   service->Manage(DialupRequest::BeforeRequest(2, "Provider"), record);
   service->Manage(DialupRequest::BeforeRequest(2, "Provider"), record);
   while (fake.Calls().size() < 4) std::this_thread::sleep_for(1ms);

@@ -52,7 +52,7 @@ TEST_F(ProfileTest, TextsThatWouldReadBackOtherwiseAreRefusedAndHandEditsAreSeen
   const fs::file_time_type written = fs::last_write_time(file);
   const std::string refused[][3] = {{"S", "K", "a\nEvil=1"}, {"S", "K", "a\rb"}, {"S", "K", std::string("a\0b", 3)},
                                     {"S", "A=B", "1"}, {"S]x", "K", "1"}, {"S", ";K", "1"}, {"S", "[K", "1"}, {"", "K", "1"}};
-  for (const auto& r : refused) EXPECT_TRUE(!profile.WriteString(r[0], r[1], r[2]) && profile.LastError() == EINVAL) << r[1];
+  for (const auto& r : refused) EXPECT_EQ(profile.WriteString(r[0], r[1], r[2]), std::errc::invalid_argument) << r[1];
   EXPECT_EQ(profile.GetInt("COMMON", "CheckConnect", 0), 2);
   // Same size, inode and modification time: only the recent change of the file gives it away.
   Write("[Common]\ncheckCONNECT=3\n");
@@ -65,7 +65,7 @@ TEST_F(ProfileTest, AWriteKeepsModeAndLinks) {
   Write("[S]\nK=1\n");
   fs::permissions(file, fs::perms(0640));
   fs::create_symlink(file, link);  // a profile kept elsewhere and linked into place stays linked
-  ASSERT_TRUE(Profile(link).WriteInt("S", "L", 2));
+  ASSERT_EQ(Profile(link).WriteInt("S", "L", 2), std::error_code());
   EXPECT_TRUE(fs::is_symlink(link) && fs::status(file).permissions() == fs::perms(0640));
   EXPECT_EQ(testing::ReadFile(file), "[S]\nK=1\nL=2\n");
 }
@@ -82,7 +82,7 @@ TEST_F(ProfileTest, AFileThatCannotBeReadIsNamedReadAsDefaultsAndNeverReplacedAn
     EXPECT_EQ(profile.GetInt("S", "K", 5), 5) << path;
     const std::string p = profile.ReadProblem();
     EXPECT_TRUE(why.empty() ? p.empty() : p.find(path.string() + " ") != p.npos && p.find(why) != p.npos) << path << ": " << p;
-    EXPECT_EQ(Profile(path).WriteInt("S", "K", 1), why.empty() || why == "de map") << path;  // a write makes the directory
+    EXPECT_EQ(!Profile(path).WriteInt("S", "K", 1), why.empty() || why == "de map") << path;  // a write makes the directory
   }
 }
 
@@ -98,7 +98,7 @@ TEST_F(ProfileTest, ACopyKilledWhileBothWriteLosesNoKeyAndLeavesAWholeFile) {
     ASSERT_GT(child, 0);
     Profile mine(file);
     bool written = true;
-    for (int i = round * 20; i < round * 20 + 20; ++i) written = mine.WriteInt("MINE", "R" + std::to_string(i), i) && written;
+    for (int i = round * 20; i < round * 20 + 20; ++i) written = !mine.WriteInt("MINE", "R" + std::to_string(i), i) && written;
     usleep(5000 + rand() % 40000), kill(child, SIGKILL);  // the other copy now writes alone, likely killed mid-write
     ASSERT_EQ(waitpid(child, nullptr, 0), child);
     ASSERT_TRUE(written);
@@ -110,7 +110,7 @@ TEST_F(ProfileTest, ACopyKilledWhileBothWriteLosesNoKeyAndLeavesAWholeFile) {
 using Copy = std::function<bool(Profile& from, Profile& to)>;
 template <class Settings, class... Kind>
 Copy CopyOf(std::string_view section, Kind... k) {
-  return [section, k...](Profile& from, Profile& to) { return to.WriteSection(section, SectionEntries(Settings::Load(from, k...))); };
+  return [section, k...](Profile& from, Profile& to) { return !to.WriteSection(section, SectionEntries(Settings::Load(from, k...))); };
 }
 
 // Each section read from a stored profile and saved into an empty one: how it reads what is
@@ -153,7 +153,7 @@ class ProfileEdit : public ProfileTest, public ::testing::WithParamInterface<Edi
 TEST_P(ProfileEdit, OnlyTheValuesWrittenChange) {
   const EditRow& row = GetParam();
   Write(row.before);
-  ASSERT_TRUE(Profile(file).WriteSection(row.section, row.entries));
+  ASSERT_EQ(Profile(file).WriteSection(row.section, row.entries), std::error_code());
   EXPECT_EQ(testing::ReadFile(file), row.after);
 }
 

@@ -38,8 +38,7 @@ class MainWindowTest : public ::testing::Test {
   void SetUp() override {
     setenv("TZ", "UTC", 1), tzset();
     std::ofstream(dir_.File("horavex.ini")) << "[TIME SERVER TCP]\nPort=" << testing::FreePort() << "\n";
-    main_ = new CMainDlg({runtime_.GetExecutors(), profile_, clock_},
-                         {runtime_.GetExecutors(), profile_, clock_, dialup_}, sounds_);
+    main_ = new CMainDlg({runtime_.GetExecutors(), profile_, clock_, dialup_}, sounds_);
     main_->SetLinkOpener([this](const std::string& url) { links_.push_back(url); });
     ASSERT_TRUE(main_->Create());
   }
@@ -70,6 +69,7 @@ class MainWindowTest : public ::testing::Test {
   ManualTimeSource time_{1'767'225'599'000};  // 2025-12-31 23:59:59 UTC
   SimulatedClock clock_{time_.Source()};
   GuiRuntime runtime_;
+  std::error_code networkThread_ = runtime_.Start();
   DialupService dialup_{std::make_unique<testing::FakeDialupPort>(), runtime_.GetExecutors().logic};
   testing::FakeSoundPlayer sounds_;
   CMainDlg* main_ = nullptr;
@@ -77,18 +77,18 @@ class MainWindowTest : public ::testing::Test {
 };
 
 TEST_F(MainWindowTest, TheRefreshWritesEveryFieldOnceThenOnlyWhatChanged) {
-  main_->OnTimer();
+  main_->RefreshDashboard();
   EXPECT_EQ(main_->FieldWrites(), 13u);
   EXPECT_EQ(Text("IDC_TIME") + " " + Text("IDC_DATE") + "|" + Text("IDC_LASTSYNC_BY") + "|" + Text("IDC_LASTSYNC_AT") +
                 "|" + Text("IDC_CLIENT_STATUS_4") + "|" + Text("IDC_SERVER_STATUS_0"),
             "23:59:59 12/31/25|...|Nog Niet|Disabled|disabled");
   EXPECT_EQ(XRCCTRL(*main_->Server(ServerKind::TimeTcp), "IDC_REQUESTS", wxTextCtrl)->GetValue(), "disabled");
-  main_->OnTimer();
+  main_->RefreshDashboard();
   EXPECT_EQ(main_->FieldWrites(), 13u);
 
   main_->Server(ServerKind::TimeTcp)->Server().SetEnabled(true);
   time_.Advance(1s);
-  main_->OnTimer();
+  main_->RefreshDashboard();
   EXPECT_EQ(main_->FieldWrites(), 16u);  // the server, the time and the date
   EXPECT_EQ(Text("IDC_SERVER_STATUS_0") + " " + Text("IDC_TIME") + " " + Text("IDC_DATE"), "0 00:00:00 01/01/26");
   EXPECT_EQ(XRCCTRL(*main_->Server(ServerKind::TimeTcp), "IDC_REQUESTS", wxTextCtrl)->GetValue(), "0");

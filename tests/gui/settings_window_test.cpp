@@ -40,6 +40,7 @@ class SettingsWindowTest : public ::testing::Test {
 
   testing::TempDir dir_;
   GuiRuntime runtime_;
+  std::error_code networkThread_ = runtime_.Start();
   std::unique_ptr<Profile> profile_;
   testing::FakeSoundPlayer sounds_;
   wxFrame* owner_ = new wxFrame(nullptr, wxID_ANY, "owner");

@@ -44,8 +44,19 @@ class WindowTest : public ::testing::Test {
   void OpenClient(ClientKind kind, unsigned port, int startUp, const char* more = "WarnLevel=4\n") {
     std::ofstream(dir_.File("horavex.ini")) << "[" << InfoOf(kind).section << "]\nServer=127.0.0.1\nPort=" << port
                                             << "\nStartUp=" << startUp << "\n" << more;
-    window_ = client_ = new CTimeClientDlg(kind, {executors_, profile_, clock_, dialup_});
+    station_.emplace(ClientServices{executors_, profile_, clock_, dialup_}, nullptr);
+    window_ = client_ = new CTimeClientDlg(*station_, kind);
     ASSERT_TRUE(client_->Create(nullptr));
+    station_->Start();
+  }
+  // The TimeTcp server's window, its server listening on loopback only.
+  CTimeServerDlg* OpenServer() {
+    station_.emplace(ClientServices{executors_, profile_, clock_, dialup_}, nullptr, asio::ip::address_v4::loopback());
+    auto* window = new CTimeServerDlg(*station_, ServerKind::TimeTcp);
+    window_ = window;
+    EXPECT_TRUE(window->Create(nullptr));
+    station_->Start();
+    return window;
   }
   void TearDown() override { InstallHelpLauncher(nullptr), delete window_; }
   template <class T> T* Control(const char* name) { return dynamic_cast<T*>(window_->FindWindow(name)); }
@@ -82,8 +93,10 @@ class WindowTest : public ::testing::Test {
   ManualTimeSource time_{kStart};
   SimulatedClock clock_{time_.Source()};
   GuiRuntime runtime_;
+  std::error_code networkThread_ = runtime_.Start();
   Executors executors_ = runtime_.GetExecutors();
   DialupService dialup_{std::make_unique<FakeDialupPort>(), executors_.logic};
+  std::optional<Station> station_;  // made once the test's profile is written
   wxWindow* window_ = nullptr;
   CTimeClientDlg* client_ = nullptr;
 };
@@ -111,7 +124,7 @@ TEST_F(WindowTest, ClientSaveWaitsElsewhereAndSaysWhatBecameOfIt) {
   Click(save);
   EXPECT_TRUE(WaitForMessage("Melding: 1 ERROR: 21\nInstellingen NIET te bewaren"));
   EXPECT_TRUE(save->IsEnabled());
-  EXPECT_EQ(client_->GetStatusText(), "0");
+  EXPECT_EQ(client_->Client().GetStatusText(), "0");
 }
 
 // What is stored is shown as it stands: a port no server has, list indices beyond their lists
@@ -203,9 +216,7 @@ TEST_F(WindowTest, HelpOpenedFromTheInformationWindowOutlivesIt) {
 TEST_F(WindowTest, ServerWindowAnswersAndEnabledRunsUnsavedUntilSave) {
   const std::uint16_t port = FreePort();
   std::ofstream(dir_.File("horavex.ini")) << "[TIME SERVER TCP]\nPort=" << port << "\nStartUp=1\n";
-  auto* window = new CTimeServerDlg(ServerKind::TimeTcp, {executors_, profile_, clock_}, asio::ip::address_v4::loopback());
-  window_ = window;
-  ASSERT_TRUE(window->Create(nullptr));
+  auto* window = OpenServer();
   EXPECT_EQ(Peer(Peer::Type::Tcp, port).Receive(2s, 1), std::vector<Bytes>{TimeAnswer(kStart / 1000)});
   EXPECT_TRUE(RunEventsUntil([&] { return Value("IDC_REQUESTS") == "1"; }, 3s));
   EXPECT_NE(Value("IDC_MESSAGES").Find("127.0.0.1"), wxNOT_FOUND);
@@ -241,9 +252,7 @@ class ServerPortField : public WindowTest, public ::testing::WithParamInterface<
 TEST_P(ServerPortField, ShowsWhatItUsesAndSavesWhatItShows) {
   const PortRow& row = GetParam();
   std::ofstream(dir_.File("horavex.ini")) << "[TIME SERVER TCP]\nPort=" << row.stored << "\n";
-  auto* window = new CTimeServerDlg(ServerKind::TimeTcp, {executors_, profile_, clock_}, asio::ip::address_v4::loopback());
-  window_ = window;
-  ASSERT_TRUE(window->Create(nullptr));
+  auto* window = OpenServer();
   auto* port = Control<PortSpin>("IDC_PORT");
   if (row.typed) port->SetText(row.typed);
   if (row.signal) g_signal_emit_by_name(G_OBJECT(port->GetHandle()), row.signal, row.scroll);

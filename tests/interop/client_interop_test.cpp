@@ -27,8 +27,8 @@ std::string Ask(ClientKind kind, std::uint16_t port) {
   SimulatedClock clock;  // the real time, read only
   NullClientView view;
   TimeClient client(kind, ClientServices{{io.get_executor(), io.get_executor()}, profile, clock, dialup}, view);
-  client.Settings().m_strServer = "127.0.0.1", client.Settings().m_nPort = port, client.Settings().m_nWarnLevel = 0;
-  client.Settings().m_nMaxOffsetIndex = 1;  // +/- 5 seconds: a sane peer is well within
+  client.Settings().m_server = "127.0.0.1", client.Settings().m_port = port, client.Settings().m_warnLevel = 0;
+  client.Settings().m_maxOffsetIndex = 1;  // +/- 5 seconds: a sane peer is well within
   client.SetFinishedObserver([&] { io.stop(); });
   client.DoSynchro();
   io.run_for(std::chrono::seconds(10));

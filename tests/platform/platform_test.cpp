@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 #include <thread>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -18,15 +19,14 @@ using namespace std::chrono_literals;
 
 TEST(DialupTest, OnlyARunningInterfaceOtherThanLoopbackConnects) {
   constexpr unsigned kUp = IFF_UP | IFF_RUNNING;
-  const std::tuple<std::vector<InterfaceState>, bool, unsigned> cases[] = {
-      {{{"lo", kUp | IFF_LOOPBACK}}, false, 0},     {{{"lo", kUp | IFF_LOOPBACK}, {"eth0", kUp}}, true, 0},
-      {{{"eth0", IFF_UP}}, false, 0},                {{{"ppp0", kUp}}, true, kConnectionModem},
-      {{{"ppp0", IFF_UP}}, false, kConnectionModem}, {{{"wwan0", kUp}, {"eth0", kUp}}, true, kConnectionModem},
-      {{{"ppp0", 0}, {"eth0", kUp}}, true, 0}};
+  const std::tuple<std::vector<InterfaceState>, bool, bool> cases[] = {
+      {{{"lo", kUp | IFF_LOOPBACK}}, false, false}, {{{"lo", kUp | IFF_LOOPBACK}, {"eth0", kUp}}, true, false},
+      {{{"eth0", IFF_UP}}, false, false},           {{{"ppp0", kUp}}, true, true},
+      {{{"ppp0", IFF_UP}}, false, true},            {{{"wwan0", kUp}, {"eth0", kUp}}, true, true},
+      {{{"ppp0", 0}, {"eth0", kUp}}, true, false}};
   for (const auto& [interfaces, connected, modem] : cases) {
-    unsigned flags = 99;
-    EXPECT_EQ(ConnectedStateOf(interfaces, flags), connected) << interfaces.back().name;
-    EXPECT_EQ(flags, modem) << interfaces.back().name;
+    const ConnectedState state = ConnectedStateOf(interfaces);
+    EXPECT_EQ(std::pair(state.connected, state.modem), std::pair(connected, modem)) << interfaces.back().name;
   }
 }
 
@@ -50,17 +50,18 @@ TEST(DialupTest, DialResultsAndTheCommandsRunForThem) {
   const std::string up = "nmcli\n--wait\n1\nconnection\nup\nid\n" + name;
   const struct {
     const char *nmcli, *pon;  // nullptr: not there (pon: nor poff)
-    int expected;
+    DialResult expected;  // a connection's handle is left out
     std::string calls;
     bool cancel = false;  // 100 ms into the dial
-  } cases[] = {{"exit 0", nullptr, 0, up + "nmcli\nconnection\ndown\nid\n" + name}, {"exit 3", nullptr, kErrorNoConnection, up},
-               {"exit 4", nullptr, kErrorNoConnection, up}, {"exit 10", nullptr, 10, up},
-               {"kill -KILL $$", nullptr, 128 + SIGKILL, up},
-               {"kill -TERM $$; exit 0", nullptr, 128 + SIGTERM, up},  // the program does not inherit the block
-               {"/bin/sleep 30 & wait", nullptr, kErrorNoConnection, up},  // killed at its bound
-               {"exec /bin/sleep 30", nullptr, ECANCELED, up, true},  // then later dials and pauses end at once
-               {nullptr, "exit 0", kErrorNoConnection, "pon\n" + name + "poff\n" + name},  // no ppp interface comes up
-               {nullptr, "exit 2", 2, "pon\n" + name}, {nullptr, nullptr, ENOENT, ""}};
+  } cases[] = {{"exit 0", nullptr, DialResult::Connected(0), up + "nmcli\nconnection\ndown\nid\n" + name},
+               {"exit 3", nullptr, DialResult::Busy(), up}, {"exit 4", nullptr, DialResult::Busy(), up},
+               {"exit 10", nullptr, DialResult::Failed(10), up},
+               {"kill -KILL $$", nullptr, DialResult::Failed(128 + SIGKILL), up},
+               {"kill -TERM $$; exit 0", nullptr, DialResult::Failed(128 + SIGTERM), up},  // the program does not inherit the block
+               {"/bin/sleep 30 & wait", nullptr, DialResult::Busy(), up},  // killed at its bound
+               {"exec /bin/sleep 30", nullptr, DialResult::Failed(ECANCELED), up, true},  // then later dials and pauses end at once
+               {nullptr, "exit 0", DialResult::Busy(), "pon\n" + name + "poff\n" + name},  // no ppp interface comes up
+               {nullptr, "exit 2", DialResult::Failed(2), "pon\n" + name}, {nullptr, nullptr, DialResult::Failed(ENOENT), ""}};
   sigset_t all, old;
   sigfillset(&all);
   pthread_sigmask(SIG_BLOCK, &all, &old);
@@ -72,11 +73,10 @@ TEST(DialupTest, DialResultsAndTheCommandsRunForThem) {
     auto port = MakeLinuxDialupPort(
         {.nmcliWait = 1s, .commandSlack = 300ms, .pppUpWait = 300ms, .commandLimit = 2s, .pollStep = 20ms});
     std::thread canceller([&] { c.cancel ? std::this_thread::sleep_for(100ms), port->Cancel() : void(); });
-    DialHandle handle = 0;
-    const int result = port->Dial(name.substr(0, name.size() - 1), handle);
+    DialResult result = port->Dial(name.substr(0, name.size() - 1));
     canceller.join();
-    EXPECT_TRUE(!c.cancel || (port->Pause(30s), port->Dial("again", handle) == ECANCELED)) << "cancelled for good";
-    port->HangUp(result == 0 ? handle : 12345);  // a handle never dialled runs nothing
+    EXPECT_TRUE(!c.cancel || (port->Pause(30s), port->Dial("again") == DialResult::Failed(ECANCELED))) << "cancelled for good";
+    port->HangUp(result.outcome == DialOutcome::Connected ? std::exchange(result.handle, 0) : 12345);  // a handle never dialled runs nothing
     EXPECT_EQ(result, c.expected) << (c.nmcli ? c.nmcli : c.pon ? c.pon : "nothing");
     EXPECT_EQ(testing::ReadFile(commands.dir.File("calls")), c.calls) << (c.nmcli ? c.nmcli : c.pon ? c.pon : "nothing");
   }

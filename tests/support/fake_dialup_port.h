@@ -20,8 +20,8 @@ class FakeDialupPort final : public DialupPort {
   };
   // The script; set it while no call is under way.
   bool connected = true;
-  unsigned flags = 0;
-  std::deque<int> dials;                    // results of the next dials, in order, the last repeating; none: 0
+  bool modem = false;
+  std::deque<DialOutcome> dials;            // outcomes of the next dials, in order, the last repeating; none: connected
   bool modemFollowsDial = false;            // a dial raises the modem flag, hanging up drops it
   std::chrono::milliseconds dialTakes{0};   // fake time per dial
   std::chrono::milliseconds dialBlocks{0};  // real time a dial waits for Cancel
@@ -31,20 +31,22 @@ class FakeDialupPort final : public DialupPort {
     std::lock_guard lock(log->mutex);
     return log->calls;
   }
-  bool GetConnectedState(unsigned& f) override { return f = flags, connected; }
-  int Dial(const std::string& name, DialHandle& handle) override {
+  ConnectedState GetConnectedState() override { return {connected, modem}; }
+  DialResult Dial(const std::string& name) override {
     std::unique_lock lock(log->mutex);
     wake_.wait_for(lock, dialBlocks, [this] { return cancelled_; });
     now_ += dialTakes;
-    int result = dials.empty() ? 0 : dials.front();
+    const DialOutcome outcome = cancelled_ ? DialOutcome::Failed : dials.empty() ? DialOutcome::Connected : dials.front();
     if (dials.size() > 1) dials.pop_front();
-    if (cancelled_) result = ECANCELED;
-    if (result == 0) handle = ++lastHandle_, connected |= modemFollowsDial, flags |= modemFollowsDial ? kConnectionModem : 0;
-    return Add("dial " + name), result;
+    Add("dial " + name);
+    if (outcome == DialOutcome::Busy) return DialResult::Busy();
+    if (outcome == DialOutcome::Failed) return DialResult::Failed(cancelled_ ? ECANCELED : EIO);
+    connected |= modemFollowsDial, modem |= modemFollowsDial;
+    return DialResult::Connected(++lastHandle_);
   }
   void HangUp(DialHandle handle) override {
     std::lock_guard lock(log->mutex);
-    if (modemFollowsDial && handle == lastHandle_) flags &= ~kConnectionModem;
+    if (modemFollowsDial && handle == lastHandle_) modem = false;
     Add("hangup " + std::to_string(handle));
   }
   void Pause(std::chrono::milliseconds d) override {

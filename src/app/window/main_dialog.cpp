@@ -41,33 +41,16 @@ void OpenWithUserPrograms(const std::string& url) {
 
 }  // namespace
 
-CMainDlg::CMainDlg(const ServerServices& servers, const ClientServices& clients, SoundPlayer& sounds)
-    : m_profile(servers.profile), m_executors(servers.executors), m_sounds(sounds), m_chimes(servers.profile, sounds),
-      m_openLink(OpenWithUserPrograms) {
-  // The objects in the order they read their settings: the servers, then the clients.
-  for (ServerKind kind : {ServerKind::TimeUdp, ServerKind::TimeTcp, ServerKind::DaytimeUdp, ServerKind::DaytimeTcp})
-    m_servers[static_cast<std::size_t>(kind)] = new CTimeServerDlg(kind, servers);
-  for (ClientKind kind : kClientKinds) m_clients[static_cast<std::size_t>(kind)] = new CTimeClientDlg(kind, clients);
-  std::array<DashboardModel::StatusSource, kServerKindCount> serverTexts;
-  std::array<DashboardModel::StatusSource, kClientKindCount> clientTexts;
-  for (std::size_t i = 0; i < serverTexts.size(); ++i)
-    serverTexts[i] = [this, i] { return m_servers[i] ? m_servers[i]->GetStatusText() : std::string("disabled"); };
-  for (std::size_t i = 0; i < clientTexts.size(); ++i)
-    clientTexts[i] = [this, i] { return m_clients[i] ? m_clients[i]->GetStatusText() : std::string("Disabled"); };
-  Clock& clock = servers.clock;
-  m_model = std::make_unique<DashboardModel>(serverTexts, clientTexts, [&clock] { return clock.Time(); });
-  for (CTimeClientDlg* client : m_clients)
-    client->Client().SetLastSyncObserver([this](ClientKind kind, std::int64_t at) { m_model->OnLastSync(kind, at); });
-}
+CMainDlg::CMainDlg(const ClientServices& services, SoundPlayer& sounds)
+    : m_profile(services.profile), m_executors(services.executors), m_sounds(sounds), m_station(services, &sounds),
+      m_openLink(OpenWithUserPrograms) {}
 
 CMainDlg::~CMainDlg() {
   m_refresh.Stop();
   m_fadeTimer.Stop();
-  // Windows never made are not wx's to destroy.
-  for (CTimeServerDlg* server : m_servers)
-    if (server && !server->GetHandle()) delete server;
-  for (CTimeClientDlg* client : m_clients)
-    if (client && !client->GetHandle()) delete client;
+  // wx would destroy the children only after the members: the windows must detach from the
+  // station's servers and clients before those go.
+  DestroyChildren();
 }
 
 bool CMainDlg::Create() {
@@ -83,16 +66,19 @@ bool CMainDlg::Create() {
     SetIcons(icons);
   }
 
-  // The servers' windows, then the clients', made hidden in dashboard order: making them starts
-  // what the profile enables.
+  // The servers' windows, then the clients', made hidden in dashboard order; then the station
+  // starts what the profile enables, shown in them from the first message on.
   for (ServerKind kind : kServerKinds) {
-    auto& server = m_servers[static_cast<std::size_t>(kind)];
+    auto*& server = m_servers[static_cast<std::size_t>(kind)];
+    server = new CTimeServerDlg(m_station, kind);
     if (!server->Create(this)) delete std::exchange(server, nullptr);
   }
   for (ClientKind kind : kClientKinds) {
-    auto& client = m_clients[static_cast<std::size_t>(kind)];
+    auto*& client = m_clients[static_cast<std::size_t>(kind)];
+    client = new CTimeClientDlg(m_station, kind);
     if (!client->Create(this)) delete std::exchange(client, nullptr);
   }
+  m_station.Start();
 
   Centre();
   // The keyboard starts where Enter hides, not on the first client's button.
@@ -100,7 +86,7 @@ bool CMainDlg::Create() {
   m_rcNormal = GetRect();
   if (m_bNoShow) m_bHide = true;
   if (!m_bHide) ApplyTransparency(m_profile, kMainWindowSection, *this);
-  m_refresh.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { OnTimer(); });
+  m_refresh.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { RefreshDashboard(); });
   m_refresh.Start(static_cast<int>(DashboardModel::kTickPeriod.count()));
   if (m_bHide) {
     m_fade = StartupFade(m_bNoShow);
@@ -157,18 +143,13 @@ wxWindow* CMainDlg::FieldOf(const DashboardField& field) const {
   return std::get<LastSyncField>(field) == LastSyncField::By ? static_cast<wxWindow*>(m_txtLastSyncBy) : m_editLastSyncAt;
 }
 
-void CMainDlg::OnTimer() {
-  for (const DashboardChange& change : m_model->Tick()) {
+void CMainDlg::RefreshDashboard() {
+  for (const DashboardChange& change : m_station.Tick()) {
     wxWindow* control = FieldOf(change.field);
     const wxString text = wxString::FromUTF8(change.text);
     if (auto* edit = dynamic_cast<wxTextCtrl*>(control)) edit->ChangeValue(text);
     else control->SetLabel(text);
     ++m_nFieldWrites;
-    if (const auto* server = std::get_if<ServerKind>(&change.field)) {
-      if (CTimeServerDlg* window = Server(*server)) window->SetRequestText(change.text);
-    } else if (change.field == DashboardField{ClockField::Time}) {
-      m_chimes.OnTimeShown(change.text);
-    }
   }
 }
 

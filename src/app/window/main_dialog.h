@@ -1,7 +1,8 @@
-// CMainDlg: the main window "Horavex". It owns the four servers and five clients (their windows
-// are its hidden children), shows each one's status beside a button that opens its window, the
-// date, the time and the last synchronisation, refreshed every 150 ms, plays the quarter chimes,
-// and fades out after a hidden start. Hiding it stops nothing; closing it ends the program.
+// CMainDlg: the main window "Horavex". It holds the program's Station (the four servers and five
+// clients, whose windows are its hidden children) and shows what the station's refresh gives:
+// each one's status beside a button that opens its window, the date, the time and the last
+// synchronisation, every 150 ms. It fades out after a hidden start. Hiding it stops nothing;
+// closing it ends the program.
 #pragma once
 
 #include <array>
@@ -12,11 +13,8 @@
 #include <wx/dialog.h>
 #include <wx/timer.h>
 
-#include "app/chimes.h"
-#include "app/dashboard.h"
 #include "app/startup.h"
-#include "client/time_client.h"
-#include "server/time_server.h"
+#include "app/station.h"
 
 class wxStaticBitmap;
 class wxStaticText;
@@ -33,26 +31,30 @@ class CMainDlg : public wxDialog {
   // Opens a link (mail or web) with the user's programs; nothing is said when there are none.
   using LinkOpener = std::function<void(const std::string& url)>;
 
-  CMainDlg(const ServerServices& servers, const ClientServices& clients, SoundPlayer& sounds);
+  // Makes the station over `services`; the chimes play through `sounds`.
+  CMainDlg(const ClientServices& services, SoundPlayer& sounds);
+  // The nine windows go first, then the station with the servers and clients they showed.
   ~CMainDlg() override;
 
   // Set before Create from the start words; NOSHOW implies HIDE.
   bool m_bHide = false;
   bool m_bNoShow = false;
 
-  // Makes the window and, hidden, the nine windows it owns (which starts the servers and clients
-  // the profile enables); then shows it centred, shows it as a fading splash, or keeps it hidden.
+  // Makes the window and, hidden, the nine windows it owns, then starts the station (the servers
+  // and clients the profile enables); then shows it centred, as a fading splash, or keeps it hidden.
   bool Create();
   // A second start: ends a fade that still runs, then shows the window and brings it to the front.
   void ShowAndRaise();
 
+  Station& GetStation() { return m_station; }
+  // The window of a server or client; null when its template could not be loaded.
   CTimeServerDlg* Server(ServerKind kind) const { return m_servers[static_cast<std::size_t>(kind)]; }
   CTimeClientDlg* Client(ClientKind kind) const { return m_clients[static_cast<std::size_t>(kind)]; }
   // How many fields the refreshes have written so far.
   std::size_t FieldWrites() const { return m_nFieldWrites; }
   void SetLinkOpener(LinkOpener opener) { m_openLink = std::move(opener); }
-  // Runs one refresh now, as the timer does.
-  void OnTimer();
+  // Shows what changed since the previous refresh; the timer calls it every 150 ms.
+  void RefreshDashboard();
 
  private:
   void BindControls();
@@ -69,10 +71,9 @@ class CMainDlg : public wxDialog {
   Profile& m_profile;
   Executors m_executors;  // for the settings window's save
   SoundPlayer& m_sounds;
+  Station m_station;
   std::array<CTimeServerDlg*, kServerKindCount> m_servers{};
   std::array<CTimeClientDlg*, kClientKindCount> m_clients{};
-  std::unique_ptr<DashboardModel> m_model;
-  Chimes m_chimes;
   StartupFade m_fade{false};
   wxRect m_rcNormal;
   wxTimer m_refresh;

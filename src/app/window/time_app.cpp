@@ -41,7 +41,7 @@ namespace {
 // The application's name: the title of its message boxes and the base name of its profile.
 constexpr const char* kAppName = "horavex";
 
-// How long the program waits at its end for the requests of the clients its windows released.
+// How long the program waits at its end for the requests of the clients the station released.
 constexpr std::chrono::seconds kRequestsEndBound{2};
 
 std::string Usage() {
@@ -87,9 +87,10 @@ class CTimeApp : public wxApp {
         wxMessageBox(wxString::FromUTF8(m_instance->Problem() + "\nHoravex start zonder te weten of het al actief is."),
                      kAppName, wxOK | wxICON_WARNING);
     }
-    try {
-      m_runtime = std::make_unique<GuiRuntime>();
-    } catch (const std::system_error&) {
+    m_runtime = std::make_unique<GuiRuntime>();
+    if (const std::error_code error = m_runtime->Start()) {
+      // The box keeps its historic words; the reason goes to the log beside it.
+      std::fprintf(stderr, "horavex: de netwerkdraad start niet: %s\n", error.message().c_str());
       wxMessageBox("Windows sockets initialization failed.", kAppName, wxOK);
       return Fail();
     }
@@ -99,8 +100,7 @@ class CTimeApp : public wxApp {
     InstallHelpLauncher(std::make_unique<HelpLauncher>(HtmlHelpViewerMaker(FindDataFile("help/horavex.hhp"))));
     const Executors executors = m_runtime->GetExecutors();
     m_dialup = std::make_unique<DialupService>(MakeSystemDialupPort(), executors.logic);
-    auto* main = new CMainDlg(ServerServices{executors, *m_profile, *m_clock},
-                              ClientServices{executors, *m_profile, *m_clock, *m_dialup}, *m_sounds);
+    auto* main = new CMainDlg(ClientServices{executors, *m_profile, *m_clock, *m_dialup}, *m_sounds);
     main->m_bHide = words.hide;
     main->m_bNoShow = words.noShow;
     if (!main->Create()) {
@@ -122,7 +122,8 @@ class CTimeApp : public wxApp {
   // The end of the program, after the main loop and before wx shuts down (main never runs
   // OnExit): each thing goes before what it uses.
   void Shutdown() {
-    // The main window went with its windows, releasing their clients and servers; a released
+    // The main window went with its windows and its station, which released the clients and
+    // stopped the servers; a released
     // request unwinds on the logic thread, which is wx's loop, and may still reach the dial-up
     // service and the network thread.
     RunEventsUntil([] { return TimeClient::RunningRequests() == 0; }, kRequestsEndBound);

@@ -7,6 +7,7 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/tglbtn.h>
+#include <wx/weakref.h>
 #include <wx/xrc/xmlres.h>
 
 #include "client/window/client_info_dialog.h"
@@ -38,10 +39,13 @@ void SelectIndex(wxOwnerDrawnComboBox& list, int index) {
 
 }  // namespace
 
-CTimeClientDlg::CTimeClientDlg(ClientKind kind, ClientServices services)
-    : m_nKind(kind), profile_(services.profile), client_(kind, std::move(services), *this) {}
+CTimeClientDlg::CTimeClientDlg(Station& station, ClientKind kind)
+    : m_station(station), m_nKind(kind), profile_(station.GetProfile()) {}
 
-CTimeClientDlg::~CTimeClientDlg() { delete m_pWarning; }
+CTimeClientDlg::~CTimeClientDlg() {
+  if (m_bInitialized) m_station.AttachClientView(m_nKind, nullptr);
+  delete m_pWarning;
+}
 
 bool CTimeClientDlg::Create(wxWindow* parent) {
   if (!LoadTemplate(*this, parent, "IDD_TIME_CLIENT", wxSize(kTemplateWidth, kTemplateHeight))) return false;
@@ -70,7 +74,7 @@ void CTimeClientDlg::BindControls() {
   m_spinPort->Bind(wxEVT_TEXT, changed);  // the arrows change the text too
   for (wxOwnerDrawnComboBox* list : {m_cbInterval, m_cbWarnLevel, m_cbMaxOffset}) list->Bind(wxEVT_COMBOBOX, changed);
   m_btnEnabled->Bind(wxEVT_TOGGLEBUTTON, [this](wxCommandEvent&) { OnEnabledClicked(); });
-  m_btnSynchro->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { client_.DoSynchro(); });
+  m_btnSynchro->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { Client().DoSynchro(); });
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnInfo(); }, XRCID("IDC_INFO"));
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnHelpButton(); }, wxID_HELP);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnOK(); }, wxID_OK);
@@ -80,42 +84,43 @@ void CTimeClientDlg::BindControls() {
 void CTimeClientDlg::OnInitDialog() {
   ApplyTransparency(profile_, kClientWindowSection, *this);
   // Filling the controls reports changes; m_bInitialized keeps them from enabling Save.
-  const ClientSettings& settings = client_.Settings();
-  m_editServer->ChangeValue(wxString::FromUTF8(settings.m_strServer));
-  m_spinPort->SetText(PortText(settings.m_nPort));
-  SelectIndex(*m_cbInterval, settings.m_nIntervalIndex);
-  SelectIndex(*m_cbWarnLevel, settings.m_nWarnLevel);
-  SelectIndex(*m_cbMaxOffset, settings.m_nMaxOffsetIndex);
+  const ClientSettings& settings = Client().Settings();
+  m_editServer->ChangeValue(wxString::FromUTF8(settings.m_server));
+  m_spinPort->SetText(PortText(settings.m_port));
+  SelectIndex(*m_cbInterval, settings.m_intervalIndex);
+  SelectIndex(*m_cbWarnLevel, settings.m_warnLevel);
+  SelectIndex(*m_cbMaxOffset, settings.m_maxOffsetIndex);
   const std::string_view hint = InfoOf(m_nKind).portHint;
   XRCCTRL(*this, "IDC_PORT_HINT", wxStaticText)->SetLabel(wxString::FromUTF8(hint.data(), hint.size()));
-  m_btnEnabled->SetValue(settings.m_bStartUp);
-  SetTitle(wxString::FromUTF8(client_.Title()));
+  m_btnEnabled->SetValue(settings.m_startUp);
+  SetTitle(wxString::FromUTF8(Client().Title()));
   m_bInitialized = true;
-  client_.StartUpIfEnabled();
+  m_station.AttachClientView(m_nKind, this);
 }
 
 bool CTimeClientDlg::UpdateData() {
   const std::optional<unsigned> port = PortFromText(m_spinPort->Text());
   if (!port) {
-    client_.ReportSettingsError(kPortRefusedText, EINVAL);
+    Client().ReportSettingsError(kPortRefusedText, EINVAL);
     return false;
   }
-  ClientSettings& settings = client_.Settings();
-  settings.m_strServer = m_editServer->GetValue().utf8_string();
-  settings.m_nPort = *port;
-  settings.m_nIntervalIndex = m_cbInterval->GetSelection();
-  settings.m_nWarnLevel = m_cbWarnLevel->GetSelection();
-  settings.m_nMaxOffsetIndex = m_cbMaxOffset->GetSelection();
-  settings.m_bStartUp = m_btnEnabled->GetValue();
+  ClientSettings& settings = Client().Settings();
+  settings.m_server = m_editServer->GetValue().utf8_string();
+  settings.m_port = *port;
+  settings.m_intervalIndex = m_cbInterval->GetSelection();
+  settings.m_warnLevel = m_cbWarnLevel->GetSelection();
+  settings.m_maxOffsetIndex = m_cbMaxOffset->GetSelection();
+  settings.m_startUp = m_btnEnabled->GetValue();
   return true;
 }
 
 void CTimeClientDlg::OnOK() {
   if (!UpdateData()) return;
   DisableKeepingFocus(*m_btnSave);  // Enter, Escape and F1 keep working
-  // Nothing was saved after a failure: the button stays available for another try.
-  client_.Save([this](int error) {
-    if (error != 0) m_btnSave->Enable();
+  // Nothing was saved after a failure: the button stays available for another try. The client
+  // may outlive this window.
+  Client().Save([self = wxWeakRef<CTimeClientDlg>(this)](int error) {
+    if (self && error != 0) self->m_btnSave->Enable();
   });
 }
 
@@ -124,7 +129,7 @@ void CTimeClientDlg::OnEnabledClicked() {
     m_btnEnabled->SetValue(!m_btnEnabled->GetValue());  // refused: the client stays as it is
     return;
   }
-  client_.SetEnabled(client_.Settings().m_bStartUp);
+  Client().SetEnabled(Client().Settings().m_startUp);
   OnSettingChanged();
 }
 
@@ -133,8 +138,8 @@ void CTimeClientDlg::OnSettingChanged() {
 }
 
 void CTimeClientDlg::OnInfo() {
-  const auto& times = client_.AnswerTimes();
-  ShowClientInfo(this, profile_, m_nKind, client_.Answer(), times ? &*times : nullptr);
+  const auto& times = Client().AnswerTimes();
+  ShowClientInfo(this, profile_, m_nKind, Client().Answer(), times ? &*times : nullptr);
 }
 
 void CTimeClientDlg::OnHelpButton() { ShowHelpTopic(this, kClientHelpTopic); }

@@ -1,15 +1,15 @@
-// CTimeClientDlg: one time client's window (template 131) over its logic, TimeClient. It moves
-// the settings between its controls and the client, shows what the client reports, saves, and
-// opens the information window. The window is made hidden; making it starts a client whose
-// "StartUp" is set, with one request at once.
+// CTimeClientDlg: one time client's window (template 131) over the station's TimeClient of its
+// kind. It moves the settings between its controls and the client, shows what the client reports,
+// saves, and opens the information window. The window is made hidden and shows the client from
+// then on; the station starts the client.
 #pragma once
 
 #include <string>
 
 #include <wx/dialog.h>
 
+#include "app/station.h"
 #include "client/client_view.h"
-#include "client/time_client.h"
 
 class wxButton;
 class wxOwnerDrawnComboBox;
@@ -23,17 +23,16 @@ class PortSpin;
 
 class CTimeClientDlg : public wxDialog, public ClientView {
  public:
-  // Reads the kind's settings; no window yet (Create).
-  CTimeClientDlg(ClientKind kind, ClientServices services);
-  // Deletes an open warning box, then releases the client: its request, waiting for that box or
-  // anything else, unwinds in the background and shows nothing more in this window.
+  // The window of `station`'s client of `kind`, which outlives it; no window yet (Create).
+  CTimeClientDlg(Station& station, ClientKind kind);
+  // Detaches from the client, which counts a warning box open here as closed, and deletes the box:
+  // the client's request goes on and shows nothing more in this window.
   ~CTimeClientDlg() override;
-  // Makes the window, hidden, owned by `parent`, and opens it; false when the template is missing.
+  // Makes the window, hidden, owned by `parent`, shows the client's settings and attaches to it;
+  // false when the template is missing.
   bool Create(wxWindow* parent);
 
-  TimeClient& Client() { return client_; }
-  // "Err:Stop", "Disabled", "-BUSY-" or the success count.
-  std::string GetStatusText() const { return client_.GetStatusText(); }
+  TimeClient& Client() { return m_station.Client(m_nKind); }
   // The open warning box, null when none.
   wxDialog* WarningBox() const { return m_pWarning; }
 
@@ -56,9 +55,9 @@ class CTimeClientDlg : public wxDialog, public ClientView {
   // it cannot open and 22, when the port field holds no port (1 to 65535): nothing is taken then.
   bool UpdateData();
 
+  Station& m_station;
   ClientKind m_nKind;
   Profile& profile_;
-  TimeClient client_;
   wxTextCtrl* m_editServer = nullptr;
   PortSpin* m_spinPort = nullptr;
   wxOwnerDrawnComboBox* m_cbInterval = nullptr;

@@ -95,27 +95,27 @@ void CCommonSettingsDlg::OnInitDialog() {
 }
 
 void CCommonSettingsDlg::UpdateData(bool fromControls) {
-  std::string* sounds[] = {&settings_.m_strSound00, &settings_.m_strSound15, &settings_.m_strSound30,
-                           &settings_.m_strSound45};
+  std::string* sounds[] = {&settings_.m_sound00, &settings_.m_sound15, &settings_.m_sound30,
+                           &settings_.m_sound45};
   if (fromControls) {
     // The index of the checked mode, -1 when none of the three is.
     const auto three = m_radioMode.begin() + 3;
     const auto checked = std::find_if(m_radioMode.begin(), three, [](wxRadioButton* b) { return b->GetValue(); });
-    settings_.m_nCheckConnect = checked == three ? -1 : static_cast<int>(checked - m_radioMode.begin());
-    settings_.m_strConnection = m_editConnection->GetValue().utf8_string();
+    settings_.m_checkConnect = checked == three ? -1 : static_cast<int>(checked - m_radioMode.begin());
+    settings_.m_connection = m_editConnection->GetValue().utf8_string();
     for (std::size_t i = 0; i < m_editSound.size(); ++i) *sounds[i] = m_editSound[i]->GetValue().utf8_string();
     return;
   }
-  const int mode = settings_.m_nCheckConnect;
+  const int mode = settings_.m_checkConnect;
   m_radioMode[mode >= 0 && mode <= 2 ? mode : 3]->SetValue(true);
-  m_editConnection->ChangeValue(wxString::FromUTF8(settings_.m_strConnection));
+  m_editConnection->ChangeValue(wxString::FromUTF8(settings_.m_connection));
   for (std::size_t i = 0; i < m_editSound.size(); ++i) m_editSound[i]->ChangeValue(wxString::FromUTF8(*sounds[i]));
 }
 
 void CCommonSettingsDlg::UpdateConnectionControls() {
   UpdateData(true);
   // A mode outside 0 to 2 reads back as -1, which needs a connection as 1 and 2 do.
-  const bool dials = settings_.m_nCheckConnect != 0;
+  const bool dials = settings_.m_checkConnect != 0;
   m_txtConnection->Enable(dials);
   // GTK greys a disabled label only in the theme's own colour.
   m_txtConnection->SetForegroundColour(dials ? kThemeText : wxColour());

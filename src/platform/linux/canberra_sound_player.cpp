@@ -21,35 +21,35 @@ class CanberraSoundPlayer final : public SoundPlayer {
  public:
   ~CanberraSoundPlayer() override {
     // Stops a sound still playing and waits for canberra's thread to let go of the device.
-    if (context_) ca_context_destroy(context_);
+    if (m_context) ca_context_destroy(m_context);
   }
 
   void PlayFile(const std::string& path) override {
     // Only a regular file: opening a FIFO or a device would wait on this thread for a writer.
     struct stat info {};
     if (path.empty() || stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
-    if (!context_ && !Open()) return;
-    ca_context_cancel(context_, kSoundId);
+    if (!m_context && !Open()) return;
+    ca_context_cancel(m_context, kSoundId);
     // Opening the device happens here, without waiting: ALSA opens a busy device non-blocking by
     // default (defaults.pcm.nonblock) and canberra then refuses; the samples go from a thread of
     // canberra's own. The result says only whether it plays, which nobody is told.
-    ca_context_play(context_, kSoundId, CA_PROP_MEDIA_FILENAME, path.c_str(), CA_PROP_CANBERRA_CACHE_CONTROL,
+    ca_context_play(m_context, kSoundId, CA_PROP_MEDIA_FILENAME, path.c_str(), CA_PROP_CANBERRA_CACHE_CONTROL,
                     "never", nullptr);
   }
 
  private:
   bool Open() {
     snd_lib_error_set_handler(IgnoreAlsaError);
-    if (ca_context_create(&context_) != CA_SUCCESS) {
-      context_ = nullptr;
+    if (ca_context_create(&m_context) != CA_SUCCESS) {
+      m_context = nullptr;
       return false;
     }
-    ca_context_change_props(context_, CA_PROP_APPLICATION_NAME, "Horavex", CA_PROP_APPLICATION_ID, "horavex",
+    ca_context_change_props(m_context, CA_PROP_APPLICATION_NAME, "Horavex", CA_PROP_APPLICATION_ID, "horavex",
                             nullptr);
     return true;
   }
 
-  ca_context* context_ = nullptr;
+  ca_context* m_context = nullptr;
 };
 
 }  // namespace

@@ -54,13 +54,13 @@ class SystemClock final : public Clock {
       steps.finished();
       return;
     }
-    timedated_.Set(deadline, std::move(ticket),
+    m_timedated.Set(deadline, std::move(ticket),
                    {[this, anchor] { return WorkOut(anchor); }, std::move(steps.waiting), std::move(steps.report),
                     std::move(steps.finished)});
   }
 
  private:
-  TimedatedSetter timedated_;
+  TimedatedSetter m_timedated;
 };
 
 }  // namespace

@@ -36,70 +36,70 @@ bool IsPppUp() {
   return false;
 }
 
-// Any failure other than "try again" becomes a non-zero code that cannot be mistaken for one.
-int FailureCode(const ProgramResult& r) {
+// A dial program that did not succeed: busy when it ran out of time, else failed with its status.
+DialResult FailureOf(const ProgramResult& r) {
   switch (r.outcome) {
-    case ProgramResult::Outcome::kExited: return r.code;
-    case ProgramResult::Outcome::kSignalled: return 128 + r.code;
-    case ProgramResult::Outcome::kTimedOut: return kErrorNoConnection;
-    case ProgramResult::Outcome::kCancelled: return ECANCELED;
+    case ProgramResult::Outcome::kExited: return DialResult::Failed(r.code);
+    case ProgramResult::Outcome::kSignalled: return DialResult::Failed(128 + r.code);
+    case ProgramResult::Outcome::kTimedOut: return DialResult::Busy();
+    case ProgramResult::Outcome::kCancelled: return DialResult::Failed(ECANCELED);
     case ProgramResult::Outcome::kNotStarted:
-    case ProgramResult::Outcome::kUnknown: return r.code != 0 ? r.code : EIO;
+    case ProgramResult::Outcome::kUnknown: return DialResult::Failed(r.code != 0 ? r.code : EIO);
   }
-  return EIO;
+  return DialResult::Failed(EIO);
 }
 
-// The Dial result of nmcli's "connection up": 0, kErrorNoConnection for a timeout or a failed
-// activation (exit 3 or 4, or killed at its bound), ECANCELED, or another failure's code.
-int DialResultOfNmcli(const ProgramResult& result) {
-  if (result.Succeeded()) return 0;
+// What nmcli's "connection up" came to: busy for a timeout or a failed activation (exit 3 or 4,
+// or killed at its bound). The handle is the caller's to give.
+DialResult DialResultOfNmcli(const ProgramResult& result) {
+  if (result.Succeeded()) return DialResult::Connected(0);
   // 3: the activation timed out, 4: it failed; both may go well on a later try.
   if (result.outcome == ProgramResult::Outcome::kExited && (result.code == 3 || result.code == 4))
-    return kErrorNoConnection;
-  return FailureCode(result);
+    return DialResult::Busy();
+  return FailureOf(result);
 }
 
 class LinuxDialupPort final : public DialupPort {
  public:
-  explicit LinuxDialupPort(LinuxDialupOptions options) : options_(options) {}
+  explicit LinuxDialupPort(LinuxDialupOptions options) : m_options(options) {}
 
-  bool GetConnectedState(unsigned& flags) override { return ConnectedStateOf(ListInterfaces(), flags); }
+  ConnectedState GetConnectedState() override { return ConnectedStateOf(ListInterfaces()); }
 
-  int Dial(const std::string& name, DialHandle& handle) override {
-    if (cancelled_) return ECANCELED;
+  DialResult Dial(const std::string& name) override {
+    if (m_cancelled) return DialResult::Failed(ECANCELED);
     const bool viaNm = IsOnPath("nmcli");
-    const int r = viaNm ? DialNm(name) : DialPpp(name);
-    if (r != 0) return r;
-    std::lock_guard lock(mutex_);
-    handle = ++lastHandle_;
-    dialled_[handle] = Dialled{name, viaNm};
-    return 0;
+    DialResult r = viaNm ? DialNm(name) : DialPpp(name);
+    if (r.outcome != DialOutcome::Connected) return r;
+    std::lock_guard lock(m_mutex);
+    r.handle = ++m_lastHandle;
+    m_dialled[r.handle] = Dialled{name, viaNm};
+    return r;
   }
 
   void HangUp(DialHandle handle) override {
     Dialled d;
     {
-      std::lock_guard lock(mutex_);
-      const auto it = dialled_.find(handle);
-      if (it == dialled_.end()) return;
+      std::lock_guard lock(m_mutex);
+      const auto it = m_dialled.find(handle);
+      if (it == m_dialled.end()) return;
       d = it->second;
-      dialled_.erase(it);
+      m_dialled.erase(it);
     }
-    if (d.viaNm) RunProgram({"nmcli", "connection", "down", "id", d.name}, options_.commandLimit);
-    else RunProgram({"poff", d.name}, options_.commandLimit);
+    if (d.viaNm) RunProgram({"nmcli", "connection", "down", "id", d.name}, m_options.commandLimit);
+    else RunProgram({"poff", d.name}, m_options.commandLimit);
   }
 
   void Pause(milliseconds duration) override {
-    std::unique_lock lock(mutex_);
-    wake_.wait_for(lock, duration, [this] { return cancelled_.load(); });
+    std::unique_lock lock(m_mutex);
+    m_wake.wait_for(lock, duration, [this] { return m_cancelled.load(); });
   }
 
   void Cancel() override {
     {
-      std::lock_guard lock(mutex_);
-      cancelled_ = true;
+      std::lock_guard lock(m_mutex);
+      m_cancelled = true;
     }
-    wake_.notify_all();
+    m_wake.notify_all();
   }
 
  private:
@@ -108,48 +108,47 @@ class LinuxDialupPort final : public DialupPort {
     bool viaNm = false;
   };
 
-  int DialNm(const std::string& name) {
-    const auto limit = std::chrono::duration_cast<milliseconds>(options_.nmcliWait) + options_.commandSlack;
+  DialResult DialNm(const std::string& name) {
+    const auto limit = std::chrono::duration_cast<milliseconds>(m_options.nmcliWait) + m_options.commandSlack;
     return DialResultOfNmcli(RunProgram(
-        {"nmcli", "--wait", std::to_string(options_.nmcliWait.count()), "connection", "up", "id", name}, limit,
-        &cancelled_));
+        {"nmcli", "--wait", std::to_string(m_options.nmcliWait.count()), "connection", "up", "id", name}, limit,
+        &m_cancelled));
   }
 
   // pon only starts pppd; the connection is there once a ppp interface is up.
-  int DialPpp(const std::string& name) {
-    const ProgramResult started = RunProgram({"pon", name}, options_.commandLimit, &cancelled_);
-    if (!started.Succeeded()) return FailureCode(started);
-    const auto deadline = std::chrono::steady_clock::now() + options_.pppUpWait;
+  DialResult DialPpp(const std::string& name) {
+    const ProgramResult started = RunProgram({"pon", name}, m_options.commandLimit, &m_cancelled);
+    if (!started.Succeeded()) return FailureOf(started);
+    const auto deadline = std::chrono::steady_clock::now() + m_options.pppUpWait;
     while (!IsPppUp()) {
-      if (cancelled_ || std::chrono::steady_clock::now() >= deadline) {
+      if (m_cancelled || std::chrono::steady_clock::now() >= deadline) {
         // Stop pppd's attempt, or a second dial would start a second pppd beside it.
-        RunProgram({"poff", name}, options_.commandLimit);
-        return cancelled_ ? ECANCELED : kErrorNoConnection;
+        RunProgram({"poff", name}, m_options.commandLimit);
+        return m_cancelled ? DialResult::Failed(ECANCELED) : DialResult::Busy();
       }
-      Pause(options_.pollStep);
+      Pause(m_options.pollStep);
     }
-    return 0;
+    return DialResult::Connected(0);
   }
 
-  const LinuxDialupOptions options_;
-  std::atomic<bool> cancelled_{false};
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  DialHandle lastHandle_ = 0;
-  std::map<DialHandle, Dialled> dialled_;
+  const LinuxDialupOptions m_options;
+  std::atomic<bool> m_cancelled{false};
+  std::mutex m_mutex;
+  std::condition_variable m_wake;
+  DialHandle m_lastHandle = 0;
+  std::map<DialHandle, Dialled> m_dialled;
 };
 
 }  // namespace
 
-bool ConnectedStateOf(std::span<const InterfaceState> interfaces, unsigned& flags) {
-  flags = 0;
-  bool connected = false;
+ConnectedState ConnectedStateOf(std::span<const InterfaceState> interfaces) {
+  ConnectedState state;
   for (const InterfaceState& i : interfaces) {
     if ((i.flags & IFF_LOOPBACK) != 0) continue;
-    if ((i.flags & IFF_UP) != 0 && (i.flags & IFF_RUNNING) != 0) connected = true;
-    if (IsModemInterface(i)) flags |= kConnectionModem;
+    if ((i.flags & IFF_UP) != 0 && (i.flags & IFF_RUNNING) != 0) state.connected = true;
+    if (IsModemInterface(i)) state.modem = true;
   }
-  return connected;
+  return state;
 }
 
 std::unique_ptr<DialupPort> MakeLinuxDialupPort(LinuxDialupOptions options) {

@@ -27,9 +27,9 @@ struct InterfaceState {
   unsigned flags = 0;
 };
 
-// True when an interface other than loopback is up and running; `flags` gets kConnectionModem
-// when a ppp* or wwan* interface is up.
-bool ConnectedStateOf(std::span<const InterfaceState> interfaces, unsigned& flags);
+// Connected when an interface other than loopback is up and running; modem when a ppp* or wwan*
+// interface is up.
+ConnectedState ConnectedStateOf(std::span<const InterfaceState> interfaces);
 
 // The Linux port with the waits given; MakeSystemDialupPort gives it with the defaults.
 std::unique_ptr<DialupPort> MakeLinuxDialupPort(LinuxDialupOptions options);

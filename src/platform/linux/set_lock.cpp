@@ -32,33 +32,33 @@ std::filesystem::path OwnRuntimeDir() {
 }
 
 SetLock::~SetLock() {
-  if (fd_ >= 0) ::close(fd_);
+  if (m_fd >= 0) ::close(m_fd);
 }
 
 SetLock::Outcome SetLock::TryTake() {
-  if (fd_ < 0) {
+  if (m_fd < 0) {
     const std::filesystem::path dir = OwnRuntimeDir();
     if (dir.empty()) return Outcome::kNone;
-    fd_ = ::open((dir / "clock-set.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd_ < 0) return Outcome::kNone;
+    m_fd = ::open((dir / "clock-set.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (m_fd < 0) return Outcome::kNone;
   }
-  if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) return errno == EWOULDBLOCK ? Outcome::kBusy : Outcome::kNone;
+  if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) return errno == EWOULDBLOCK ? Outcome::kBusy : Outcome::kNone;
   char left[sizeof kSent] = {};
-  foundUnanswered_ = ::pread(fd_, left, sizeof left - 1, 0) > 0;
+  m_foundUnanswered = ::pread(m_fd, left, sizeof left - 1, 0) > 0;
   MarkAnswered();
   return Outcome::kTaken;
 }
 
 // A record that cannot be written costs only the next holder's second look; the set goes on.
 void SetLock::MarkSent() {
-  if (fd_ < 0) return;
-  const ssize_t written = ::pwrite(fd_, kSent, sizeof kSent - 1, 0);
+  if (m_fd < 0) return;
+  const ssize_t written = ::pwrite(m_fd, kSent, sizeof kSent - 1, 0);
   (void)written;
 }
 
 void SetLock::MarkAnswered() {
-  if (fd_ < 0) return;
-  const int truncated = ::ftruncate(fd_, 0);
+  if (m_fd < 0) return;
+  const int truncated = ::ftruncate(m_fd, 0);
   (void)truncated;
 }
 

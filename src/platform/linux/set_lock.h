@@ -25,14 +25,14 @@ class SetLock {
   // own folder to hold it in (a set then goes on without it).
   Outcome TryTake();
   // What the holder before left: true when its SetTime had no answer when it ended.
-  bool FoundUnanswered() const { return foundUnanswered_; }
+  bool FoundUnanswered() const { return m_foundUnanswered; }
   // Records that a SetTime went out, and that its answer came.
   void MarkSent();
   void MarkAnswered();
 
  private:
-  int fd_ = -1;
-  bool foundUnanswered_ = false;
+  int m_fd = -1;
+  bool m_foundUnanswered = false;
 };
 
 }  // namespace horavex

@@ -365,27 +365,27 @@ void TimedatedSetter::Call::Finish(ClockSetResult result) {
 TimedatedSetter::~TimedatedSetter() {
   std::vector<std::thread> threads;
   {
-    std::lock_guard lock(mutex_);
-    if (current_) current_->Post([](Call& c) { c.Stop(ECANCELED); });
-    threads.swap(threads_);
+    std::lock_guard lock(m_mutex);
+    if (m_current) m_current->Post([](Call& c) { c.Stop(ECANCELED); });
+    threads.swap(m_threads);
   }
   for (std::thread& t : threads) t.join();
 }
 
 void TimedatedSetter::Set(Clock::Deadline deadline, std::shared_ptr<ClockSetTicket> ticket, Steps steps) {
   auto call = std::make_shared<Call>(deadline, std::move(ticket), std::move(steps));
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(m_mutex);
   // The sets before this one have finished; their threads are ending, or this is one of them.
-  for (auto it = threads_.begin(); it != threads_.end();) {
+  for (auto it = m_threads.begin(); it != m_threads.end();) {
     if (it->get_id() == std::this_thread::get_id()) {
       ++it;
       continue;
     }
     it->join();
-    it = threads_.erase(it);
+    it = m_threads.erase(it);
   }
-  current_ = call;
-  threads_.emplace_back([call] {
+  m_current = call;
+  m_threads.emplace_back([call] {
     call->Run();
     call->steps.finished();
   });

@@ -41,9 +41,9 @@ class TimedatedSetter {
  private:
   struct Call;
 
-  std::mutex mutex_;  // guards current_ and threads_
-  std::shared_ptr<Call> current_;
-  std::vector<std::thread> threads_;
+  std::mutex m_mutex;  // guards m_current and m_threads
+  std::shared_ptr<Call> m_current;
+  std::vector<std::thread> m_threads;
 };
 
 }  // namespace horavex

@@ -7,6 +7,7 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/tglbtn.h>
+#include <wx/weakref.h>
 #include <wx/xrc/xmlres.h>
 
 #include "common/help_launcher.h"
@@ -43,9 +44,12 @@ std::string BreakableAddresses(const std::string& text) {
 
 }  // namespace
 
-CTimeServerDlg::CTimeServerDlg(ServerKind kind, ServerServices services,
-                               std::optional<asio::ip::address> bindAddress)
-    : m_nKind(kind), profile_(services.profile), server_(kind, std::move(services), *this, bindAddress) {}
+CTimeServerDlg::CTimeServerDlg(Station& station, ServerKind kind)
+    : m_station(station), m_nKind(kind), profile_(station.GetProfile()) {}
+
+CTimeServerDlg::~CTimeServerDlg() {
+  if (m_bInitialized) m_station.AttachServerView(m_nKind, nullptr);
+}
 
 bool CTimeServerDlg::Create(wxWindow* parent) {
   if (!LoadTemplate(*this, parent, "IDD_TIME_SERVER", wxSize(kTemplateWidth, kTemplateHeight))) return false;
@@ -68,12 +72,12 @@ bool CTimeServerDlg::Create(wxWindow* parent) {
 void CTimeServerDlg::OnInitDialog() {
   ApplyTransparency(profile_, kServerWindowSection, *this);
   // Filling the port edit reports a change; m_bInitialized keeps it from enabling the save button.
-  m_spinPort->SetText(PortText(server_.Port()));
-  m_btnEnabled->SetValue(server_.StartUp());
+  m_spinPort->SetText(PortText(Server().Port()));
+  m_btnEnabled->SetValue(Server().StartUp());
   const std::string_view title = InfoOf(m_nKind).title;
   SetTitle(wxString::FromUTF8(title.data(), title.size()));
   m_bInitialized = true;
-  server_.StartIfEnabled();
+  m_station.AttachServerView(m_nKind, this);
 }
 
 void CTimeServerDlg::OnPortChanged() {
@@ -85,7 +89,7 @@ void CTimeServerDlg::OnEnabledClicked() {
     m_btnEnabled->SetValue(!m_btnEnabled->GetValue());  // refused: the server stays as it is
     return;
   }
-  server_.SetEnabled(m_btnEnabled->GetValue());
+  Server().SetEnabled(m_btnEnabled->GetValue());
   OnPortChanged();
 }
 
@@ -93,8 +97,9 @@ void CTimeServerDlg::OnOK() {
   if (!UpdateData()) return;
   DisableKeepingFocus(*m_btnSave);  // Enter, Escape and F1 keep working
   // Nothing was saved after a failure: the button stays available for another try.
-  server_.Save([this](int error) {
-    if (error != 0) m_btnSave->Enable();
+  // The server may outlive this window.
+  Server().Save([self = wxWeakRef<CTimeServerDlg>(this)](int error) {
+    if (self && error != 0) self->m_btnSave->Enable();
   });
 }
 
@@ -103,10 +108,10 @@ void CTimeServerDlg::OnHelpButton() { ShowHelpTopic(this, kServerHelpTopic); }
 bool CTimeServerDlg::UpdateData() {
   const std::optional<unsigned> port = PortFromText(m_spinPort->Text());
   if (!port) {
-    server_.ReportError(kCreateFailedText, EINVAL);
+    Server().ReportError(kCreateFailedText, EINVAL);
     return false;
   }
-  server_.SetPort(*port);
+  Server().SetPort(*port);
   return true;
 }
 
@@ -114,12 +119,8 @@ void CTimeServerDlg::ShowRequestLog(const std::string& text) { ShowMessage(Break
 
 void CTimeServerDlg::ShowError(const std::string& text) { ShowMessage(text); }
 
-void CTimeServerDlg::SetRequestText(const std::string& text) {
-  if (m_editRequests) m_editRequests->ChangeValue(wxString::FromUTF8(text));
-}
+void CTimeServerDlg::SetRequestText(const std::string& text) { m_editRequests->ChangeValue(wxString::FromUTF8(text)); }
 
-void CTimeServerDlg::ShowMessage(const std::string& text) {
-  if (m_txtMessages) m_txtMessages->SetLabel(LogicText(text));
-}
+void CTimeServerDlg::ShowMessage(const std::string& text) { m_txtMessages->SetLabel(LogicText(text)); }
 
 }  // namespace horavex

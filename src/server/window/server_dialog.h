@@ -1,15 +1,13 @@
-// CTimeServerDlg: one time server's window (template 139) over its logic, TimeServer. It moves
-// the port and the Enabled state between its controls and the server, shows what the server
-// reports, and saves. The window is made hidden; making it starts a server whose "StartUp" is set.
+// CTimeServerDlg: one time server's window (template 139) over the station's TimeServer of its
+// kind. It moves the port and the Enabled state between its controls and the server, shows what
+// the server reports, and saves. The window is made hidden; the station starts the server.
 #pragma once
 
-#include <optional>
 #include <string>
 
-#include <asio/ip/address.hpp>
 #include <wx/dialog.h>
 
-#include "server/time_server.h"
+#include "app/station.h"
 
 class wxButton;
 class wxStaticText;
@@ -22,15 +20,15 @@ class PortSpin;
 
 class CTimeServerDlg : public wxDialog, public ServerView {
  public:
-  // Reads the kind's settings; no window yet (Create). `bindAddress` as TimeServer's.
-  CTimeServerDlg(ServerKind kind, ServerServices services,
-                 std::optional<asio::ip::address> bindAddress = std::nullopt);
-  // Makes the window, hidden, owned by `parent`, and opens it; false when the template is missing.
+  // The window of `station`'s server of `kind`, which outlives it; no window yet (Create).
+  CTimeServerDlg(Station& station, ServerKind kind);
+  // Detaches from the server, which goes on.
+  ~CTimeServerDlg() override;
+  // Makes the window, hidden, owned by `parent`, shows the server's settings and attaches to it;
+  // false when the template is missing.
   bool Create(wxWindow* parent);
 
-  TimeServer& Server() { return server_; }
-  // The request count of the running server, or "disabled".
-  std::string GetStatusText() const { return server_.GetStatusText(); }
+  TimeServer& Server() { return m_station.Server(m_nKind); }
 
   void ShowRequestLog(const std::string& text) override;
   void ShowError(const std::string& text) override;
@@ -47,9 +45,9 @@ class CTimeServerDlg : public wxDialog, public ServerView {
   bool UpdateData();
   void ShowMessage(const std::string& text);
 
+  Station& m_station;
   ServerKind m_nKind;
   Profile& profile_;
-  TimeServer server_;
   PortSpin* m_spinPort = nullptr;
   wxToggleButton* m_btnEnabled = nullptr;
   wxTextCtrl* m_editRequests = nullptr;
