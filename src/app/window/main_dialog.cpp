@@ -164,6 +164,7 @@ void CMainDlg::OnTimer() {
     if (auto* edit = dynamic_cast<wxTextCtrl*>(control)) edit->ChangeValue(text);
     else control->SetLabel(text);
     ++m_nFieldWrites;
+    if (m_onChange) m_onChange(change);
     if (const auto* server = std::get_if<ServerKind>(&change.field)) {
       if (CTimeServerDlg* window = Server(*server)) window->SetRequestText(change.text);
     } else if (change.field == DashboardField{ClockField::Time}) {

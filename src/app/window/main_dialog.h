@@ -51,6 +51,8 @@ class CMainDlg : public wxDialog {
   // How many fields the refreshes have written so far.
   std::size_t FieldWrites() const { return m_nFieldWrites; }
   void SetLinkOpener(LinkOpener opener) { m_openLink = std::move(opener); }
+  // Sees every change the refresh writes (the status icon follows the dashboard through it).
+  void SetDashboardObserver(std::function<void(const DashboardChange&)> observer) { m_onChange = std::move(observer); }
   // Runs one refresh now, as the timer does.
   void OnTimer();
 
@@ -86,6 +88,7 @@ class CMainDlg : public wxDialog {
   wxStaticBitmap* m_picture = nullptr;
   std::size_t m_nFieldWrites = 0;
   LinkOpener m_openLink;
+  std::function<void(const DashboardChange&)> m_onChange;
 };
 
 }  // namespace horavex

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include <wx/button.h>
+#include <wx/checkbox.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
 #include <wx/generic/statbmpg.h>
@@ -12,6 +13,7 @@
 #include <wx/textctrl.h>
 #include <wx/xrc/xmlres.h>
 
+#include "common/autostart.h"
 #include "common/help_launcher.h"
 #include "common/profile.h"
 #include "common/transparency.h"
@@ -26,7 +28,7 @@ namespace horavex {
 namespace {
 
 // The template's size in dialog units.
-constexpr int kTemplateWidth = 255;
+constexpr int kTemplateWidth = 380;
 constexpr int kTemplateHeight = 194;
 
 // The chime rows' controls in the template, in the order of m_editSound.
@@ -54,10 +56,20 @@ wxGenericStaticBitmap* PlacePlayPicture(wxWindow& window, const char* name) {
   return picture;
 }
 
+DesktopHooks& Hooks() {
+  static DesktopHooks hooks;
+  return hooks;
+}
+
 }  // namespace
 
+void InstallDesktopHooks(DesktopHooks hooks) { Hooks() = std::move(hooks); }
+
 CCommonSettingsDlg::CCommonSettingsDlg(Profile& profile, SoundPlayer& sounds, Executors executors)
-    : profile_(profile), sounds_(sounds), settings_(CommonSettings::Load(profile)), saver_(profile, std::move(executors)) {}
+    : profile_(profile), sounds_(sounds), settings_(CommonSettings::Load(profile)),
+      autostartPath_(AutostartEntry::DefaultPath()),
+      autostartShown_(AutostartEntry::Read(autostartPath_).state == AutostartEntry::State::Enabled),
+      saver_(profile, std::move(executors)) {}
 
 bool CCommonSettingsDlg::Create(wxWindow* parent) {
   if (!LoadTemplate(*this, parent, "IDD_COMMON_SETTINGS", wxSize(kTemplateWidth, kTemplateHeight))) return false;
@@ -70,6 +82,8 @@ bool CCommonSettingsDlg::Create(wxWindow* parent) {
   }
   m_txtConnection = XRCCTRL(*this, "IDC_CONNECTION_LABEL", wxStaticText);
   m_editConnection = XRCCTRL(*this, "IDC_CONNECTION", wxTextCtrl);
+  m_chkStatusIcon = XRCCTRL(*this, "IDC_STATUS_ICON", wxCheckBox);
+  m_chkAutostart = XRCCTRL(*this, "IDC_AUTOSTART", wxCheckBox);
   m_txtHint = XRCCTRL(*this, "IDC_HINT", wxStaticText);
   m_hint = m_txtHint->GetLabel();
   for (std::size_t i = 0; i < m_editSound.size(); ++i) {
@@ -104,8 +118,11 @@ void CCommonSettingsDlg::UpdateData(bool fromControls) {
     settings_.m_nCheckConnect = checked == three ? -1 : static_cast<int>(checked - m_radioMode.begin());
     settings_.m_strConnection = m_editConnection->GetValue().utf8_string();
     for (std::size_t i = 0; i < m_editSound.size(); ++i) *sounds[i] = m_editSound[i]->GetValue().utf8_string();
+    settings_.m_nStatusIcon = m_chkStatusIcon->GetValue() ? 1 : 0;
     return;
   }
+  m_chkStatusIcon->SetValue(settings_.m_nStatusIcon != 0);
+  m_chkAutostart->SetValue(autostartShown_);
   const int mode = settings_.m_nCheckConnect;
   m_radioMode[mode >= 0 && mode <= 2 ? mode : 3]->SetValue(true);
   m_editConnection->ChangeValue(wxString::FromUTF8(settings_.m_strConnection));
@@ -144,6 +161,7 @@ bool CCommonSettingsDlg::OnOK() {
   if (saved_) return true;
   if (saver_.Busy()) return false;
   UpdateData(true);
+  if (!ApplyAutostartBox()) return false;
   FindWindow(wxID_OK)->Disable();
   // A slow save says so in the hint line above the buttons.
   saver_.Save(CommonSettings::kSection, settings_,
@@ -157,13 +175,27 @@ void CCommonSettingsDlg::OnSaved(int error) {
   FindWindow(wxID_OK)->Enable();
   if (error == 0) {
     saved_ = true;
+    if (Hooks().statusIconChanged) Hooks().statusIconChanged(settings_.m_nStatusIcon != 0);
     wxCommandEvent ok(wxEVT_BUTTON, wxID_OK);
     ProcessWindowEvent(ok);  // now the window closes
     return;
   }
+  ShowSaveFailure(profile_.Path(), error);
+}
+
+bool CCommonSettingsDlg::ApplyAutostartBox() {
+  const bool wanted = m_chkAutostart->GetValue();
+  // Hidden at login only where the icon can bring the window back; else the splash says it started.
+  const bool icon = wanted && settings_.m_nStatusIcon != 0 && Hooks().statusIconPossible && Hooks().statusIconPossible();
+  const int error = ApplyAutostart(autostartPath_, autostartShown_, wanted, icon ? "NOSHOW" : "HIDE");
+  if (error == 0) return true;
+  ShowSaveFailure(autostartPath_, error);
+  return false;
+}
+
+void CCommonSettingsDlg::ShowSaveFailure(const std::filesystem::path& path, int error) {
   ShowWarningBox(this, "Instellen",
-                 "Kon de instellingen niet opslaan in " + profile_.Path().string() + "\n[ERROR: " + std::to_string(error) + "]",
-                 {});
+                 "Kon de instellingen niet opslaan in " + path.string() + "\n[ERROR: " + std::to_string(error) + "]", {});
 }
 
 void CCommonSettingsDlg::OnHelpButton() { ShowHelpTopic(this, kCommonSettingsHelpTopic, 0, 0); }
