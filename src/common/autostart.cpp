@@ -23,7 +23,7 @@ constexpr std::size_t kMaxEntryBytes = 64 * 1024;
 // The file's bytes, or nothing for what is not a regular file (a FIFO must not block the window).
 bool ReadSmallFile(const std::filesystem::path& path, std::string& bytes, bool& exists) {
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  exists = fd >= 0 || errno != ENOENT;
+  exists = fd >= 0 || (errno != ENOENT && errno != ENOTDIR);
   if (fd < 0) return false;
   struct stat st{};
   bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::size_t>(st.st_size) <= kMaxEntryBytes;

@@ -16,6 +16,7 @@
 #include "app/dashboard.h"
 #include "app/single_instance.h"
 #include "app/startup.h"
+#include "app/status_icon.h"
 #include "common/profile.h"
 #include "support/fake_sound_player.h"
 #include "support/temp_dir.h"
@@ -75,6 +76,19 @@ TEST(MainTick, EachTextIsGivenWhenItChangesAndEachQuarterChimesOnceAlsoWhenSetBa
   EXPECT_EQ(tick(), (std::vector<DashboardChange>{{LastSyncField::By, "SNTP"}, {LastSyncField::At, "12:14:59"}}));
   model.OnLastSync(ClientKind::TimeTcp, k121459);
   EXPECT_EQ(tick(), (std::vector<DashboardChange>{{LastSyncField::By, "TmTcp"}}));
+}
+
+TEST(MainTick, TheStatusIconSaysTheLastSyncAndWantsAttentionWhileAnyClientStandsAtErrStop) {
+  StatusIconModel icon;
+  EXPECT_EQ(icon.Title(), "Laatste synchronisatie Nog Niet");
+  EXPECT_FALSE(icon.OnChange({LastSyncField::By, "SNTP"})) << "a client is named only with its time";
+  EXPECT_TRUE(icon.OnChange({LastSyncField::At, "12:14:59"}));
+  EXPECT_EQ(icon.Title(), "Laatste synchronisatie 12:14:59 (SNTP)");
+  EXPECT_TRUE(icon.OnChange({ClientKind::TimeUdp, "Err:Stop"}));
+  EXPECT_FALSE(icon.OnChange({ClientKind::SntpUdp, "Err:Stop"}));
+  EXPECT_FALSE(icon.OnChange({ClientKind::TimeUdp, "3"}));
+  EXPECT_TRUE(icon.OnChange({ClientKind::SntpUdp, "-BUSY-"}));
+  EXPECT_FALSE(icon.Attention());
 }
 
 TEST(MainTick, StartWordsAreFoundCaseSensitivelyAnywhere) {

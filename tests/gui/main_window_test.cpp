@@ -26,6 +26,7 @@
 #include "support/fake_sound_player.h"
 #include "support/loopback_probe.h"
 #include "support/peer_process.h"
+#include "support/require_peer.h"
 #include "support/temp_dir.h"
 
 namespace horavex {
@@ -199,6 +200,21 @@ TEST_F(ProgramTest, ASecondStartRaisesTheFirstMultipleRunsBesideAndACrashLeavesN
   first->Stop();
   auto next = Start({});
   EXPECT_TRUE(next->AwaitReady([&] { return Shows(*next); }, 20s)) << next->Log();
+}
+
+// The status icon as a panel sees it, on a private session bus with a watcher of the test's own,
+// also when the watcher comes after the program (a panel at login); the program says nothing.
+TEST_F(ProgramTest, TheStatusIconRegistersItsFourEntriesAndShowsAndStopsAHiddenStart) {
+  HORAVEX_REQUIRE(std::system("command -v dbus-run-session >/dev/null && /usr/bin/python3 -c 'import dbus, gi'") == 0,
+                  "dbus-daemon or python3-dbus");
+  for (const std::string when : {"", " late"}) {
+    const std::string run = "dbus-run-session -- /usr/bin/python3 " HORAVEX_STATUS_WATCHER " " HORAVEX_PROGRAM + when +
+                            " > " + dir_.File("out").string() + " 2>/dev/null";
+    ASSERT_EQ(std::system(run.c_str()), 0);
+    EXPECT_EQ(testing::ReadFile(dir_.File("out")),
+              "item Laatste synchronisatie Nog Niet Active icon-app\n"
+              "menu Horavex tonen|Nu synchroniseren|Instellingen...|Stoppen\nshown\nexit 0\n") << when;
+  }
 }
 
 // How a person ends the program; under the sanitizers any use of freed memory ends it otherwise.

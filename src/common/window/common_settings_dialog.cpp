@@ -84,6 +84,8 @@ bool CCommonSettingsDlg::Create(wxWindow* parent) {
   m_editConnection = XRCCTRL(*this, "IDC_CONNECTION", wxTextCtrl);
   m_chkStatusIcon = XRCCTRL(*this, "IDC_STATUS_ICON", wxCheckBox);
   m_chkAutostart = XRCCTRL(*this, "IDC_AUTOSTART", wxCheckBox);
+  // As the radio buttons: the box must fit its 10 units.
+  for (wxCheckBox* box : {m_chkStatusIcon, m_chkAutostart}) ApplyGtkCss(*box, "check { min-width: 12px; min-height: 12px; }");
   m_txtHint = XRCCTRL(*this, "IDC_HINT", wxStaticText);
   m_hint = m_txtHint->GetLabel();
   for (std::size_t i = 0; i < m_editSound.size(); ++i) {
