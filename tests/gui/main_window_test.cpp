@@ -207,13 +207,15 @@ TEST_F(ProgramTest, ASecondStartRaisesTheFirstMultipleRunsBesideAndACrashLeavesN
 TEST_F(ProgramTest, TheStatusIconRegistersItsFourEntriesAndShowsAndStopsAHiddenStart) {
   HORAVEX_REQUIRE(std::system("command -v dbus-run-session >/dev/null && /usr/bin/python3 -c 'import dbus, gi'") == 0,
                   "dbus-daemon or python3-dbus");
-  for (const std::string when : {"", " late"}) {
-    const std::string run = "dbus-run-session -- /usr/bin/python3 " HORAVEX_STATUS_WATCHER " " HORAVEX_PROGRAM + when +
+  // The third stops the program with the settings window open over the main window.
+  for (const std::string how : {"", " late", " settings"}) {
+    const std::string run = "dbus-run-session -- /usr/bin/python3 " HORAVEX_STATUS_WATCHER " " HORAVEX_PROGRAM + how +
                             " > " + dir_.File("out").string() + " 2>/dev/null";
     ASSERT_EQ(std::system(run.c_str()), 0);
     EXPECT_EQ(testing::ReadFile(dir_.File("out")),
               "item Laatste synchronisatie Nog Niet Active icon-app\n"
-              "menu Horavex tonen|Nu synchroniseren|Instellingen...|Stoppen\nshown\nexit 0\n") << when;
+              "menu Horavex tonen|Nu synchroniseren|Instellingen...|Stoppen\nshown\n" +
+                  std::string(how == " settings" ? "settings\n" : "") + "exit 0\n") << how;
   }
 }
 

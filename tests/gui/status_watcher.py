@@ -2,14 +2,15 @@
 """A panel's StatusNotifierWatcher and host on the session bus it is given (dbus-run-session), and
 the windowed program as its user would drive its status icon.
 
-    status_watcher.py PROGRAM [late]
+    status_watcher.py PROGRAM [late] [settings]
 
 Starts `PROGRAM NOSHOW` (with `late`, the watcher comes two seconds after the program, as a panel
 may at login), waits for its item, and prints:
     item <Title> <Status> <IconName>
     menu <label>|<label>|...
     shown            once "Horavex tonen" showed the main window
-    exit <status>    after "Stoppen"
+    settings         with `settings`, once "Instellingen..." showed the settings window
+    exit <status>    after "Nu synchroniseren" and "Stoppen"
     <each line the program wrote to stderr>
 """
 import os
@@ -59,8 +60,8 @@ def wait(condition, seconds):
     return condition()
 
 
-def shows(pid):
-    found = subprocess.run(['xdotool', 'search', '--onlyvisible', '--pid', str(pid), '--name', '^Horavex$'],
+def shows(pid, title='Horavex'):
+    found = subprocess.run(['xdotool', 'search', '--onlyvisible', '--pid', str(pid), '--name', '^%s$' % title],
                            capture_output=True, check=False)
     return bool(found.stdout.strip())
 
@@ -83,10 +84,17 @@ def main():
         _, (_, _, children) = menu.GetLayout(0, -1, [], dbus_interface=MENU)
         entries = {str(c[1].get('label', '')): int(c[0]) for c in children if c[1].get('visible', True)}
         print('menu', '|'.join(entries))
-        menu.Event(entries['Horavex tonen'], 'clicked', dbus.Int32(0, variant_level=1), 0, dbus_interface=MENU)
+        def click(label):
+            menu.Event(entries[label], 'clicked', dbus.Int32(0, variant_level=1), 0, dbus_interface=MENU)
+        click('Horavex tonen')
         if wait(lambda: shows(program.pid), 10):
             print('shown')
-        menu.Event(entries['Stoppen'], 'clicked', dbus.Int32(0, variant_level=1), 0, dbus_interface=MENU)
+        if 'settings' in sys.argv[2:]:
+            click('Instellingen...')
+            if wait(lambda: shows(program.pid, 'Instellen'), 10):
+                print('settings')
+        click('Nu synchroniseren')
+        click('Stoppen')
     wait(lambda: program.poll() is not None, 10)
     if program.poll() is None:
         program.kill()
