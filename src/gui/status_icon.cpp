@@ -31,6 +31,23 @@ void OnActivate(GtkMenuItem*, gpointer data) {
   });
 }
 
+// libayatana-appindicator3's fallback (a GtkStatusIcon, where no watcher is on the bus) looks for
+// the indicator's theme path in the default icon theme's search path, and when it is not there
+// reads past the end of that list (`i < n || path[i] == NULL`): a crash under the sanitizers, a
+// read of whatever follows otherwise. The path is put there before the indicator is made, so the
+// search ends on it; the fallback then also finds the icons by name.
+void AddToIconThemePath(const std::string& folder) {
+  GtkIconTheme* theme = gtk_icon_theme_get_default();
+  if (!theme) return;
+  gchar** paths = nullptr;
+  gint count = 0;
+  gtk_icon_theme_get_search_path(theme, &paths, &count);
+  bool present = false;
+  for (gint i = 0; i < count && !present; ++i) present = folder == paths[i];
+  g_strfreev(paths);
+  if (!present) gtk_icon_theme_append_search_path(theme, folder.c_str());
+}
+
 }  // namespace
 
 struct StatusIcon::Impl {
@@ -43,8 +60,12 @@ StatusIcon::StatusIcon(StatusIconActions actions) : impl_(std::make_unique<Impl>
   impl_->actions = std::make_shared<StatusIconActions>(std::move(actions));
   // The artwork's folder is the icons' theme path: found beside the program or where it is installed.
   const std::string art = FindDataFile("art/icon-app.svg").parent_path().string();
-  impl_->indicator = app_indicator_new_with_path("nl.horavex.Horavex", "icon-app",
-                                                 APP_INDICATOR_CATEGORY_APPLICATION_STATUS, art.c_str());
+  // Without the artwork, the icon the installed program's desktop entry names, from the theme.
+  if (!art.empty()) AddToIconThemePath(art);
+  impl_->indicator = art.empty() ? app_indicator_new("nl.horavex.Horavex", "nl.horavex.Horavex",
+                                                     APP_INDICATOR_CATEGORY_APPLICATION_STATUS)
+                                 : app_indicator_new_with_path("nl.horavex.Horavex", "icon-app",
+                                                               APP_INDICATOR_CATEGORY_APPLICATION_STATUS, art.c_str());
   app_indicator_set_attention_icon_full(impl_->indicator, "icon-attention", "Err:Stop");
   impl_->menu = gtk_menu_new();
   g_object_ref_sink(impl_->menu);
