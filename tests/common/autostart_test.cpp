@@ -33,7 +33,6 @@ void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 
 const Row kRows[] = {
     {"Absent", true, "", State::Absent, true, AutostartEntry::Text("NOSHOW")},
-    {"AbsentUnchecked", true, "", State::Absent, false, ""},
     {"OursUncheckedIsRemoved", true, kOurs, State::Enabled, false, ""},
     {"OursFollowsTheIcon", true, kOurs, State::Enabled, true, AutostartEntry::Text("NOSHOW")},
     {"UsersOwnIsKept", true, kUsers, State::Enabled, true, kUsers},

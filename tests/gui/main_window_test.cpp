@@ -220,8 +220,9 @@ TEST_F(ProgramTest, TheStatusIconRegistersItsFourEntriesAndShowsAndStopsAHiddenS
 }
 
 // How a person ends the program; under the sanitizers any use of freed memory ends it otherwise.
-enum class Ending { AltQ, CloseBox, AltQWithAWarningOpen };
-const char* const kEndingNames[] = {"AltQ", "CloseBox", "AltQWithAWarningOpen"};
+// Alt+Q alone is " &Q: Stoppen" as the status icon's "Stoppen" presses it, and as here with a box open.
+enum class Ending { CloseBox, AltQWithAWarningOpen };
+const char* const kEndingNames[] = {"CloseBox", "AltQWithAWarningOpen"};
 class ProgramEnds : public ProgramTest, public ::testing::WithParamInterface<Ending> {};
 
 TEST_P(ProgramEnds, WithStatusZeroWithinSeconds) {
@@ -242,7 +243,7 @@ TEST_P(ProgramEnds, WithStatusZeroWithinSeconds) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Program, ProgramEnds,
-                         ::testing::Values(Ending::AltQ, Ending::CloseBox, Ending::AltQWithAWarningOpen),
+                         ::testing::Values(Ending::CloseBox, Ending::AltQWithAWarningOpen),
                          [](const auto& p) { return kEndingNames[int(p.param)]; });
 
 }  // namespace
