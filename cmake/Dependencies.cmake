@@ -36,6 +36,10 @@ pkg_check_modules(GOBJECT REQUIRED IMPORTED_TARGET gobject-2.0)
 # GTK 3 itself, under wx: window groups make a box modal to its owner alone.
 pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
 
+# The status icon in the desktop's panel (a StatusNotifierItem with its menu), for the windowed
+# program only.
+pkg_check_modules(APPINDICATOR REQUIRED IMPORTED_TARGET ayatana-appindicator3-0.1)
+
 # wxWidgets 3.2 on GTK 3, for the windows only: the logic never includes it.
 find_package(wxWidgets 3.2 REQUIRED COMPONENTS xrc html core base)
 find_program(wxWidgets_wxrc_EXECUTABLE wxrc REQUIRED)

@@ -2,14 +2,15 @@
 # Installs the Debian packages Horavex needs, unless they are all present already.
 #   scripts/deps.sh build   what building needs
 #   scripts/deps.sh test    that, plus the tests' peers (chrony, xinetd, rdate, socat, nc, a private D-Bus
-#                           with a mocked systemd-timedated), clang, a virtual screen for the windows, and
+#                           with a mocked systemd-timedated, a private session bus with a panel's watcher),
+#                           clang, a virtual screen for the windows, and
 #                           what makes and checks the Debian package (dpkg-shlibdeps, lintian, validators)
 set -euo pipefail
 
 build_pkgs=(cmake ninja-build g++ libasio-dev libsimpleini-dev libgtest-dev libgmock-dev pkg-config libglib2.0-dev
-  libwxgtk3.2-dev libgtk-3-dev wx3.2-i18n libcanberra-dev libasound2-dev)
+  libwxgtk3.2-dev libgtk-3-dev wx3.2-i18n libcanberra-dev libasound2-dev libayatana-appindicator3-dev)
 test_pkgs=(chrony xinetd rdate socat netcat-openbsd libcap2-bin iproute2 clang libclang-rt-14-dev
-  dbus-daemon python3-dbusmock xvfb xauth xdotool imagemagick fonts-dejavu-core
+  dbus-daemon python3-dbusmock python3-dbus python3-gi xvfb xauth xdotool imagemagick fonts-dejavu-core
   dpkg-dev file lintian desktop-file-utils appstream groff-base man-db mandoc systemd)
 
 pkgs=("${build_pkgs[@]}")

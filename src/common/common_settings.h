@@ -1,5 +1,5 @@
 // The settings that all clients and the main window share (section "COMMON"): how the network
-// is reached, the dial-up connection's name and the four chime files. Their users load them at
+// is reached, the dial-up connection's name, the four chime files and the status icon. Their users load them at
 // each use, so a change made by the settings window or by hand takes effect at the next one.
 #pragma once
 
@@ -10,7 +10,7 @@
 
 namespace horavex {
 
-// The six keys, in the order they are written.
+// The seven keys, in the order they are written.
 struct CommonSettings {
   static constexpr std::string_view kSection = "COMMON";
 
@@ -23,6 +23,8 @@ struct CommonSettings {
   std::string m_sound15;
   std::string m_sound30;
   std::string m_sound45;
+  // The status icon in the panel: 0 off, anything else on.
+  int m_statusIcon = 1;
 
   // Reads the profile each time it is called.
   static CommonSettings Load(Profile& profile) {
@@ -39,6 +41,7 @@ struct CommonSettings {
     visit("PlaySound_15", s.m_sound15);
     visit("PlaySound_30", s.m_sound30);
     visit("PlaySound_45", s.m_sound45);
+    visit("StatusIcon", s.m_statusIcon);
   }
 };
 

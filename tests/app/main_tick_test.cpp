@@ -16,6 +16,7 @@
 #include "app/single_instance.h"
 #include "app/startup.h"
 #include "app/station.h"
+#include "app/status_icon.h"
 #include "common/dialup.h"
 #include "common/profile.h"
 #include "platform/simulated_clock.h"
@@ -106,6 +107,19 @@ TEST(Station, StartsInOrderRefreshesWhatChangedChimesEachQuarterOnceAndShowsTheL
   EXPECT_FALSE(station.AnyClientStopped());
   station.Stop();
   for (int i = 0; i < 100 && TimeClient::RunningRequests() > 0; ++i) io.run_for(10ms);
+}
+
+TEST(MainTick, TheStatusIconSaysTheLastSyncAndWantsAttentionWhileAnyClientStandsAtErrStop) {
+  StatusIconModel icon;
+  EXPECT_EQ(icon.Title(), "Laatste synchronisatie Nog Niet");
+  EXPECT_FALSE(icon.OnChange({LastSyncField::By, "SNTP"})) << "a client is named only with its time";
+  EXPECT_TRUE(icon.OnChange({LastSyncField::At, "12:14:59"}));
+  EXPECT_EQ(icon.Title(), "Laatste synchronisatie 12:14:59 (SNTP)");
+  EXPECT_TRUE(icon.OnChange({ClientKind::TimeUdp, "Err:Stop"}));
+  EXPECT_FALSE(icon.OnChange({ClientKind::SntpUdp, "Err:Stop"}));
+  EXPECT_FALSE(icon.OnChange({ClientKind::TimeUdp, "3"}));
+  EXPECT_TRUE(icon.OnChange({ClientKind::SntpUdp, "-BUSY-"}));
+  EXPECT_FALSE(icon.Attention());
 }
 
 TEST(MainTick, StartWordsAreFoundCaseSensitivelyAnywhere) {

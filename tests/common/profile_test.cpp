@@ -126,7 +126,7 @@ TEST_F(ProfileTest, EachSettingsSectionReadsWhatIsStoredAndSavesAllItsKeysInOrde
       {"[TIME SERVER UDP]\nPort=70000\nStartUp=-1\n", CopyOf<ServerSettings>("TIME SERVER UDP", ServerKind::TimeUdp),
        "[TIME SERVER UDP]\nPort=70000\nStartUp=1\n"},
       {"[COMMON]\nPlaySound_30=/a b.wav\nCheckConnect= 2x\n", CopyOf<CommonSettings>("COMMON"),
-       "[COMMON]\nCheckConnect=2\nConnection=\nPlaySound_00=\nPlaySound_15=\nPlaySound_30=/a b.wav\nPlaySound_45=\n"}};
+       "[COMMON]\nCheckConnect=2\nConnection=\nPlaySound_00=\nPlaySound_15=\nPlaySound_30=/a b.wav\nPlaySound_45=\nStatusIcon=1\n"}};
   for (const auto& [stored, copy, saved] : cases) {
     Write(stored);
     Profile from(file), to(dir.File("to.ini"));

@@ -2,6 +2,7 @@
 #include <fstream>
 
 #include <gtest/gtest.h>
+#include <wx/checkbox.h>
 #include <wx/filedlg.h>
 #include <wx/frame.h>
 #include <wx/radiobut.h>
@@ -24,6 +25,7 @@ class SettingsWindowTest : public ::testing::Test {
  protected:
   // Opens the window over a profile holding `common`, or over one that cannot be written (its folder is a file).
   void Open(const std::string& common, bool writable = true) {
+    setenv("XDG_CONFIG_HOME", dir_.File("config").c_str(), 1);
     std::ofstream(dir_.File("file")), std::ofstream(dir_.File("horavex.ini")) << "[COMMON]\n" << common;
     profile_ = std::make_unique<Profile>(dir_.File(writable ? "horavex.ini" : "file/horavex.ini"));
     OpenCommonSettings(owner_, *profile_, sounds_, runtime_.GetExecutors());
@@ -37,6 +39,7 @@ class SettingsWindowTest : public ::testing::Test {
     Control(name)->ProcessWindowEvent(event);
   }
   std::string Saved() { return testing::ReadFile(profile_->Path()); }
+  std::string Entry() { return testing::ReadFile(dir_.File("config/autostart/nl.horavex.Horavex.desktop")); }
 
   testing::TempDir dir_;
   GuiRuntime runtime_;
@@ -62,9 +65,14 @@ TEST_F(SettingsWindowTest, StoredModeChecksItsButtonEnablesTheConnectionAndOkSto
 
 TEST_F(SettingsWindowTest, PlayCancelOkAndAFailedSaveThatKeepsTheWindowUnderAWarning) {
   Open("CheckConnect=1\nConnection=kpn\n");
+  EXPECT_TRUE(Control<wxCheckBox>("IDC_STATUS_ICON")->GetValue() && !Control<wxCheckBox>("IDC_AUTOSTART")->GetValue());
+  Control<wxCheckBox>("IDC_AUTOSTART")->SetValue(true);
   Send("wxID_CANCEL");
-  EXPECT_EQ(Saved(), "[COMMON]\nCheckConnect=1\nConnection=kpn\n");
+  EXPECT_EQ(Saved() + Entry(), "[COMMON]\nCheckConnect=1\nConnection=kpn\n");
 
+  // The icon turned off: the entry starts Horavex with its splash, and the icon goes at once.
+  std::vector<bool> icon;
+  InstallDesktopHooks({[] { return true; }, [&](bool on) { icon.push_back(on); }});
   Open("CheckConnect=1\nConnection=kpn\n");
   Send("IDC_BROWSE30");  // the chooser's choice goes into its edit
   auto* chooser = dynamic_cast<wxFileDialog*>(window_->GetChildren().GetLast()->GetData());
@@ -75,15 +83,26 @@ TEST_F(SettingsWindowTest, PlayCancelOkAndAFailedSaveThatKeepsTheWindowUnderAWar
   Send<wxMouseEvent>("IDC_PLAY30", wxEVT_LEFT_DOWN), Send<wxMouseEvent>("IDC_PLAY00", wxEVT_LEFT_DOWN);  // 00 is empty
   EXPECT_EQ(sounds_.played, std::vector<std::string>{chosen});
   Control<wxRadioButton>("IDC_MODE2")->SetValue(true);
+  Control<wxCheckBox>("IDC_STATUS_ICON")->SetValue(false), Control<wxCheckBox>("IDC_AUTOSTART")->SetValue(true);
   Send("IDC_MODE2", wxEVT_RADIOBUTTON), Send("wxID_OK");
   ASSERT_TRUE(RunEventsUntil([&] { return OpenWindowModalCount(*owner_) == 0; }, 5s));
+  InstallDesktopHooks({});
   EXPECT_EQ(Saved(), "[COMMON]\nCheckConnect=2\nConnection=kpn\nPlaySound_00=\nPlaySound_15=\nPlaySound_30=" + chosen +
-                         "\nPlaySound_45=\n");
+                         "\nPlaySound_45=\nStatusIcon=0\n");
+  EXPECT_EQ(icon, std::vector<bool>{false});
+  EXPECT_NE(Entry().find("\nExec=horavex HIDE\n"), std::string::npos) << Entry();
 
-  Open("", false);
-  Send("wxID_OK");
-  EXPECT_TRUE(RunEventsUntil([&] { return OpenWindowModalCount(*window_) == 1; }, 5s)) << "a warning over the window";
-  EXPECT_TRUE(window_->IsShown() && OpenWindowModalCount(*owner_) == 1);
+  // A profile that cannot be written, then an autostart folder that cannot be made: the window
+  // stays under a warning, and nothing is saved after the entry failed.
+  for (const bool profileFails : {true, false}) {
+    if (!profileFails) std::filesystem::remove_all(dir_.File("config/autostart")), std::ofstream(dir_.File("config/autostart"));
+    Open("", !profileFails);
+    Control<wxCheckBox>("IDC_AUTOSTART")->SetValue(!profileFails);
+    Send("wxID_OK");
+    EXPECT_TRUE(RunEventsUntil([&] { return OpenWindowModalCount(*window_) == 1; }, 5s)) << "a warning over the window";
+    EXPECT_TRUE(window_->IsShown() && OpenWindowModalCount(*owner_) == 1);
+    EXPECT_EQ(Saved(), profileFails ? "" : "[COMMON]\n");
+  }
 }
 
 }  // namespace

@@ -150,6 +150,7 @@ void CMainDlg::RefreshDashboard() {
     if (auto* edit = dynamic_cast<wxTextCtrl*>(control)) edit->ChangeValue(text);
     else control->SetLabel(text);
     ++m_nFieldWrites;
+    if (m_onChange) m_onChange(change);
   }
 }
 

@@ -55,6 +55,8 @@ class CMainDlg : public wxDialog {
   void SetLinkOpener(LinkOpener opener) { m_openLink = std::move(opener); }
   // Shows what changed since the previous refresh; the timer calls it every 150 ms.
   void RefreshDashboard();
+  // Sees every change the refresh writes (the status icon follows the dashboard through it).
+  void SetDashboardObserver(std::function<void(const DashboardChange&)> observer) { m_onChange = std::move(observer); }
 
  private:
   void BindControls();
@@ -87,6 +89,7 @@ class CMainDlg : public wxDialog {
   wxStaticBitmap* m_picture = nullptr;
   std::size_t m_nFieldWrites = 0;
   LinkOpener m_openLink;
+  std::function<void(const DashboardChange&)> m_onChange;
 };
 
 }  // namespace horavex

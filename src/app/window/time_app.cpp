@@ -23,13 +23,17 @@
 #include "app/single_instance.h"
 #include "app/startup.h"
 #include "app/window/main_dialog.h"
+#include "app/window/main_status_icon.h"
 #include "client/time_client.h"
 #include "common/dialup.h"
+#include "common/common_settings.h"
 #include "common/profile.h"
+#include "common/window/common_settings_dialog.h"
 #include "gui/event_pump.h"
 #include "gui/gui_runtime.h"
 #include "gui/help.h"
 #include "gui/resources.h"
+#include "gui/status_icon.h"
 #include "gui/theme.h"
 #include "platform/clock.h"
 #include "platform/dialup_port.h"
@@ -110,6 +114,8 @@ class CTimeApp : public wxApp {
     }
     SetTopWindow(main);
     m_main = main;
+    m_statusIcon = std::make_unique<MainStatusIcon>(*main, CommonSettings::Load(*m_profile).m_statusIcon != 0);
+    InstallDesktopHooks({StatusIcon::HostPresent, [this](bool on) { if (m_statusIcon) m_statusIcon->Enable(on); }});
     if (m_instance) m_instance->Listen(executors.io, executors.logic, [this] {
       if (m_main) m_main->ShowAndRaise();
     });
@@ -127,6 +133,8 @@ class CTimeApp : public wxApp {
     // request unwinds on the logic thread, which is wx's loop, and may still reach the dial-up
     // service and the network thread.
     RunEventsUntil([] { return TimeClient::RunningRequests() == 0; }, kRequestsEndBound);
+    InstallDesktopHooks({});
+    m_statusIcon.reset();
     InstallHelpLauncher(nullptr);
     m_dialup.reset();
     // The profile's writer thread ends here: a save still on it then posts nothing to a wx on its way out.
@@ -152,6 +160,7 @@ class CTimeApp : public wxApp {
   std::unique_ptr<DialupService> m_dialup;
   std::unique_ptr<SingleInstance> m_instance;
   wxWeakRef<CMainDlg> m_main;
+  std::unique_ptr<MainStatusIcon> m_statusIcon;  // reaches the main window only through a weak reference
 };
 
 }  // namespace horavex

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include <wx/button.h>
+#include <wx/checkbox.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
 #include <wx/generic/statbmpg.h>
@@ -12,6 +13,7 @@
 #include <wx/textctrl.h>
 #include <wx/xrc/xmlres.h>
 
+#include "common/autostart.h"
 #include "common/help_launcher.h"
 #include "common/profile.h"
 #include "common/transparency.h"
@@ -26,7 +28,7 @@ namespace horavex {
 namespace {
 
 // The template's size in dialog units.
-constexpr int kTemplateWidth = 255;
+constexpr int kTemplateWidth = 380;
 constexpr int kTemplateHeight = 194;
 
 // The chime rows' controls in the template, in the order of m_editSound.
@@ -54,10 +56,20 @@ wxGenericStaticBitmap* PlacePlayPicture(wxWindow& window, const char* name) {
   return picture;
 }
 
+DesktopHooks& Hooks() {
+  static DesktopHooks hooks;
+  return hooks;
+}
+
 }  // namespace
 
+void InstallDesktopHooks(DesktopHooks hooks) { Hooks() = std::move(hooks); }
+
 CCommonSettingsDlg::CCommonSettingsDlg(Profile& profile, SoundPlayer& sounds, Executors executors)
-    : profile_(profile), sounds_(sounds), settings_(CommonSettings::Load(profile)), saver_(profile, std::move(executors)) {}
+    : profile_(profile), sounds_(sounds), settings_(CommonSettings::Load(profile)),
+      autostartPath_(AutostartEntry::DefaultPath()),
+      autostartShown_(AutostartEntry::Read(autostartPath_).state == AutostartEntry::State::Enabled),
+      saver_(profile, std::move(executors)) {}
 
 bool CCommonSettingsDlg::Create(wxWindow* parent) {
   if (!LoadTemplate(*this, parent, "IDD_COMMON_SETTINGS", wxSize(kTemplateWidth, kTemplateHeight))) return false;
@@ -70,6 +82,10 @@ bool CCommonSettingsDlg::Create(wxWindow* parent) {
   }
   m_txtConnection = XRCCTRL(*this, "IDC_CONNECTION_LABEL", wxStaticText);
   m_editConnection = XRCCTRL(*this, "IDC_CONNECTION", wxTextCtrl);
+  m_chkStatusIcon = XRCCTRL(*this, "IDC_STATUS_ICON", wxCheckBox);
+  m_chkAutostart = XRCCTRL(*this, "IDC_AUTOSTART", wxCheckBox);
+  // As the radio buttons: the box must fit its 10 units.
+  for (wxCheckBox* box : {m_chkStatusIcon, m_chkAutostart}) ApplyGtkCss(*box, "check { min-width: 12px; min-height: 12px; }");
   m_txtHint = XRCCTRL(*this, "IDC_HINT", wxStaticText);
   m_hint = m_txtHint->GetLabel();
   for (std::size_t i = 0; i < m_editSound.size(); ++i) {
@@ -104,8 +120,11 @@ void CCommonSettingsDlg::UpdateData(bool fromControls) {
     settings_.m_checkConnect = checked == three ? -1 : static_cast<int>(checked - m_radioMode.begin());
     settings_.m_connection = m_editConnection->GetValue().utf8_string();
     for (std::size_t i = 0; i < m_editSound.size(); ++i) *sounds[i] = m_editSound[i]->GetValue().utf8_string();
+    settings_.m_statusIcon = m_chkStatusIcon->GetValue() ? 1 : 0;
     return;
   }
+  m_chkStatusIcon->SetValue(settings_.m_statusIcon != 0);
+  m_chkAutostart->SetValue(autostartShown_);
   const int mode = settings_.m_checkConnect;
   m_radioMode[mode >= 0 && mode <= 2 ? mode : 3]->SetValue(true);
   m_editConnection->ChangeValue(wxString::FromUTF8(settings_.m_connection));
@@ -141,6 +160,7 @@ void CCommonSettingsDlg::OnBrowse(wxTextCtrl* edit) {
 void CCommonSettingsDlg::OnOK() {
   if (saver_.Busy()) return;
   UpdateData(true);
+  if (!ApplyAutostartBox()) return;
   FindWindow(wxID_OK)->Disable();
   // A slow save says so in the hint line above the buttons.
   saver_.Save(CommonSettings::kSection, settings_,
@@ -152,10 +172,26 @@ void CCommonSettingsDlg::OnSaved(int error) {
   if (!IsShown()) return;  // closed during the save: it is going, with nothing more to say
   m_txtHint->SetLabel(m_hint);
   FindWindow(wxID_OK)->Enable();
-  if (error == 0) return EndWindowModal(*this, wxID_OK);
+  if (error == 0) {
+    if (Hooks().statusIconChanged) Hooks().statusIconChanged(settings_.m_statusIcon != 0);
+    return EndWindowModal(*this, wxID_OK);
+  }
+  ShowSaveFailure(profile_.Path(), error);
+}
+
+bool CCommonSettingsDlg::ApplyAutostartBox() {
+  const bool wanted = m_chkAutostart->GetValue();
+  // Hidden at login only where the icon can bring the window back; else the splash says it started.
+  const bool icon = wanted && settings_.m_statusIcon != 0 && Hooks().statusIconPossible && Hooks().statusIconPossible();
+  const int error = ApplyAutostart(autostartPath_, autostartShown_, wanted, icon ? "NOSHOW" : "HIDE");
+  if (error == 0) return true;
+  ShowSaveFailure(autostartPath_, error);
+  return false;
+}
+
+void CCommonSettingsDlg::ShowSaveFailure(const std::filesystem::path& path, int error) {
   ShowWarningBox(this, "Instellen",
-                 "Kon de instellingen niet opslaan in " + profile_.Path().string() + "\n[ERROR: " + std::to_string(error) + "]",
-                 {});
+                 "Kon de instellingen niet opslaan in " + path.string() + "\n[ERROR: " + std::to_string(error) + "]", {});
 }
 
 void CCommonSettingsDlg::OnHelpButton() { ShowHelpTopic(this, kCommonSettingsHelpTopic); }

@@ -1,0 +1,27 @@
+#include "app/status_icon.h"
+
+#include <algorithm>
+#include <variant>
+
+namespace horavex {
+
+bool StatusIconModel::OnChange(const DashboardChange& change) {
+  const std::string title = Title();
+  const bool attention = Attention();
+  if (const auto* client = std::get_if<ClientKind>(&change.field))
+    stopped_[static_cast<std::size_t>(*client)] = change.text == "Err:Stop";
+  else if (const auto* sync = std::get_if<LastSyncField>(&change.field))
+    (*sync == LastSyncField::By ? lastSync_.m_szLastSyncBy : lastSync_.m_szLastSyncAt) = change.text;
+  return title != Title() || attention != Attention();
+}
+
+std::string StatusIconModel::Title() const {
+  const LastSyncTexts never;
+  // The client is named only with a time: before any synchronisation it is "...".
+  if (lastSync_.m_szLastSyncAt == never.m_szLastSyncAt) return "Laatste synchronisatie " + never.m_szLastSyncAt;
+  return "Laatste synchronisatie " + lastSync_.m_szLastSyncAt + " (" + lastSync_.m_szLastSyncBy + ")";
+}
+
+bool StatusIconModel::Attention() const { return std::ranges::any_of(stopped_, [](bool stopped) { return stopped; }); }
+
+}  // namespace horavex
