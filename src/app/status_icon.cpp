@@ -11,15 +11,15 @@ bool StatusIconModel::OnChange(const DashboardChange& change) {
   if (const auto* client = std::get_if<ClientKind>(&change.field))
     stopped_[static_cast<std::size_t>(*client)] = change.text == "Err:Stop";
   else if (const auto* sync = std::get_if<LastSyncField>(&change.field))
-    (*sync == LastSyncField::By ? lastSync_.m_szLastSyncBy : lastSync_.m_szLastSyncAt) = change.text;
+    (*sync == LastSyncField::By ? lastSync_.m_lastSyncBy : lastSync_.m_lastSyncAt) = change.text;
   return title != Title() || attention != Attention();
 }
 
 std::string StatusIconModel::Title() const {
   const LastSyncTexts never;
   // The client is named only with a time: before any synchronisation it is "...".
-  if (lastSync_.m_szLastSyncAt == never.m_szLastSyncAt) return "Laatste synchronisatie " + never.m_szLastSyncAt;
-  return "Laatste synchronisatie " + lastSync_.m_szLastSyncAt + " (" + lastSync_.m_szLastSyncBy + ")";
+  if (lastSync_.m_lastSyncAt == never.m_lastSyncAt) return "Laatste synchronisatie " + never.m_lastSyncAt;
+  return "Laatste synchronisatie " + lastSync_.m_lastSyncAt + " (" + lastSync_.m_lastSyncBy + ")";
 }
 
 bool StatusIconModel::Attention() const { return std::ranges::any_of(stopped_, [](bool stopped) { return stopped; }); }

@@ -6,6 +6,7 @@
 #include "app/window/main_dialog.h"
 #include "client/window/client_dialog.h"
 #include "gui/status_icon.h"
+#include "gui/window_modal.h"
 
 namespace horavex {
 namespace {
@@ -49,20 +50,20 @@ void MainStatusIcon::Synchronise() {
   if (!main_) return;
   // Every started client, as if its Synchro button were pressed: a stopped client's is left alone.
   for (ClientKind kind : kClientKinds)
-    if (CTimeClientDlg* client = main_->Client(kind); client && client->GetStatusText() != "Disabled")
+    if (CTimeClientDlg* client = main_->Client(kind); client && client->Client().GetStatusText() != "Disabled")
       Press(client, XRCID("IDC_SYNCHRO"));
 }
 
 void MainStatusIcon::OpenSettings() {
   if (!main_) return;
   // A box already open over the main window (the settings, a question) comes forward with it.
-  const bool free = main_->IsEnabled();
+  const bool free = OpenWindowModalCount(*main_) == 0;
   main_->ShowAndRaise();
   if (free) Press(main_, XRCID("IDC_SETTINGS"));
 }
 
 void MainStatusIcon::Stop() {
-  // Also while a box is open over the main window, whose buttons it disables.
+  // Also while a box is open over the main window, which then takes no input of its own.
   if (main_) Press(main_, wxID_CANCEL, true);
 }
 
