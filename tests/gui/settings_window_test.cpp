@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <wx/checkbox.h>
+#include <wx/dialog.h>
 #include <wx/filedlg.h>
 #include <wx/frame.h>
 #include <wx/radiobut.h>
@@ -102,6 +103,10 @@ TEST_F(SettingsWindowTest, PlayCancelOkAndAFailedSaveThatKeepsTheWindowUnderAWar
     EXPECT_TRUE(RunEventsUntil([&] { return OpenWindowModalCount(*window_) == 1; }, 5s)) << "a warning over the window";
     EXPECT_TRUE(window_->IsShown() && OpenWindowModalCount(*owner_) == 1);
     EXPECT_EQ(Saved(), profileFails ? "" : "[COMMON]\n");
+    for (wxWindow* child : window_->GetChildren())  // the warning, then the window, as a person would
+      if (auto* warning = dynamic_cast<wxDialog*>(child)) EndWindowModal(*warning, wxID_OK);
+    EndWindowModal(*dynamic_cast<wxDialog*>(window_), wxID_CANCEL);
+    ASSERT_TRUE(RunEventsUntil([&] { return OpenWindowModalCount(*owner_) == 0; }, 5s));
   }
 }
 
