@@ -77,7 +77,9 @@ bool SetUpLanguage(Language language, const std::filesystem::path& localeDir) {
   if (!MessagesLocaleAllowsCatalogs()) return false;
   // The lookup follows LANGUAGE; it names the chosen language alone, so that a list such as
   // "de:en" or a locale without a catalog cannot pick something else.
-  setenv("LANGUAGE", code.c_str(), 1);
+  // Written only when it differs: a second call, once the toolkit's threads run, must not write
+  // the environment under their getenv().
+  if (const char* now = std::getenv("LANGUAGE"); now == nullptr || code != now) setenv("LANGUAGE", code.c_str(), 1);
   if (bindtextdomain(kDomain, localeDir.c_str()) == nullptr) return false;
   bind_textdomain_codeset(kDomain, "UTF-8");
   textdomain(kDomain);

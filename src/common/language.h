@@ -31,10 +31,11 @@ std::string_view LanguageCode(Language language);
 // installed; empty when neither holds Horavex's catalog.
 std::filesystem::path FindLocaleDir();
 
-// Makes Tr() answer in `language` from the catalogs under `localeDir`; call once at start, before
-// any other thread runs, and after the toolkit set the process locale (GTK resets it). Returns
-// whether texts are translated: false for Dutch, and when the catalog cannot be used (then Tr()
-// keeps the Dutch texts).
+// Makes Tr() answer in `language` from the catalogs under `localeDir`. Call it at the start of
+// main(), before any other thread runs (it may write LANGUAGE), and in a windowed program once more
+// after the toolkit set the process locale (GTK's setlocale(LC_ALL, "") can undo LC_MESSAGES); the
+// second call writes no environment. Returns whether texts are translated: false for Dutch, and
+// when the catalog cannot be used (then Tr() keeps the Dutch texts).
 bool SetUpLanguage(Language language, const std::filesystem::path& localeDir);
 // SetUpLanguage(ChooseLanguage(), FindLocaleDir()).
 bool SetUpLanguage();
