@@ -48,3 +48,7 @@ target_include_directories(wx SYSTEM INTERFACE ${wxWidgets_INCLUDE_DIRS})
 target_compile_definitions(wx INTERFACE ${wxWidgets_DEFINITIONS})
 target_compile_options(wx INTERFACE ${wxWidgets_CXX_FLAGS})
 target_link_libraries(wx INTERFACE ${wxWidgets_LIBRARIES})
+
+# GNU gettext's tools make the catalogs of the translations (po/); the lookup is glibc's own.
+find_program(XGETTEXT_EXECUTABLE xgettext REQUIRED)
+find_program(MSGFMT_EXECUTABLE msgfmt REQUIRED)

@@ -8,7 +8,7 @@
 set -euo pipefail
 
 build_pkgs=(cmake ninja-build g++ libasio-dev libsimpleini-dev libgtest-dev libgmock-dev pkg-config libglib2.0-dev
-  libwxgtk3.2-dev libgtk-3-dev wx3.2-i18n libcanberra-dev libasound2-dev libayatana-appindicator3-dev)
+  libwxgtk3.2-dev libgtk-3-dev wx3.2-i18n libcanberra-dev libasound2-dev libayatana-appindicator3-dev gettext)
 test_pkgs=(chrony xinetd rdate socat netcat-openbsd libcap2-bin iproute2 clang libclang-rt-14-dev
   dbus-daemon python3-dbusmock python3-dbus python3-gi xvfb xauth xdotool imagemagick fonts-dejavu-core
   dpkg-dev file lintian desktop-file-utils appstream groff-base man-db mandoc systemd)

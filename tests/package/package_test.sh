@@ -2,9 +2,12 @@
 # Builds the Debian package from this build tree into a temporary folder, unpacks it there (it is
 # never installed) and checks it as a distribution would: the unpacked programs run, lintian finds
 # no error, and the desktop entry, the AppStream metadata, the manual pages and the service pass
-# their validators.   package_test.sh BUILD_DIR
+# their validators; and the translations' catalogs are complete.   package_test.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
+source=$(cd "$(dirname "$0")/../.." && pwd)
+# The checks of the programs' own texts read the Dutch source texts, whatever this machine's language.
+export LANGUAGE= LC_ALL=C.UTF-8
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -16,18 +19,22 @@ dpkg-deb -x "$deb" "$root"
 dpkg-deb -f "$deb" Depends | grep -q libwx || fail "Depends was not computed from the binaries"
 dpkg-deb -f "$deb" Depends | grep -q wx3.2-i18n || fail "Depends lacks the toolkit's Dutch texts"
 
-for f in usr/bin/horavex usr/share/horavex/help/horavex.hhp usr/share/horavex/art/background.svg \
+for f in usr/bin/horavex usr/share/horavex/help/horavex.hhp usr/share/horavex/help/en/horavex.hhp \
+         usr/share/locale/en/LC_MESSAGES/horavex.mo usr/share/horavex/art/background.svg \
          usr/share/icons/hicolor/scalable/apps/nl.horavex.Horavex.svg usr/share/doc/horavex/copyright \
          usr/share/doc/horavex/changelog.gz usr/lib/systemd/system/horavexd.service; do
   [ -e "$root/$f" ] || fail "missing $f"
 done
-# The unpacked programs run, and every option their help names is in their manual page.
+# The unpacked programs run, and every option their help names is in their manual page, English
+# (the default pages) and Dutch.
 for p in horavex-query:1 horavexd:8; do
   name=${p%:*}
   help=$("$root/usr/bin/$name" --help) || fail "$name --help"
-  page=$(zcat "$root/usr/share/man/man${p#*:}/$name.${p#*:}.gz")
-  for option in $(grep -o -- '--[a-z-]*' <<<"$help" | sort -u); do
-    grep -qF -- "$(sed 's/-/\\-/g' <<<"$option")" <<<"$page" || fail "$name: $option is not in its manual page"
+  for dir in man nl/man; do
+    page=$(zcat "$root/usr/share/man/$dir${p#*:}/$name.${p#*:}.gz")
+    for option in $(grep -o -- '--[a-z-]*' <<<"$help" | sort -u); do
+      grep -qF -- "$(sed 's/-/\\-/g' <<<"$option")" <<<"$page" || fail "$name: $option is not in $dir${p#*:}"
+    done
   done
 done
 
@@ -46,7 +53,7 @@ desktop-file-validate "$root"/usr/share/applications/nl.horavex.Horavex.desktop 
 appstreamcli validate --no-net "$root"/usr/share/metainfo/nl.horavex.Horavex.metainfo.xml >"$tmp/as.log" ||
   { cat "$tmp/as.log"; fail appstreamcli; }
 
-for page in "$root"/usr/share/man/man*/*.gz; do
+for page in "$root"/usr/share/man/man*/*.gz "$root"/usr/share/man/nl/man*/*.gz; do
   out=$(zcat "$page" | groff -ww -z -man 2>&1)
   [ -z "$out" ] || fail "groff on $page: $out"
   if command -v mandoc >/dev/null; then
@@ -64,4 +71,11 @@ MANPATH=$root/usr/share/man systemd-analyze verify "$tmp/unit/horavexd.service" 
 score=$(systemd-analyze security --offline=true "$unit" 2>&1 | sed -n 's/.*Overall exposure level for horavexd.service: \([0-9.]*\).*/\1/p')
 echo "systemd-analyze security: $score"
 awk -v s="$score" 'BEGIN { exit !(s != "" && s <= 2.5) }' || fail "exposure $score above 2.5"
+# Every text of the template (made from the sources at build time) is translated in each catalog,
+# none is fuzzy, and a translation's format directives match its source text's (msgfmt --check).
+for po in "$source"/po/*.po; do
+  msgmerge --quiet --no-fuzzy-matching "$po" "$build/po/horavex.pot" -o "$tmp/merged.po" || fail "msgmerge $po"
+  stats=$(msgfmt --check --statistics -o /dev/null "$tmp/merged.po" 2>&1) || fail "msgfmt --check on $po: $stats"
+  [[ $stats != *untranslated* && $stats != *fuzzy* ]] || fail "$(basename "$po"): $stats"
+done
 echo "package checks passed: $(basename "$deb")"
