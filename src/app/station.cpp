@@ -97,12 +97,6 @@ std::vector<DashboardChange> Station::Tick() {
 
 std::string Station::LastSyncText() const { return LastSync().m_lastSyncBy + " " + LastSync().m_lastSyncAt; }
 
-bool Station::AnyClientStopped() const {
-  for (const auto& client : m_clients)
-    if (client && client->IsStopped()) return true;
-  return false;
-}
-
 void Station::SynchroAll() {
   for (const auto& client : m_clients)
     if (client && client->IsRunning()) client->DoSynchro();

@@ -64,8 +64,6 @@ class Station {
   const LastSyncTexts& LastSync() const { return m_dashboard.LastSync(); }
   // Both texts in one line: "SNTP 12:14:59", "... Nog Niet" before any.
   std::string LastSyncText() const;
-  // Whether a client has stopped after ten failed requests in a row ("Err:Stop").
-  bool AnyClientStopped() const;
   // A request now of every running client ("Synchro" of each).
   void SynchroAll();
 

@@ -47,11 +47,8 @@ StatusIconActions MainStatusIcon::Actions() {
 }
 
 void MainStatusIcon::Synchronise() {
-  if (!main_) return;
-  // Every started client, as if its Synchro button were pressed: a stopped client's is left alone.
-  for (ClientKind kind : kClientKinds)
-    if (CTimeClientDlg* client = main_->Client(kind); client && client->Client().GetStatusText() != "Disabled")
-      Press(client, XRCID("IDC_SYNCHRO"));
+  // Every started client, as its Synchro button would: what a request shows goes to its window.
+  if (main_) main_->GetStation().SynchroAll();
 }
 
 void MainStatusIcon::OpenSettings() {
