@@ -77,20 +77,16 @@ class MainWindowTest : public ::testing::Test {
   std::vector<std::string> links_;
 };
 
-TEST_F(MainWindowTest, TheRefreshWritesEveryFieldOnceThenOnlyWhatChanged) {
+// The window shows what the station's refresh gives (which gives only what changed: the
+// station's test); a server's count shows in its own window too.
+TEST_F(MainWindowTest, TheRefreshShowsTheStationsTexts) {
   main_->RefreshDashboard();
-  EXPECT_EQ(main_->FieldWrites(), 13u);
   EXPECT_EQ(Text("IDC_TIME") + " " + Text("IDC_DATE") + "|" + Text("IDC_LASTSYNC_BY") + "|" + Text("IDC_LASTSYNC_AT") +
                 "|" + Text("IDC_CLIENT_STATUS_4") + "|" + Text("IDC_SERVER_STATUS_0"),
             "23:59:59 12/31/25|...|Nog Niet|Disabled|disabled");
-  EXPECT_EQ(XRCCTRL(*main_->Server(ServerKind::TimeTcp), "IDC_REQUESTS", wxTextCtrl)->GetValue(), "disabled");
-  main_->RefreshDashboard();
-  EXPECT_EQ(main_->FieldWrites(), 13u);
-
   main_->Server(ServerKind::TimeTcp)->Server().SetEnabled(true);
   time_.Advance(1s);
   main_->RefreshDashboard();
-  EXPECT_EQ(main_->FieldWrites(), 16u);  // the server, the time and the date
   EXPECT_EQ(Text("IDC_SERVER_STATUS_0") + " " + Text("IDC_TIME") + " " + Text("IDC_DATE"), "0 00:00:00 01/01/26");
   EXPECT_EQ(XRCCTRL(*main_->Server(ServerKind::TimeTcp), "IDC_REQUESTS", wxTextCtrl)->GetValue(), "0");
 }

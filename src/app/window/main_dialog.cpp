@@ -149,7 +149,6 @@ void CMainDlg::RefreshDashboard() {
     const wxString text = wxString::FromUTF8(change.text);
     if (auto* edit = dynamic_cast<wxTextCtrl*>(control)) edit->ChangeValue(text);
     else control->SetLabel(text);
-    ++m_nFieldWrites;
     if (m_onChange) m_onChange(change);
   }
 }

@@ -50,8 +50,6 @@ class CMainDlg : public wxDialog {
   // The window of a server or client; null when its template could not be loaded.
   CTimeServerDlg* Server(ServerKind kind) const { return m_servers[static_cast<std::size_t>(kind)]; }
   CTimeClientDlg* Client(ClientKind kind) const { return m_clients[static_cast<std::size_t>(kind)]; }
-  // How many fields the refreshes have written so far.
-  std::size_t FieldWrites() const { return m_nFieldWrites; }
   void SetLinkOpener(LinkOpener opener) { m_openLink = std::move(opener); }
   // Shows what changed since the previous refresh; the timer calls it every 150 ms.
   void RefreshDashboard();
@@ -87,7 +85,6 @@ class CMainDlg : public wxDialog {
   wxTextCtrl* m_editLastSyncAt = nullptr;
   wxStaticText* m_txtLastSyncBy = nullptr;
   wxStaticBitmap* m_picture = nullptr;
-  std::size_t m_nFieldWrites = 0;
   LinkOpener m_openLink;
   std::function<void(const DashboardChange&)> m_onChange;
 };
