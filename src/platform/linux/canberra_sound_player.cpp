@@ -17,18 +17,32 @@ constexpr std::uint32_t kSoundId = 1;
 // play is no news for the user. The program uses ALSA only through this player.
 void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
 
+// The one canberra context of the process, made on first use and never destroyed: destroying it
+// unloads canberra's driver while the thread that played the last sound may still be on its way
+// out, which then runs code no longer mapped. A context kept to the end costs a few kilobytes.
+ca_context* SharedContext() {
+  static ca_context* const context = [] {
+    snd_lib_error_set_handler(IgnoreAlsaError);
+    ca_context* made = nullptr;
+    if (ca_context_create(&made) != CA_SUCCESS) return static_cast<ca_context*>(nullptr);
+    ca_context_change_props(made, CA_PROP_APPLICATION_NAME, "Horavex", CA_PROP_APPLICATION_ID, "horavex", nullptr);
+    return made;
+  }();
+  return context;
+}
+
 class CanberraSoundPlayer final : public SoundPlayer {
  public:
   ~CanberraSoundPlayer() override {
-    // Stops a sound still playing and waits for canberra's thread to let go of the device.
-    if (m_context) ca_context_destroy(m_context);
+    // Stops a sound still playing; canberra's thread lets go of the device on its own.
+    if (m_context) ca_context_cancel(m_context, kSoundId);
   }
 
   void PlayFile(const std::string& path) override {
     // Only a regular file: opening a FIFO or a device would wait on this thread for a writer.
     struct stat info {};
     if (path.empty() || stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
-    if (!m_context && !Open()) return;
+    if (!m_context && !(m_context = SharedContext())) return;
     ca_context_cancel(m_context, kSoundId);
     // Opening the device happens here, without waiting: ALSA opens a busy device non-blocking by
     // default (defaults.pcm.nonblock) and canberra then refuses; the samples go from a thread of
@@ -38,17 +52,6 @@ class CanberraSoundPlayer final : public SoundPlayer {
   }
 
  private:
-  bool Open() {
-    snd_lib_error_set_handler(IgnoreAlsaError);
-    if (ca_context_create(&m_context) != CA_SUCCESS) {
-      m_context = nullptr;
-      return false;
-    }
-    ca_context_change_props(m_context, CA_PROP_APPLICATION_NAME, "Horavex", CA_PROP_APPLICATION_ID, "horavex",
-                            nullptr);
-    return true;
-  }
-
   ca_context* m_context = nullptr;
 };
 
