@@ -90,22 +90,23 @@ bool CCommonSettingsDlg::Create(wxWindow* parent) {
 
 void CCommonSettingsDlg::OnInitDialog() {
   ApplyTransparency(profile_, kCommonSettingsWindowSection, *this);
-  UpdateData(false);
+  ShowSettings();
   UpdateConnectionControls();
 }
 
-void CCommonSettingsDlg::UpdateData(bool fromControls) {
-  std::string* sounds[] = {&settings_.m_sound00, &settings_.m_sound15, &settings_.m_sound30,
-                           &settings_.m_sound45};
-  if (fromControls) {
-    // The index of the checked mode, -1 when none of the three is.
-    const auto three = m_radioMode.begin() + 3;
-    const auto checked = std::find_if(m_radioMode.begin(), three, [](wxRadioButton* b) { return b->GetValue(); });
-    settings_.m_checkConnect = checked == three ? -1 : static_cast<int>(checked - m_radioMode.begin());
-    settings_.m_connection = m_editConnection->GetValue().utf8_string();
-    for (std::size_t i = 0; i < m_editSound.size(); ++i) *sounds[i] = m_editSound[i]->GetValue().utf8_string();
-    return;
-  }
+void CCommonSettingsDlg::TakeSettings() {
+  // The index of the checked mode, -1 when none of the three is.
+  const auto three = m_radioMode.begin() + 3;
+  const auto checked = std::find_if(m_radioMode.begin(), three, [](wxRadioButton* b) { return b->GetValue(); });
+  settings_.m_checkConnect = checked == three ? -1 : static_cast<int>(checked - m_radioMode.begin());
+  settings_.m_connection = m_editConnection->GetValue().utf8_string();
+  std::string* sounds[] = {&settings_.m_sound00, &settings_.m_sound15, &settings_.m_sound30, &settings_.m_sound45};
+  for (std::size_t i = 0; i < m_editSound.size(); ++i) *sounds[i] = m_editSound[i]->GetValue().utf8_string();
+}
+
+void CCommonSettingsDlg::ShowSettings() {
+  const std::string* sounds[] = {&settings_.m_sound00, &settings_.m_sound15, &settings_.m_sound30,
+                                 &settings_.m_sound45};
   const int mode = settings_.m_checkConnect;
   m_radioMode[mode >= 0 && mode <= 2 ? mode : 3]->SetValue(true);
   m_editConnection->ChangeValue(wxString::FromUTF8(settings_.m_connection));
@@ -113,7 +114,7 @@ void CCommonSettingsDlg::UpdateData(bool fromControls) {
 }
 
 void CCommonSettingsDlg::UpdateConnectionControls() {
-  UpdateData(true);
+  TakeSettings();
   // A mode outside 0 to 2 reads back as -1, which needs a connection as 1 and 2 do.
   const bool dials = settings_.m_checkConnect != 0;
   m_txtConnection->Enable(dials);
@@ -143,7 +144,7 @@ void CCommonSettingsDlg::OnBrowse(wxTextCtrl* edit) {
 bool CCommonSettingsDlg::OnOK() {
   if (saved_) return true;
   if (saver_.Busy()) return false;
-  UpdateData(true);
+  TakeSettings();
   FindWindow(wxID_OK)->Disable();
   // A slow save says so in the hint line above the buttons.
   saver_.Save(CommonSettings::kSection, settings_,
