@@ -106,23 +106,24 @@ bool CCommonSettingsDlg::Create(wxWindow* parent) {
 
 void CCommonSettingsDlg::OnInitDialog() {
   ApplyTransparency(profile_, kCommonSettingsWindowSection, *this);
-  UpdateData(false);
+  ShowSettings();
   UpdateConnectionControls();
 }
 
-void CCommonSettingsDlg::UpdateData(bool fromControls) {
-  std::string* sounds[] = {&settings_.m_sound00, &settings_.m_sound15, &settings_.m_sound30,
-                           &settings_.m_sound45};
-  if (fromControls) {
-    // The index of the checked mode, -1 when none of the three is.
-    const auto three = m_radioMode.begin() + 3;
-    const auto checked = std::find_if(m_radioMode.begin(), three, [](wxRadioButton* b) { return b->GetValue(); });
-    settings_.m_checkConnect = checked == three ? -1 : static_cast<int>(checked - m_radioMode.begin());
-    settings_.m_connection = m_editConnection->GetValue().utf8_string();
-    for (std::size_t i = 0; i < m_editSound.size(); ++i) *sounds[i] = m_editSound[i]->GetValue().utf8_string();
-    settings_.m_statusIcon = m_chkStatusIcon->GetValue() ? 1 : 0;
-    return;
-  }
+void CCommonSettingsDlg::TakeSettings() {
+  // The index of the checked mode, -1 when none of the three is.
+  const auto three = m_radioMode.begin() + 3;
+  const auto checked = std::find_if(m_radioMode.begin(), three, [](wxRadioButton* b) { return b->GetValue(); });
+  settings_.m_checkConnect = checked == three ? -1 : static_cast<int>(checked - m_radioMode.begin());
+  settings_.m_connection = m_editConnection->GetValue().utf8_string();
+  std::string* sounds[] = {&settings_.m_sound00, &settings_.m_sound15, &settings_.m_sound30, &settings_.m_sound45};
+  for (std::size_t i = 0; i < m_editSound.size(); ++i) *sounds[i] = m_editSound[i]->GetValue().utf8_string();
+  settings_.m_statusIcon = m_chkStatusIcon->GetValue() ? 1 : 0;
+}
+
+void CCommonSettingsDlg::ShowSettings() {
+  const std::string* sounds[] = {&settings_.m_sound00, &settings_.m_sound15, &settings_.m_sound30,
+                                 &settings_.m_sound45};
   m_chkStatusIcon->SetValue(settings_.m_statusIcon != 0);
   m_chkAutostart->SetValue(autostartShown_);
   const int mode = settings_.m_checkConnect;
@@ -132,7 +133,7 @@ void CCommonSettingsDlg::UpdateData(bool fromControls) {
 }
 
 void CCommonSettingsDlg::UpdateConnectionControls() {
-  UpdateData(true);
+  TakeSettings();
   // A mode outside 0 to 2 reads back as -1, which needs a connection as 1 and 2 do.
   const bool dials = settings_.m_checkConnect != 0;
   m_txtConnection->Enable(dials);
@@ -159,7 +160,7 @@ void CCommonSettingsDlg::OnBrowse(wxTextCtrl* edit) {
 
 void CCommonSettingsDlg::OnOK() {
   if (saver_.Busy()) return;
-  UpdateData(true);
+  TakeSettings();
   if (!ApplyAutostartBox()) return;
   FindWindow(wxID_OK)->Disable();
   // A slow save says so in the hint line above the buttons.

@@ -38,8 +38,10 @@ class CCommonSettingsDlg : public wxDialog {
 
  private:
   void OnInitDialog();
-  // Moves the controls into the fields, or the fields into the controls.
-  void UpdateData(bool fromControls);
+  // Moves the controls into the settings.
+  void TakeSettings();
+  // Shows the settings in the controls.
+  void ShowSettings();
   void UpdateConnectionControls();
   void OnPlay(wxTextCtrl* edit);
   void OnBrowse(wxTextCtrl* edit);
