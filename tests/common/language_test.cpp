@@ -46,12 +46,10 @@ INSTANTIATE_TEST_SUITE_P(
 // Under LANG=C (as ctest runs), which glibc's gettext alone would leave untranslated.
 TEST(SetUpLanguage, TranslatesFromTheBuildTreesCatalogAndDutchNeedsNone) {
   ASSERT_TRUE(SetUpLanguage(Language::kEnglish, HORAVEX_TEST_LOCALE_DIR));
-  EXPECT_STREQ(Tr("Nog Niet"), "Not Yet");
   EXPECT_STREQ(Tr("a text without a translation"), "a text without a translation");
   EXPECT_EQ(TrCrlf("Oke\nTijd is ingesteld..."), "OK\r\nThe time is set...");
   EXPECT_STREQ(TrPlural("1 uur", "%lu uur", 1), "1 hour");
   EXPECT_FALSE(SetUpLanguage(Language::kDutch, HORAVEX_TEST_LOCALE_DIR));
-  EXPECT_STREQ(Tr("Nog Niet"), "Nog Niet");
   EXPECT_FALSE(SetUpLanguage(Language::kEnglish, "/nonexistent")) << "no catalog: the Dutch texts stay";
   EXPECT_EQ(CurrentLanguage(), Language::kDutch);
 }
