@@ -4,6 +4,10 @@
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
+# The tests check the Dutch source texts: a machine set to another language must not change them.
+# (Two properties of one value each: a list would not survive gtest_discover_tests.)
+set(HORAVEX_TEST_ENVIRONMENT ENVIRONMENT LC_ALL=C.UTF-8 ENVIRONMENT_MODIFICATION LANGUAGE=unset:)
+
 function(horavex_add_test)
   cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   if(NOT T_TIMEOUT)
@@ -12,6 +16,6 @@ function(horavex_add_test)
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main horavex_options)
   gtest_discover_tests(${T_NAME}
-    PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT}
+    PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT} ${HORAVEX_TEST_ENVIRONMENT}
     DISCOVERY_TIMEOUT 30)
 endfunction()

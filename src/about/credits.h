@@ -1,5 +1,6 @@
 // The credits the about window lets rise through its star field: 32 lines in their places, a
-// blank entry for each blank line. Each fits the original 50-byte slot (49 characters).
+// blank entry for each blank line. Each fits the original 50-byte slot (49 characters). The words
+// are marked only: the window shows them through Tr().
 #pragma once
 
 #include <algorithm>
@@ -7,42 +8,43 @@
 #include <string_view>
 
 #include "app/links.h"
+#include "common/language.h"
 
 namespace horavex {
 
 inline constexpr std::array<std::string_view, 32> kCredits = {
-    "Eens lang, lang, heel lang ",  // the trailing blank is part of the line and of its centring
-    "geleden",
+    TrNoop("Eens lang, lang, heel lang "),  // the trailing blank is part of the line and of its centring
+    TrNoop("geleden"),
     "",
-    "In een ver, ver, ver",
-    "sterrenstelsel",
+    TrNoop("In een ver, ver, ver"),
+    TrNoop("sterrenstelsel"),
     "",
-    "Op een planeet genaamd Aarde",
-    "in het land Nederland",
+    TrNoop("Op een planeet genaamd Aarde"),
+    TrNoop("in het land Nederland"),
     "",
-    "Is door een programeurtje",
-    "in het mooie Utrecht",
-    "welke",
+    TrNoop("Is door een programeurtje"),
+    TrNoop("in het mooie Utrecht"),
+    TrNoop("welke"),
     "",
-    "de makers van Horavex",
+    TrNoop("de makers van Horavex"),
     "",
-    "wordt genoemd",
-    "dit programaatje geschreven",
-    "dat Horavex mag heten",
+    TrNoop("wordt genoemd"),
+    TrNoop("dit programaatje geschreven"),
+    TrNoop("dat Horavex mag heten"),
     "",
-    "en dat is gratis, heel gratis",
+    TrNoop("en dat is gratis, heel gratis"),
     "",
-    "En als je kijkt op",
+    TrNoop("En als je kijkt op"),
     "",
     kWebAddress,
     "",
-    "Dan kan het zijn",
-    "dat er een nieuwe versie is",
+    TrNoop("Dan kan het zijn"),
+    TrNoop("dat er een nieuwe versie is"),
     "",
-    "Moge de Tijd met je zijn",
-    "(en met mij ook....)",
+    TrNoop("Moge de Tijd met je zijn"),
+    TrNoop("(en met mij ook....)"),
     "",
-    "...en Horavex ook....",
+    TrNoop("...en Horavex ook...."),
 };
 
 static_assert(std::ranges::all_of(kCredits, [](std::string_view line) { return line.size() <= 49; }),

@@ -11,6 +11,7 @@
 #include <variant>
 #include <vector>
 
+#include "common/language.h"
 #include "protocol/kinds.h"
 
 namespace horavex {
@@ -18,7 +19,7 @@ namespace horavex {
 // Which client last synchronised the clock, and when (local time, HH:MM:SS).
 struct LastSyncTexts {
   std::string m_lastSyncBy = "...";
-  std::string m_lastSyncAt = "Nog Niet";
+  std::string m_lastSyncAt = Tr("Nog Niet");
 };
 
 // The two last-synchronisation texts as dashboard fields.

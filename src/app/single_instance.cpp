@@ -21,6 +21,8 @@
 #include <asio/post.hpp>
 #include <asio/write.hpp>
 
+#include "common/language.h"
+
 namespace horavex {
 namespace {
 
@@ -32,10 +34,10 @@ constexpr int kAnswerBoundMs = 2000;
 // symbolic link in its place counts as not its own: its target could be anyone's.
 std::string DistrustOf(const std::filesystem::path& dir) {
   struct stat st {};
-  if (::lstat(dir.c_str(), &st) != 0) return std::string("is niet te maken: ") + std::strerror(errno);
-  if (!S_ISDIR(st.st_mode)) return "is geen map";
-  if (st.st_uid != ::geteuid()) return "is van een andere gebruiker";
-  if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0) return "is ook door anderen te beschrijven";
+  if (::lstat(dir.c_str(), &st) != 0) return std::string(Tr("is niet te maken: ")) + std::strerror(errno);
+  if (!S_ISDIR(st.st_mode)) return Tr("is geen map");
+  if (st.st_uid != ::geteuid()) return Tr("is van een andere gebruiker");
+  if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0) return Tr("is ook door anderen te beschrijven");
   return {};
 }
 
@@ -118,14 +120,14 @@ bool SingleInstance::TryLock() {
   if (m_dir.has_parent_path()) std::filesystem::create_directories(m_dir.parent_path(), error);
   ::mkdir(m_dir.c_str(), 0700);
   if (const std::string distrust = DistrustOf(m_dir); !distrust.empty()) {
-    m_problem = "De map " + m_dir.string() + " " + distrust + ".";
+    m_problem = Tr("De map ") + m_dir.string() + " " + distrust + ".";
   } else {
     m_lockFd = ::open(m_lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     struct stat st {};
     if (m_lockFd < 0) {
-      m_problem = "Het slot " + m_lockPath.string() + " is niet te maken: " + std::strerror(errno) + ".";
+      m_problem = Tr("Het slot ") + m_lockPath.string() + Tr(" is niet te maken: ") + std::strerror(errno) + ".";
     } else if (::fstat(m_lockFd, &st) != 0 || !OwnFile(st, S_IFREG)) {
-      m_problem = "Het slot " + m_lockPath.string() + " is niet van deze gebruiker.";
+      m_problem = Tr("Het slot ") + m_lockPath.string() + Tr(" is niet van deze gebruiker.");
     } else {
       if (::flock(m_lockFd, LOCK_EX | LOCK_NB) == 0) return true;
       ::close(std::exchange(m_lockFd, -1));

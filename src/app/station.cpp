@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "common/language.h"
 #include "common/profile.h"
 #include "platform/clock.h"
 
@@ -107,13 +108,13 @@ std::string Station::ReloadProblem() {
   const std::string path = profile.Path().string();
   if (std::string problem = profile.ReadProblem(); !problem.empty()) {
     // At a start the defaults stand in; here what runs stays, so that part does not hold.
-    if (const auto cut = problem.find("; de standaardinstellingen"); cut != std::string::npos) problem.resize(cut);
+    if (const auto cut = problem.find(Tr("; de standaardinstellingen")); cut != std::string::npos) problem.resize(cut);
     return problem;
   }
   std::error_code ec;
-  if (!std::filesystem::exists(profile.Path(), ec)) return "Profiel " + path + " bestaat niet (meer)";
+  if (!std::filesystem::exists(profile.Path(), ec)) return Tr("Profiel ") + path + Tr(" bestaat niet (meer)");
   // An editor that writes in place may leave the file empty for a moment; garbage reads as nothing.
-  if (!NamesAnyServerOrClientKey(profile)) return "Profiel " + path + " noemt geen server en geen client";
+  if (!NamesAnyServerOrClientKey(profile)) return Tr("Profiel ") + path + Tr(" noemt geen server en geen client");
   return {};
 }
 

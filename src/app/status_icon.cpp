@@ -18,8 +18,8 @@ bool StatusIconModel::OnChange(const DashboardChange& change) {
 std::string StatusIconModel::Title() const {
   const LastSyncTexts never;
   // The client is named only with a time: before any synchronisation it is "...".
-  if (lastSync_.m_lastSyncAt == never.m_lastSyncAt) return "Laatste synchronisatie " + never.m_lastSyncAt;
-  return "Laatste synchronisatie " + lastSync_.m_lastSyncAt + " (" + lastSync_.m_lastSyncBy + ")";
+  if (lastSync_.m_lastSyncAt == never.m_lastSyncAt) return Tr("Laatste synchronisatie ") + never.m_lastSyncAt;
+  return Tr("Laatste synchronisatie ") + lastSync_.m_lastSyncAt + " (" + lastSync_.m_lastSyncBy + ")";
 }
 
 bool StatusIconModel::Attention() const { return std::ranges::any_of(stopped_, [](bool stopped) { return stopped; }); }

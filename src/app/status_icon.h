@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/dashboard.h"
+#include "common/language.h"
 
 namespace horavex {
 
@@ -21,9 +22,9 @@ struct StatusIconActions {
 
 class StatusIconModel {
  public:
-  // The menu's labels, in its order.
-  static constexpr std::array<const char*, 4> kMenuLabels = {"Horavex tonen", "Nu synchroniseren", "Instellingen...",
-                                                            "Stoppen"};
+  // The menu's labels, in its order; marked only, Tr() where they are shown.
+  static constexpr std::array<const char*, 4> kMenuLabels = {TrNoop("Horavex tonen"), TrNoop("Nu synchroniseren"),
+                                                            TrNoop("Instellingen..."), TrNoop("Stoppen")};
 
   // Takes one change of the dashboard; true when the title or the attention changed with it.
   bool OnChange(const DashboardChange& change);

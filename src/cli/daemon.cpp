@@ -2,6 +2,7 @@
 
 #include <csignal>
 
+#include "common/language.h"
 #include "platform/clock.h"
 #include "platform/dialup_port.h"
 #include "platform/simulated_clock.h"
@@ -55,7 +56,7 @@ Daemon::Daemon(const DaemonOptions& options, int outFd, std::unique_ptr<DialupPo
 Daemon::~Daemon() = default;
 
 bool Daemon::Start() {
-  m_printer.Print("Horavex", "Profiel: " + m_profile.Path().string());
+  m_printer.Print("Horavex", Tr("Profiel: ") + m_profile.Path().string());
   if (const std::string problem = m_profile.ReadProblem(); !problem.empty()) m_printer.Print("Horavex", problem);
   m_station.Start();
   return m_station.AnyRunning();
@@ -74,14 +75,14 @@ void Daemon::Tick() {
   bool lastSyncChanged = false;
   for (const DashboardChange& change : m_station.Tick()) {
     if (const auto* server = std::get_if<ServerKind>(&change.field))
-      m_printer.Print(std::string(InfoOf(*server).title), "status: " + change.text);
+      m_printer.Print(std::string(InfoOf(*server).title), Tr("status: ") + change.text);
     else if (const auto* client = std::get_if<ClientKind>(&change.field))
-      m_printer.Print(std::string(InfoOf(*client).title), "status: " + change.text);
+      m_printer.Print(std::string(InfoOf(*client).title), Tr("status: ") + change.text);
     else if (std::holds_alternative<LastSyncField>(change.field))
       lastSyncChanged = true;
   }
   // One line for both texts, whichever of them changed.
-  if (lastSyncChanged) m_printer.Print("Horavex", "laatste synchronisatie: " + m_station.LastSyncText());
+  if (lastSyncChanged) m_printer.Print("Horavex", Tr("laatste synchronisatie: ") + m_station.LastSyncText());
   m_tick.expires_after(kTickPeriod);
   m_tick.async_wait([this](std::error_code ec) {
     // A tick already on its way when the stop came would show the released clients as gone.
@@ -99,15 +100,15 @@ void Daemon::WaitForReload() {
 
 void Daemon::Reload() {
   if (const std::string problem = m_station.ReloadProblem(); !problem.empty()) {
-    m_printer.Print("Horavex", "SIGHUP: " + problem + "; alles blijft draaien zoals het was");
+    m_printer.Print("Horavex", "SIGHUP: " + problem + Tr("; alles blijft draaien zoals het was"));
     return;
   }
-  m_printer.Print("Horavex", "SIGHUP: profiel opnieuw gelezen");
+  m_printer.Print("Horavex", Tr("SIGHUP: profiel opnieuw gelezen"));
   m_station.Reload();
 }
 
 void Daemon::Stop() {
-  m_printer.Print("Horavex", "Stoppen");
+  m_printer.Print("Horavex", Tr("Stoppen"));
   m_stopping = true;
   m_station.Stop();
   m_tick.cancel();
@@ -125,7 +126,7 @@ void Daemon::StopWhenRequestsEnded(std::chrono::steady_clock::time_point deadlin
 }
 
 std::string DaemonUsage() {
-  return "Gebruik: horavexd [--profile PAD] [--dry-run] [--bind ADRES]\n"
+  return Tr("Gebruik: horavexd [--profile PAD] [--dry-run] [--bind ADRES]\n"
          "  Start de servers en clients die in het profiel aan staan, zonder vensters,\n"
          "  en meldt hun status op de standaarduitvoer. Stopt bij SIGINT of SIGTERM;\n"
          "  SIGHUP leest het profiel opnieuw en herstart wat veranderd is.\n"
@@ -136,7 +137,7 @@ std::string DaemonUsage() {
          "  --bind      de servers luisteren alleen op dit adres (IPv4 of IPv6); standaard op\n"
          "              alle adressen van beide\n"
          "  --help      toont deze tekst\n"
-         "Afsluitstatus: 0 na SIGINT of SIGTERM, 1 niets gestart, 2 verkeerde argumenten.\n";
+         "Afsluitstatus: 0 na SIGINT of SIGTERM, 1 niets gestart, 2 verkeerde argumenten.\n");
 }
 
 ParsedDaemon ParseDaemonArgs(const std::vector<std::string>& args) {
@@ -151,9 +152,9 @@ ParsedDaemon ParseDaemonArgs(const std::vector<std::string>& args) {
       o.profile = args[++i];
     } else if (a == "--bind" && hasValue) {
       o.bindAddress = ParseBindAddress(args[++i]);
-      if (!o.bindAddress) return {std::nullopt, "Ongeldig adres: " + args[i] + "\n" + DaemonUsage()};
+      if (!o.bindAddress) return {std::nullopt, Tr("Ongeldig adres: ") + args[i] + "\n" + DaemonUsage()};
     } else {
-      return {std::nullopt, "Onbekend argument: " + a + "\n" + DaemonUsage()};
+      return {std::nullopt, Tr("Onbekend argument: ") + a + "\n" + DaemonUsage()};
     }
   }
   return {o, {}};
@@ -164,8 +165,8 @@ int RunDaemon(const DaemonOptions& options, int outFd) {
   std::signal(SIGPIPE, SIG_IGN);
   Daemon daemon(options, outFd, MakeSystemDialupPort());
   if (!daemon.Start()) {
-    daemon.Printer().Print("Horavex", "Niets gestart. Zet in het profiel bij een server of client StartUp=1, "
-                                      "of kies een vrije poort (zie de meldingen hierboven).");
+    daemon.Printer().Print("Horavex", std::string(Tr("Niets gestart. Zet in het profiel bij een server of client StartUp=1, ")) +
+                                          Tr("of kies een vrije poort (zie de meldingen hierboven)."));
     return 1;
   }
   daemon.Run();

@@ -4,9 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "common/language.h"
 #include "cli/daemon.h"
 
 int main(int argc, char** argv) {
+  horavex::SetUpLanguage();
   const horavex::ParsedDaemon parsed = horavex::ParseDaemonArgs(std::vector<std::string>(argv + 1, argv + argc));
   if (!parsed.options) {
     const bool help = parsed.message == horavex::DaemonUsage();

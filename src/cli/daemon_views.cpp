@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "common/language.h"
 #include "protocol/window_texts.h"
 
 namespace horavex {
@@ -40,7 +41,7 @@ void LinePrinter::Print(const std::string& title, const std::string& text) {
   }
   const std::string stamp = m_stamped ? FormatClockTime(std::time(nullptr)) + " " : std::string();
   if (m_dropped > 0) {
-    m_pending = stamp + "[Horavex] " + std::to_string(m_dropped) + " regels weggelaten: de uitvoer liep vol\n";
+    m_pending = stamp + "[Horavex] " + std::to_string(m_dropped) + Tr(" regels weggelaten: de uitvoer liep vol\n");
     m_dropped = 0;
   }
   m_pending += stamp + "[" + title + "] " + text + "\n";
@@ -103,7 +104,7 @@ void PrintingClientView::SetStatusLine(const std::string& text) { m_printer.Prin
 void PrintingClientView::SetMessages(const std::string& text) { m_printer.Print(m_title, OneLine(text)); }
 
 void PrintingClientView::ShowWarning(const std::string&, const std::string& text, std::function<void()> closed) {
-  m_printer.Print(m_title, "Waarschuwing: " + OneLine(text));
+  m_printer.Print(m_title, Tr("Waarschuwing: ") + OneLine(text));
   closed();
 }
 

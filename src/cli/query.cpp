@@ -12,6 +12,7 @@
 
 #include "client/time_connection.h"
 #include "common/dialup.h"
+#include "common/language.h"
 #include "common/profile.h"
 #include "platform/clock.h"
 #include "platform/dialup_port.h"
@@ -45,7 +46,7 @@ ParsedQuery Fail(std::string message) { return {std::nullopt, std::move(message)
 }  // namespace
 
 std::string QueryUsage() {
-  return "Gebruik: horavex-query [--timeout SECONDEN] [--set [--dry-run]] [--profile PAD] SOORT SERVER [POORT]\n"
+  return Tr("Gebruik: horavex-query [--timeout SECONDEN] [--set [--dry-run]] [--profile PAD] SOORT SERVER [POORT]\n"
          "  SOORT: time-tcp, time-udp, daytime-tcp, daytime-udp of sntp\n"
          "  POORT: standaard 37 (time), 13 (daytime) of 123 (sntp)\n"
          "  --timeout   hoe lang het verzoek op het netwerk wacht, hoogstens 600 (standaard 5)\n"
@@ -55,7 +56,7 @@ std::string QueryUsage() {
          "  --help      toont deze tekst\n"
          "Afsluitstatus: 0 een geldig antwoord (met --set: en de klok gezet), 1 geen of een\n"
          "  ongeldig antwoord of de klok niet gezet, 2 verkeerde argumenten, 130 of 143\n"
-         "  afgebroken (Ctrl-C, SIGTERM).\n";
+         "  afgebroken (Ctrl-C, SIGTERM).\n");
 }
 
 std::optional<ClientKind> KindFromName(const std::string& name) {
@@ -78,29 +79,29 @@ ParsedQuery ParseQueryArgs(const std::vector<std::string>& args) {
       o.dryRun = true;
     } else if (a == "--timeout" && hasValue) {
       const auto t = ParseSeconds(args[++i]);
-      if (!t) return Fail("Ongeldige wachttijd: " + args[i]);
+      if (!t) return Fail(Tr("Ongeldige wachttijd: ") + args[i]);
       o.timeout = *t;
     } else if (a == "--profile" && hasValue) {
       o.profile = args[++i];
     } else if (a.starts_with("-")) {
-      return Fail("Onbekende optie: " + a);
+      return Fail(Tr("Onbekende optie: ") + a);
     } else {
       positional.push_back(a);
     }
   }
-  if (positional.size() < 2 || positional.size() > 3) return Fail("Geef SOORT en SERVER op.");
+  if (positional.size() < 2 || positional.size() > 3) return Fail(Tr("Geef SOORT en SERVER op."));
   const auto kind = KindFromName(positional[0]);
-  if (!kind) return Fail("Onbekende soort: " + positional[0]);
-  if (positional[1].empty()) return Fail("Geef een server op.");
+  if (!kind) return Fail(Tr("Onbekende soort: ") + positional[0]);
+  if (positional[1].empty()) return Fail(Tr("Geef een server op."));
   o.kind = *kind;
   o.server = positional[1];
   o.port = InfoOf(o.kind).defaultPort;
   if (positional.size() == 3) {
     const auto port = ParsePort(positional[2]);
-    if (!port) return Fail("Ongeldige poort: " + positional[2]);
+    if (!port) return Fail(Tr("Ongeldige poort: ") + positional[2]);
     o.port = *port;
   }
-  if (o.dryRun && !o.set) return Fail("--dry-run hoort bij --set.");
+  if (o.dryRun && !o.set) return Fail(Tr("--dry-run hoort bij --set."));
   return {o, {}};
 }
 
@@ -123,7 +124,7 @@ std::string FormatAnswerReport(ClientKind kind, const AnswerArea& answer, const 
   if (!outcome.utc) return out;
   const std::tm& utc = *outcome.utc;
   char line[128];
-  std::snprintf(line, sizeof line, "Tijd (UTC): %04d-%02d-%02d %02d:%02d:%02d", utc.tm_year + 1900, utc.tm_mon + 1,
+  std::snprintf(line, sizeof line, Tr("Tijd (UTC): %04d-%02d-%02d %02d:%02d:%02d"), utc.tm_year + 1900, utc.tm_mon + 1,
                 utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
   out += line;
   if (outcome.milliseconds >= 0) std::snprintf(line, sizeof line, ".%03d\n", outcome.milliseconds);
@@ -131,11 +132,11 @@ std::string FormatAnswerReport(ClientKind kind, const AnswerArea& answer, const 
   if (outcome.measured) {
     const double seconds = std::chrono::duration<double>(*outcome.measured).count();
     // The answer has a fraction: to the millisecond; else whole seconds, as measured.
-    if (outcome.milliseconds >= 0) std::snprintf(line, sizeof line, "Verschil met lokale klok: %+.3f s\n", seconds);
-    else std::snprintf(line, sizeof line, "Verschil met lokale klok: %+.0f s\n", seconds);
+    if (outcome.milliseconds >= 0) std::snprintf(line, sizeof line, Tr("Verschil met lokale klok: %+.3f s\n"), seconds);
+    else std::snprintf(line, sizeof line, Tr("Verschil met lokale klok: %+.0f s\n"), seconds);
     out += line;
   }
-  if (clockWasSet) out += outcome.clockSetBy.empty() ? "Klok ingesteld.\n" : "Klok ingesteld via " + outcome.clockSetBy + ".\n";
+  if (clockWasSet) out += outcome.clockSetBy.empty() ? Tr("Klok ingesteld.\n") : Tr("Klok ingesteld via ") + outcome.clockSetBy + ".\n";
   return out + IsoUtc(utc, outcome.milliseconds) + "\n";
 }
 
@@ -146,12 +147,12 @@ std::string InterruptedText(SetStage stage) {
   switch (stage) {
     case SetStage::kQueued:
     case SetStage::kAuthorising:
-      return "Afgebroken: de klok is niet ingesteld.\n";
+      return Tr("Afgebroken: de klok is niet ingesteld.\n");
     case SetStage::kSent:
-      return "Afgebroken terwijl de klok werd ingesteld: het systeem kan de correctie nog toepassen.\n"
-             "Een volgende aanvraag corrigeert wat er dan nog afwijkt.\n";
+      return std::string(Tr("Afgebroken terwijl de klok werd ingesteld: het systeem kan de correctie nog toepassen.\n")) +
+             Tr("Een volgende aanvraag corrigeert wat er dan nog afwijkt.\n");
     default:
-      return "Afgebroken.\n";
+      return Tr("Afgebroken.\n");
   }
 }
 
@@ -162,7 +163,7 @@ int RunRequest(asio::io_context& io, std::unique_ptr<TimeClient>& client, Clock&
   signals.async_wait([&](std::error_code ec, int signal) {
     if (ec) return;
     interrupted = signal;
-    std::cerr << (setsClock ? InterruptedText(clock.CurrentStage()) : "Afgebroken.\n");
+    std::cerr << (setsClock ? InterruptedText(clock.CurrentStage()) : Tr("Afgebroken.\n"));
     io.stop();
   });
   client->SetFinishedObserver([&io] { io.stop(); });
@@ -204,10 +205,10 @@ int RunQuery(const QueryOptions& options) {
   if (options.dryRun && outcome.wouldSet) {
     const auto target = std::chrono::floor<std::chrono::milliseconds>(outcome.wouldSet->target);
     const auto seconds = std::chrono::floor<std::chrono::seconds>(target);
-    std::cerr << "Droogoefening: de klok zou gezet worden op "
+    std::cerr << Tr("Droogoefening: de klok zou gezet worden op ")
               << IsoUtc(*UtcBreakdown(static_cast<std::int32_t>(seconds.count())),
                         static_cast<int>((target - seconds).count()))
-              << ", correctie "
+              << Tr(", correctie ")
               << CorrectionText(std::chrono::round<std::chrono::microseconds>(outcome.wouldSet->correction)) << "\n";
   }
   if (outcome.received && HasAnswer(client->Answer())) {

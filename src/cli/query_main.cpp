@@ -2,9 +2,11 @@
 #include <string>
 #include <vector>
 
+#include "common/language.h"
 #include "cli/query.h"
 
 int main(int argc, char** argv) {
+  horavex::SetUpLanguage();
   const horavex::ParsedQuery parsed = horavex::ParseQueryArgs(std::vector<std::string>(argv + 1, argv + argc));
   if (!parsed.options) {
     const bool help = parsed.message == horavex::QueryUsage();

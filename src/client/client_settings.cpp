@@ -4,15 +4,17 @@
 #include <array>
 #include <climits>
 
+#include "common/language.h"
+
 namespace horavex {
 namespace {
 
 constexpr std::array<ClientKindInfo, kClientKindCount> kKinds{{
-    {"TIME CLIENT TCP", "Client Time TCP", 37, "(Normaal 37)", "TmTcp"},
-    {"TIME CLIENT UDP", "Client Time UDP", 37, "(Normaal 37)", "TmUdp"},
-    {"DAYTIME CLIENT TCP", "Client DayTime TCP", 13, "(Normaal 13)", "DayTcp"},
-    {"DAYTIME CLIENT UDP", "Client DayTime UDP", 13, "(Normaal 13)", "DayUdp"},
-    {"SNTP CLIENT UDP", "Client SNTP UDP", 123, "(Normaal 123)", "SNTP"},
+    {"TIME CLIENT TCP", "Client Time TCP", 37, TrNoop("(Normaal 37)"), "TmTcp"},
+    {"TIME CLIENT UDP", "Client Time UDP", 37, TrNoop("(Normaal 37)"), "TmUdp"},
+    {"DAYTIME CLIENT TCP", "Client DayTime TCP", 13, TrNoop("(Normaal 13)"), "DayTcp"},
+    {"DAYTIME CLIENT UDP", "Client DayTime UDP", 13, TrNoop("(Normaal 13)"), "DayUdp"},
+    {"SNTP CLIENT UDP", "Client SNTP UDP", 123, TrNoop("(Normaal 123)"), "SNTP"},
 }};
 
 constexpr std::array<int, 11> kIntervalMinutes{1, 5, 10, 15, 30, 60, 120, 240, 360, 720, 1440};

@@ -25,6 +25,7 @@
 #include "client/time_connection.h"
 #include "common/common_settings.h"
 #include "common/dialup.h"
+#include "common/language.h"
 #include "common/profile.h"
 #include "platform/clock.h"
 #include "protocol/calendar.h"
@@ -33,14 +34,17 @@
 namespace horavex {
 namespace {
 
-constexpr const char* kNoConnection = "Geen verbinding met server\r\nof de poort is niet te openen";
-constexpr const char* kBadAnswer = "Verkeerd of geen resultaat ontvangen";
-constexpr const char* kInvalidTime = "Ongeldige datum/tijd..";
-constexpr const char* kTooFar = "Datum / tijd wijkt TEVEEL af, abort";
-constexpr const char* kCannotSet = "Kon de TIJD niet instellen (rechten?)";
+// The failures' texts, marked here and translated where they are shown (TrCrlf: lines end in \r\n).
+constexpr const char* kNoConnection = TrNoop("Geen verbinding met server\nof de poort is niet te openen");
+constexpr const char* kBadAnswer = TrNoop("Verkeerd of geen resultaat ontvangen");
+constexpr const char* kInvalidTime = TrNoop("Ongeldige datum/tijd..");
+constexpr const char* kTooFar = TrNoop("Datum / tijd wijkt TEVEEL af, abort");
+constexpr const char* kCannotSet = TrNoop("Kon de TIJD niet instellen (rechten?)");
 constexpr const char* kLateMayApply =
-    "Kon de TIJD niet instellen: geen antwoord op tijd\r\n(het systeem kan het later nog doen)";
-constexpr const char* kLateNothingSet = "Kon de TIJD niet instellen: geen antwoord op tijd\r\n(er is niets ingesteld)";
+    TrNoop("Kon de TIJD niet instellen: geen antwoord op tijd\n(het systeem kan het later nog doen)");
+constexpr const char* kLateNothingSet = TrNoop("Kon de TIJD niet instellen: geen antwoord op tijd\n(er is niets ingesteld)");
+constexpr const char* kAutomaticSync =
+    TrNoop("De automatische tijdsynchronisatie van het systeem staat aan:\nzet die eerst uit");
 
 constexpr int kFailuresBeforeStop = 10;
 
@@ -214,7 +218,7 @@ void TimeClient::Core::Release() {
 
 void TimeClient::Core::DoSynchro() {
   if (m_active) {
-    View().SetStatusLine("Aanvraag loopt reeds");
+    View().SetStatusLine(Tr("Aanvraag loopt reeds"));
     return;
   }
   m_active = true;
@@ -252,7 +256,7 @@ asio::awaitable<void> TimeClient::Core::Run() {
     if (!co_await MayConnect()) co_return;
     m_busy = true;
     View().EnableSynchro(false);
-    View().SetStatusLine("Start aanvraag");
+    View().SetStatusLine(Tr("Start aanvraag"));
     m_setWaited = false;
     failure = co_await Exchange(false);
     // Another set may have landed after this one's correction was worked out (an earlier run's
@@ -266,10 +270,10 @@ asio::awaitable<void> TimeClient::Core::Run() {
   if (m_released) co_return;
   m_busy = true;
   if (failure) {
-    m_outcome.failure = failure->text;
+    m_outcome.failure = TrCrlf(failure->text.c_str());
     m_outcome.number = failure->number;
     try {
-      co_await ReportError(failure->text, failure->number);
+      co_await ReportError(m_outcome.failure, failure->number);
     } catch (...) {
     }  // counted before anything is shown
     if (m_released) co_return;
@@ -287,7 +291,7 @@ asio::awaitable<bool> TimeClient::Core::MayConnect() {
   if (m_released) co_return false;
   if (mayConnect) co_return true;
   // Without a network nothing is shown; a modem that is not there is.
-  if (mode != 0) View().SetStatusLine("Geen MODEM verbinding");
+  if (mode != 0) View().SetStatusLine(Tr("Geen MODEM verbinding"));
   EndRequest();
   co_return false;
 }
@@ -385,7 +389,7 @@ asio::awaitable<std::optional<TimeClient::Core::Failure>> TimeClient::Core::SetC
   if (m_released) co_return std::nullopt;
   switch (set.error) {
     case 0: break;
-    case EBUSY: co_return Failure{"De automatische tijdsynchronisatie van het systeem staat aan:\r\nzet die eerst uit", EBUSY};
+    case EBUSY: co_return Failure{kAutomaticSync, EBUSY};
     case ETIMEDOUT:
       co_return Failure{set.pending ? kLateMayApply : kLateNothingSet, ETIMEDOUT};
     default: co_return Failure{kCannotSet, set.error};
@@ -412,7 +416,7 @@ asio::awaitable<ClockSetResult> TimeClient::Core::AwaitSet(const ClockAnchor& an
       [&](auto done) {
         const auto waiting = [logic, weak] {
           asio::post(logic, [weak] {
-            if (const auto core = weak.lock(); core && !core->m_released) core->View().SetStatusLine(kWaitingForClock);
+            if (const auto core = weak.lock(); core && !core->m_released) core->View().SetStatusLine(Tr(kWaitingForClock));
           });
         };
         const auto finished = [logic, done](ClockSetResult result) mutable {
@@ -438,23 +442,23 @@ void TimeClient::Core::ReportSet(const ClockSetResult& set) {
     // whom; it is no synchronisation, so the last one stays as it was.
     m_outcome.wouldSet = set;
     const auto at = std::chrono::floor<std::chrono::seconds>(set.target).count();
-    View().SetMessages("Droogoefening: de klok zou op " + FormatDayMonthTime(at) + " gezet worden, correctie " +
+    View().SetMessages(Tr("Droogoefening: de klok zou op ") + FormatDayMonthTime(at) + Tr(" gezet worden, correctie ") +
                        CorrectionText(std::chrono::round<std::chrono::microseconds>(set.correction)));
     return;
   }
   m_lastSync = m_services.clock.Time();
-  View().SetMessages("Oke\r\nTijd is ingesteld...");
+  View().SetMessages(TrCrlf("Oke\nTijd is ingesteld..."));
 }
 
 asio::awaitable<void> TimeClient::Core::ReportError(std::string text, std::int32_t number) {
   const int n = ++m_failures;
   char head[64];
-  std::snprintf(head, sizeof head, "Melding: %d ERROR: %d %s\r\n", n, number, n >= kFailuresBeforeStop ? "STOPPED" : "");
+  std::snprintf(head, sizeof head, TrCrlf("Melding: %d ERROR: %d %s\n").c_str(), n, number, n >= kFailuresBeforeStop ? "STOPPED" : "");
   View().SetMessages(head + text);
   if (!ShouldWarn(n, m_settings.m_warnLevel)) co_return;
 
   char tail[32];
-  std::snprintf(tail, sizeof tail, "\r\n[ERROR: %d]", number);
+  std::snprintf(tail, sizeof tail, TrCrlf("\n[ERROR: %d]").c_str(), number);
   // The request waits until the user has closed the box, or the client is released.
   m_warningOpen = true;
   struct Closed {
@@ -478,7 +482,7 @@ asio::awaitable<void> TimeClient::Core::Finish() {
       View().SetLastSync(FormatDayMonthTime(m_lastSync));
       if (m_onLastSync) m_onLastSync(m_kind, m_lastSync);
     }
-    View().SetStatusLine("Aanvraag gereed");
+    View().SetStatusLine(Tr("Aanvraag gereed"));
   } catch (...) {
   }  // what could not be shown does not keep the request from ending
   co_await HangUp();
@@ -521,7 +525,7 @@ bool TimeClient::Core::StartClient() {
   m_period = std::chrono::minutes(IntervalMinutesFromIndex(m_settings.m_intervalIndex));
   m_nextTick = std::chrono::steady_clock::now() + m_period;
   ArmTimer();
-  View().SetStatusLine("Client gestart");
+  View().SetStatusLine(Tr("Client gestart"));
   m_syncCount = 0;
   m_running = true;
   return true;
@@ -531,7 +535,7 @@ void TimeClient::Core::StopClient() {
   m_timer.cancel();
   ++m_timerGeneration;
   m_tickHeld = false;
-  View().SetStatusLine("Client gestopt");
+  View().SetStatusLine(Tr("Client gestopt"));
   m_running = false;
 }
 
@@ -609,8 +613,8 @@ void TimeClient::SetEnabled(bool enabled) {
 
 void TimeClient::Save(std::function<void(int error)> done) {
   const auto finished = [this, done = std::move(done)](int error, bool wasSlow) {
-    if (error != 0) ReportSettingsError(kSaveFailedText, error);
-    else if (wasSlow) m_core->View().SetMessages(std::string(kSavedText));
+    if (error != 0) ReportSettingsError(Tr(kSaveFailedText.data()), error);
+    else if (wasSlow) m_core->View().SetMessages(Tr(kSavedText.data()));
     if (m_core->m_running) {
       StopClient();
       StartClient();
@@ -618,12 +622,12 @@ void TimeClient::Save(std::function<void(int error)> done) {
     if (done) done(error);
   };
   m_saver.Save(InfoOf(m_core->m_kind).section, m_core->m_settings,
-               {[this] { m_core->View().SetMessages(std::string(kSavingText)); }, finished});
+               {[this] { m_core->View().SetMessages(Tr(kSavingText.data())); }, finished});
 }
 
 void TimeClient::ReportSettingsError(std::string_view text, int errorCode) {
   char head[64];
-  std::snprintf(head, sizeof head, "Melding: %d ERROR: %d\r\n", ++m_core->m_settingsMessages, errorCode);
+  std::snprintf(head, sizeof head, TrCrlf("Melding: %d ERROR: %d\n").c_str(), ++m_core->m_settingsMessages, errorCode);
   m_core->View().SetMessages(head + std::string(text));
 }
 

@@ -15,6 +15,7 @@
 #include "client/client_view.h"
 #include "client/name_lookup.h"
 #include "common/executors.h"
+#include "common/language.h"
 #include "common/settings_saver.h"
 #include "protocol/kinds.h"
 #include "protocol/calendar.h"
@@ -59,7 +60,7 @@ struct RequestOutcome {
 };
 
 // The status line while a client's set waits for another set to end.
-inline constexpr const char* kWaitingForClock = "Wacht op klok...";
+inline constexpr const char* kWaitingForClock = TrNoop("Wacht op klok...");
 
 // A correction as the logs show it: sign, seconds and milliseconds with a decimal comma
 // ("+0,250 s").

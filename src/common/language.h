@@ -43,8 +43,8 @@ bool SetUpLanguage();
 Language CurrentLanguage();
 
 // `text` (a Dutch source text, marked for xgettext) in the current language. The result lives as
-// long as the process.
-const char* Tr(const char* text);
+// long as the process. format_arg: a printf format keeps its checks through Tr().
+__attribute__((format_arg(1))) const char* Tr(const char* text);
 // Tr() for a text whose lines end in \r\n, as the windows' message fields keep them: `text` is
 // written (and looked up) with \n, the result has \r\n. gettext's tools refuse \r in a text.
 std::string TrCrlf(const char* text);

@@ -20,6 +20,7 @@
 #define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
+#include "common/language.h"
 #include "common/profile_edit.h"
 #include "common/profile_file.h"
 
@@ -122,19 +123,19 @@ std::string ReadProblemText(const fs::path& file, int error) {
     case ENOENT:
       // Made by the first save; only a missing directory above it is worth a word.
       if (file.parent_path().empty() || fs::is_directory(file.parent_path(), ec)) return {};
-      why = "de map " + file.parent_path().string() + " bestaat niet";
+      why = Tr("de map ") + file.parent_path().string() + Tr(" bestaat niet");
       break;
-    case EISDIR: why = "het is een map"; break;
-    case EINVAL: why = "het is geen gewoon bestand"; break;
-    case ELOOP: why = "de symbolische koppelingen vormen een kring"; break;
-    case ENOTDIR: why = "een deel van het pad is geen map"; break;
+    case EISDIR: why = Tr("het is een map"); break;
+    case EINVAL: why = Tr("het is geen gewoon bestand"); break;
+    case ELOOP: why = Tr("de symbolische koppelingen vormen een kring"); break;
+    case ENOTDIR: why = Tr("een deel van het pad is geen map"); break;
     case EACCES:
-    case EPERM: why = "geen toegang (rechten?)"; break;
-    case EFBIG: why = "het is groter dan " + std::to_string(kMaxProfileBytes >> 20) + " MB"; break;
+    case EPERM: why = Tr("geen toegang (rechten?)"); break;
+    case EFBIG: why = Tr("het is groter dan ") + std::to_string(kMaxProfileBytes >> 20) + " MB"; break;
     default: why = std::strerror(error);
   }
-  return "Profiel " + file.string() + " kan niet gelezen worden: " + why + " [ERROR: " + std::to_string(error) +
-         "]; de standaardinstellingen worden gebruikt";
+  return Tr("Profiel ") + file.string() + Tr(" kan niet gelezen worden: ") + why + " [ERROR: " + std::to_string(error) +
+         Tr("]; de standaardinstellingen worden gebruikt");
 }
 
 }  // namespace

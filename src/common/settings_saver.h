@@ -15,15 +15,16 @@
 #include <asio/steady_timer.hpp>
 
 #include "common/executors.h"
+#include "common/language.h"
 #include "common/profile_section.h"
 
 namespace horavex {
 
 // The texts of a save for a messages field: still busy, done after being busy, and failed (with
-// its error number).
-inline constexpr std::string_view kSavingText = "Bezig met bewaren...";
-inline constexpr std::string_view kSavedText = "Instellingen bewaard";
-inline constexpr std::string_view kSaveFailedText = "Instellingen NIET te bewaren";
+// its error number). Marked only: Tr(k...Text.data()) where they are shown.
+inline constexpr std::string_view kSavingText = TrNoop("Bezig met bewaren...");
+inline constexpr std::string_view kSavedText = TrNoop("Instellingen bewaard");
+inline constexpr std::string_view kSaveFailedText = TrNoop("Instellingen NIET te bewaren");
 // How long a save may run before it counts as slow.
 inline constexpr std::chrono::milliseconds kSlowSave{500};
 

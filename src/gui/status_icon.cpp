@@ -70,7 +70,7 @@ StatusIcon::StatusIcon(StatusIconActions actions) : impl_(std::make_unique<Impl>
   impl_->menu = gtk_menu_new();
   g_object_ref_sink(impl_->menu);
   for (std::size_t i = 0; i < StatusIconModel::kMenuLabels.size(); ++i) {
-    GtkWidget* item = gtk_menu_item_new_with_label(StatusIconModel::kMenuLabels[i]);
+    GtkWidget* item = gtk_menu_item_new_with_label(Tr(StatusIconModel::kMenuLabels[i]));
     g_signal_connect_data(item, "activate", G_CALLBACK(OnActivate), new EntryLink{impl_->actions, i},
                           [](gpointer data, GClosure*) { delete static_cast<EntryLink*>(data); }, GConnectFlags{});
     gtk_menu_shell_append(GTK_MENU_SHELL(impl_->menu), item);

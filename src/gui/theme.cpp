@@ -14,7 +14,6 @@
 #include <wx/spinctrl.h>
 #include <wx/textctrl.h>
 #include <wx/toplevel.h>
-#include <wx/translation.h>
 
 #include "gui/resources.h"
 
@@ -97,13 +96,6 @@ wxString LogicText(const std::string& text) {
   std::string lines = text;
   lines.erase(std::remove(lines.begin(), lines.end(), '\r'), lines.end());
   return wxString::FromUTF8(lines);
-}
-
-void UseDutchToolkitTexts() {
-  auto* translations = new wxTranslations();
-  translations->SetLanguage(wxLANGUAGE_DUTCH);
-  translations->AddStdCatalog();
-  wxTranslations::Set(translations);
 }
 
 void BindHelpKey(wxTopLevelWindow& window, std::function<void()> onHelp) {

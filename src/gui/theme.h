@@ -39,11 +39,6 @@ void ApplyGtkCss(wxWindow& window, const char* css);
 // A text of the logic as a label: the logic ends lines with CR LF, GTK with LF alone.
 wxString LogicText(const std::string& text);
 
-// The toolkit's own texts (stock buttons, the help viewer's Inhoud, Zoeken...) in Dutch, as the
-// rest of the program, whatever the environment's language: wx's Dutch catalog (wxstd-3.2.mo) when
-// it is installed, English otherwise. Call once, before the first window.
-void UseDutchToolkitTexts();
-
 // F1 anywhere in `window` calls `onHelp`.
 void BindHelpKey(wxTopLevelWindow& window, std::function<void()> onHelp);
 

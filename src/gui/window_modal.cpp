@@ -190,9 +190,9 @@ wxDialog* MakeBox(wxWindow* owner, const std::string& title, const std::string& 
   auto* column = new wxBoxSizer(wxVERTICAL);
   column->Add(row, wxSizerFlags(1).Expand());
   column->Add(box->CreateButtonSizer(buttons), wxSizerFlags().Expand().Border(wxALL, 8));
-  // Dutch, whatever the toolkit's own catalog holds.
-  if (wxWindow* yes = box->FindWindow(wxID_YES)) yes->SetLabel("&Ja");
-  if (wxWindow* no = box->FindWindow(wxID_NO)) no->SetLabel("&Nee");
+  // Horavex's own words, whatever the toolkit's catalog holds.
+  if (wxWindow* yes = box->FindWindow(wxID_YES)) yes->SetLabel(_("&Ja"));
+  if (wxWindow* no = box->FindWindow(wxID_NO)) no->SetLabel(_("&Nee"));
   box->SetSizerAndFit(column);
   box->CentreOnParent();
   return box;

@@ -6,6 +6,7 @@
 #include <span>
 #include <string_view>
 
+#include "common/language.h"
 #include "protocol/byte_reader.h"
 #include "protocol/daytime_scan.h"
 #include "protocol/kinds.h"
@@ -13,11 +14,12 @@
 namespace horavex {
 namespace {
 
-constexpr std::array<std::string_view, 4> kLeapTexts{
-    "00, Geen waarschuwing\r\n",
-    "01, Laatste minuut 61 seconden\r\n",
-    "10, Laatste minuut 59 seconden\r\n",
-    "11, ALARM geen synchronisatie\r\n",
+// Marked only: TrCrlf() where they are shown.
+constexpr std::array<const char*, 4> kLeapTexts{
+    TrNoop("00, Geen waarschuwing\n"),
+    TrNoop("01, Laatste minuut 61 seconden\n"),
+    TrNoop("10, Laatste minuut 59 seconden\n"),
+    TrNoop("11, ALARM geen synchronisatie\n"),
 };
 
 constexpr std::array<std::string_view, 8> kModeTexts{
@@ -82,15 +84,15 @@ std::string ReadableText(std::span<const std::uint8_t> bytes, bool& escaped) {
 void AppendSntpDetails(std::string& out, const ByteReader& r) {
   const unsigned b0 = r.U8(0);
   out += "LI Leap Indicator (XX------): ";
-  out += kLeapTexts[b0 >> 6];
-  AppendF(out, "Versie (--XXX---): %u\r\n", (b0 >> 3) & 7);
+  out += TrCrlf(kLeapTexts[b0 >> 6]);
+  AppendF(out, TrCrlf("Versie (--XXX---): %u\n").c_str(), (b0 >> 3) & 7);
   AppendF(out, "Mode (-----XXX)(%u): ", b0 & 7);
   out += kModeTexts[b0 & 7];
   AppendF(out, "Stratum : %u ", unsigned{r.U8(1)});
   out += StratumText(r.U8(1));
   // Poll and precision are signed exponents; both show as the plain byte, 0-255.
   AppendF(out, "Poll Interval: %u\r\n", unsigned{r.U8(2)});
-  AppendF(out, "Preciesie: %u\r\n", unsigned{r.U8(3)});
+  AppendF(out, TrCrlf("Preciesie: %u\n").c_str(), unsigned{r.U8(3)});
   AppendF(out, "Root Delay: %u\r\n", r.U32(4));
   AppendF(out, "Root Dispersion: %u\r\n", r.U32(8));
   AppendF(out, "Reference Identifier: %u\r\n", r.U32(12));
@@ -108,7 +110,7 @@ bool HasAnswer(std::span<const std::uint8_t, kAnswerSize> answer) {
 
 std::string BuildDump(ClientKind kind, std::span<const std::uint8_t, kAnswerSize> answer) {
   const ByteReader r(answer);
-  std::string_view name = "ONBEKEND";
+  std::string_view name = Tr("ONBEKEND");
   std::span<const std::uint8_t> shown;
   switch (kind) {
     case ClientKind::TimeTcp: name = "Time via TCP"; shown = answer.first(4); break;
@@ -117,7 +119,7 @@ std::string BuildDump(ClientKind kind, std::span<const std::uint8_t, kAnswerSize
     case ClientKind::DaytimeUdp: name = "DayTime via UDP"; shown = DaytimeText(answer); break;
     case ClientKind::SntpUdp: name = "SNTP via UDP"; shown = answer.first(kNtpPacketSize); break;
   }
-  std::string out = "Type client: ";
+  std::string out = Tr("Type client: ");
   out += name;
   out += "\r\nDUMP:\r\n";
   for (std::uint8_t b : shown) AppendF(out, "%02X ", unsigned{b});
@@ -126,7 +128,7 @@ std::string BuildDump(ClientKind kind, std::span<const std::uint8_t, kAnswerSize
     case ClientKind::TimeTcp:
     case ClientKind::TimeUdp: {
       const std::uint32_t v = r.U32(0);
-      AppendF(out, "Berekening: %u - %u=%u\r\nis aantal sec vanaf 1 jan 1970 0:00 uur", v, kSeconds1900To1970,
+      AppendF(out, TrCrlf("Berekening: %u - %u=%u\nis aantal sec vanaf 1 jan 1970 0:00 uur").c_str(), v, kSeconds1900To1970,
               v - kSeconds1900To1970);
       break;
     }
@@ -134,7 +136,7 @@ std::string BuildDump(ClientKind kind, std::span<const std::uint8_t, kAnswerSize
     case ClientKind::DaytimeUdp: {
       bool escaped = false;
       const std::string text = ReadableText(shown, escaped);
-      out += escaped ? "String ontvangen (bytes die geen tekst zijn als \\xNN):\r\n[" : "String ontvangen:\r\n[";
+      out += escaped ? TrCrlf("String ontvangen (bytes die geen tekst zijn als \\xNN):\n[") : TrCrlf("String ontvangen:\n[");
       out += text + "]";
       break;
     }
@@ -146,7 +148,7 @@ std::string BuildDump(ClientKind kind, std::span<const std::uint8_t, kAnswerSize
 }
 
 std::string InfoText(ClientKind kind, std::span<const std::uint8_t, kAnswerSize> answer) {
-  return HasAnswer(answer) ? BuildDump(kind, answer) : "Geen informatie aanwezig";
+  return HasAnswer(answer) ? BuildDump(kind, answer) : Tr("Geen informatie aanwezig");
 }
 
 namespace {
@@ -168,12 +170,12 @@ std::string SntpTimesText(const SntpTimes& times) {
   const auto stamp = [&out](const char* label, NtpTime t) {
     AppendF(out, "%s%u.%010u\r\n", label, static_cast<unsigned>(t >> 32), static_cast<unsigned>(t));
   };
-  stamp("T1 verzonden (lokale klok) : ", times.t1);
-  stamp("T2 ontvangen (server) : ", times.t2);
-  stamp("T3 verzonden (server) : ", times.t3);
-  stamp("T4 ontvangen (lokale klok) : ", times.t4);
-  out += "Rondreistijd (delta) : " + SecondsText(times.Delay(), false) + "\r\n";
-  out += "Afwijking klok (theta) : " + SecondsText(times.Offset(), true) + "\r\n";
+  stamp(Tr("T1 verzonden (lokale klok) : "), times.t1);
+  stamp(Tr("T2 ontvangen (server) : "), times.t2);
+  stamp(Tr("T3 verzonden (server) : "), times.t3);
+  stamp(Tr("T4 ontvangen (lokale klok) : "), times.t4);
+  out += Tr("Rondreistijd (delta) : ") + SecondsText(times.Delay(), false) + "\r\n";
+  out += Tr("Afwijking klok (theta) : ") + SecondsText(times.Offset(), true) + "\r\n";
   return out;
 }
 

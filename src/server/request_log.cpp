@@ -7,11 +7,14 @@
 #include <cstring>
 #include <string_view>
 
+#include "common/language.h"
+
 namespace horavex {
 namespace {
 
-// The longest line: "Adres:" + 39 address characters (eight groups of four) + " poort:" + 4 digits + CR LF.
-constexpr std::size_t kLineMax = 6 + 39 + 7 + 4 + 2;
+// The longest line: "Adres:" + 39 address characters (eight groups of four) + " poort:" + 4 digits + CR LF,
+// with room for the two labels in a language that needs up to 16 characters for each.
+constexpr std::size_t kLineMax = 16 + 39 + 16 + 4 + 2;
 
 // Builds one line without printf (glibc's inet_ntop formats with sprintf): the log is updated for
 // every request of a flood.
@@ -102,10 +105,10 @@ RequestLog::RequestLog() {
 
 void RequestLog::Add(RequestTransport transport, const Requester& requester) {
   Line line;
-  line.Put(transport == RequestTransport::Tcp ? "Adres:" : "UDP: ");
+  line.Put(transport == RequestTransport::Tcp ? Tr("Adres:") : "UDP: ");
   if (requester.v6) PutIpv6(line, requester.address);
   else PutIpv4(line, requester.address.data());
-  line.Put(" poort:");
+  line.Put(Tr(" poort:"));
   line.PutHex(requester.port, false);
   line.Put("\r\n");
   m_text.insert(0, line.View());

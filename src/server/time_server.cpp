@@ -80,13 +80,13 @@ void TimeServer::Save(std::function<void(int error)> done) {
     // Unlike the profile functions it stands for, a failed write is not passed over: the user
     // would find the old settings at the next start without knowing why.
     if (error != 0) ReportError(kSaveFailedText, error);
-    else if (wasSlow) m_view->ShowError(std::string(kSavedText));
+    else if (wasSlow) m_view->ShowError(Tr(kSavedText.data()));
     StopServer();
     if (m_startUp) StartServer();
     if (done) done(error);
   };
   m_saver.Save(InfoOf(m_kind).section, ServerSettings{m_port, m_startUp},
-              {[this] { m_view->ShowError(std::string(kSavingText)); }, finished});
+              {[this] { m_view->ShowError(Tr(kSavingText.data())); }, finished});
 }
 
 void TimeServer::SetEnabled(bool enabled) {
@@ -99,8 +99,8 @@ void TimeServer::SetEnabled(bool enabled) {
 void TimeServer::ReportError(std::string_view text, int errorCode) {
   ++m_messageCount;
   char head[64];
-  std::snprintf(head, sizeof head, "Melding: %d ERROR: %d\r\n", m_messageCount, errorCode);
-  m_view->ShowError(head + std::string(text));
+  std::snprintf(head, sizeof head, TrCrlf("Melding: %d ERROR: %d\n").c_str(), m_messageCount, errorCode);
+  m_view->ShowError(head + std::string(Tr(std::string(text).c_str())));
 }
 
 std::string TimeServer::GetStatusText() const {

@@ -16,6 +16,7 @@
 #include <asio/ip/address.hpp>
 
 #include "common/executors.h"
+#include "common/language.h"
 #include "common/settings_saver.h"
 #include "protocol/kinds.h"
 #include "server/server_settings.h"
@@ -35,10 +36,10 @@ struct ServerServices {
   Clock& clock;
 };
 
-// Texts of the numbered error messages.
-inline constexpr std::string_view kCreateFailedText = "Creatie socket NIET mogelijk";
-inline constexpr std::string_view kListenFailedText = "Socket niet te maken, of niet te openen";
-inline constexpr std::string_view kAcceptFailedText = "Verbinding aannemen NIET mogelijk";
+// Texts of the numbered error messages, marked only: ReportError translates them.
+inline constexpr std::string_view kCreateFailedText = TrNoop("Creatie socket NIET mogelijk");
+inline constexpr std::string_view kListenFailedText = TrNoop("Socket niet te maken, of niet te openen");
+inline constexpr std::string_view kAcceptFailedText = TrNoop("Verbinding aannemen NIET mogelijk");
 // The status text of a server that is not running.
 inline constexpr std::string_view kDisabledText = "disabled";
 // The status text of a server that should run but could not start (its port taken or refused);
@@ -76,7 +77,8 @@ class TimeServer {
   // The port edit: the port the next start binds; a running server keeps its port until restarted.
   void SetPort(unsigned port) { m_port = port; }
 
-  // Adds a numbered message "Melding: %d ERROR: %d\r\n%s" to the messages field.
+  // Adds a numbered message "Melding: %d ERROR: %d\r\n%s" to the messages field; `text` is a
+  // marked source text, translated here.
   void ReportError(std::string_view text, int errorCode);
   // The request count of a running server (decimal); "Err:Start" when it is enabled but its last
   // start failed; else "disabled". At most 12 characters.

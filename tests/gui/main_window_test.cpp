@@ -15,11 +15,14 @@
 #include "about/window/about_dialog.h"
 #include "about/window/star_crawl_ctrl.h"
 #include "app/window/main_dialog.h"
+#include "client/window/client_dialog.h"
 #include "common/dialup.h"
+#include "common/language.h"
 #include "common/profile.h"
 #include "gui/close_box.h"
 #include "gui/event_pump.h"
 #include "gui/gui_runtime.h"
+#include "gui/translations.h"
 #include "platform/simulated_clock.h"
 #include "server/window/server_dialog.h"
 #include "support/fake_dialup_port.h"
@@ -103,7 +106,6 @@ TEST_F(MainWindowTest, EnterAndYesHideNoStopsAndThePictureButtonsOpenTheProjects
   EXPECT_FALSE(main_->IsShown());
   main_->ShowAndRaise();
   Key(WXK_ESCAPE);
-  EXPECT_EQ(Newest()->FindWindow(wxID_YES)->GetLabel() + Newest()->FindWindow(wxID_NO)->GetLabel(), "&Ja&Nee");
   Click(Newest(), wxID_YES);
   EXPECT_FALSE(main_->IsShown());
   EXPECT_FALSE(wxPendingDelete.Member(main_));
@@ -135,6 +137,47 @@ TEST_F(MainWindowTest, TheInfoButtonWithShiftAndCtrlHeldOpensTheCrawlUntilEnterO
   }
   EXPECT_TRUE(links_.empty());
 }
+
+// The texts a person reads first follow the environment's language: the main window's buttons, a
+// client window's labels, the Escape box and, in a process of its own, horavex-query's usage.
+struct LanguageRow {
+  const char *name, *variable, *value;
+  const char* texts;  // Hide, Quit | the client's first box, port hint | the box: text, Yes, No | the usage's first word
+};
+void PrintTo(const LanguageRow& row, std::ostream* os) { *os << row.name; }
+
+class LanguageTest : public MainWindowTest, public ::testing::WithParamInterface<LanguageRow> {
+ protected:
+  void SetUp() override {
+    for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) unsetenv(name);
+    setenv(GetParam().variable, GetParam().value, 1);
+    SetUpLanguage(ChooseLanguage(), HORAVEX_TEST_LOCALE_DIR);
+    UseToolkitTexts(CurrentLanguage(), HORAVEX_TEST_LOCALE_DIR);
+    MainWindowTest::SetUp();
+  }
+  void TearDown() override { MainWindowTest::TearDown(), SetUpLanguage(Language::kDutch, {}), UseToolkitTexts(Language::kDutch, {}); }
+};
+
+TEST_P(LanguageTest, TheWindowsAndTheUsageSpeakIt) {
+  std::string error;
+  auto query = testing::PeerProcess::Start({HORAVEX_QUERY, "--help"}, dir_.File("query.log"), error);
+  ASSERT_TRUE(query && query->AwaitReady([&] { return !query->Running(); }, 10s)) << error;
+  wxWindow* client = main_->Client(ClientKind::TimeTcp);
+  Key(WXK_ESCAPE);
+  const wxString texts = Text("wxID_OK") + Text("wxID_CANCEL") + "|" + client->GetChildren()[0]->GetLabel() +
+                         client->FindWindow("IDC_PORT_HINT")->GetLabel() + "|" + Newest()->GetChildren()[1]->GetLabel() +
+                         Newest()->FindWindow(wxID_YES)->GetLabel() + Newest()->FindWindow(wxID_NO)->GetLabel() + "|";
+  EXPECT_EQ(texts.utf8_string() + query->Log().substr(0, query->Log().find(' ')), GetParam().texts);
+  Click(Newest(), wxID_YES);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, LanguageTest,
+    ::testing::Values(
+        LanguageRow{"English", "LANGUAGE", "en", "&H: Hide&Q: Quit|Server details(Default 37)|Hide the program?&Yes&No|Usage:"},
+        LanguageRow{"CIsDutch", "LANG", "C",
+                    "&V: Verbergen&Q: Stoppen|Server gegevens(Normaal 37)|Verbergen van programma ?&Ja&Nee|Gebruik:"}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 // The real program, started as a user would, in folders of its own.
 class ProgramTest : public ::testing::Test {

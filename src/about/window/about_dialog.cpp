@@ -23,7 +23,8 @@ bool CAboutDlg::Create(wxWindow* parent) {
   m_crawl = new CStarCrawlCtrl(this, wxPoint(0, 0), GetClientSize());
   m_crawl->SetStarSpeed(30);
   m_crawl->SetScrollStep(2);
-  for (const std::string_view line : kCredits) m_crawl->AddLine(line);
+  // A blank line stays blank: the catalog's empty text is its header.
+  for (const std::string_view line : kCredits) m_crawl->AddLine(line.empty() ? line : std::string_view(Tr(line.data())));
   // Escape closes every window-modal box; Enter, with no button to press, closes this one too.
   Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
     if (event.GetKeyCode() == WXK_RETURN || event.GetKeyCode() == WXK_NUMPAD_ENTER) Close();

@@ -14,6 +14,7 @@
 #include "app/links.h"
 #include "client/window/client_dialog.h"
 #include "common/help_launcher.h"
+#include "common/language.h"
 #include "common/transparency.h"
 #include "common/window/common_settings_dialog.h"
 #include "gui/help.h"
@@ -194,7 +195,7 @@ void CMainDlg::OnKey(wxKeyEvent& event) {
 }
 
 void CMainDlg::OnEscape() {
-  ShowQuestionBox(this, "Verberg of Stop", "Verbergen van programma ?", [this](bool yes) {
+  ShowQuestionBox(this, Tr("Verberg of Stop"), Tr("Verbergen van programma ?"), [this](bool yes) {
     if (yes) Hide();
     else Stop();
   });

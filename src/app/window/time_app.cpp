@@ -27,6 +27,7 @@
 #include "client/time_client.h"
 #include "common/dialup.h"
 #include "common/common_settings.h"
+#include "common/language.h"
 #include "common/profile.h"
 #include "common/window/common_settings_dialog.h"
 #include "gui/event_pump.h"
@@ -35,6 +36,7 @@
 #include "gui/resources.h"
 #include "gui/status_icon.h"
 #include "gui/theme.h"
+#include "gui/translations.h"
 #include "platform/clock.h"
 #include "platform/dialup_port.h"
 #include "platform/sound.h"
@@ -49,23 +51,23 @@ constexpr const char* kAppName = "horavex";
 constexpr std::chrono::seconds kRequestsEndBound{2};
 
 std::string Usage() {
-  return "Gebruik: horavex [MULTIPLE] [HIDE] [NOSHOW]\n"
+  return std::string(Tr("Gebruik: horavex [MULTIPLE] [HIDE] [NOSHOW]\n"
          "  Houdt de klok gelijk met tijdservers en geeft andere computers de tijd, in vensters.\n"
          "  De woorden mogen overal op de opdrachtregel staan, in hoofdletters:\n"
          "  MULTIPLE   draai naast een Horavex die al draait (anders komt die naar voren)\n"
          "  HIDE       toon het beginbeeld, laat het vervagen en blijf verborgen\n"
          "  NOSHOW     blijf verborgen vanaf de start\n"
-         "  --help     toont deze tekst\n"
-         "Profiel: " + Profile::DefaultPath(kAppName).string() + "\n"
-         "Afsluitstatus: 0 na het stoppen of als de Horavex die al draait zich toont, 1 als de\n"
-         "  start mislukt (geen beeldscherm, de draaiende Horavex niet te bereiken).\n";
+         "  --help     toont deze tekst\n")) +
+         Tr("Profiel: ") + Profile::DefaultPath(kAppName).string() + "\n" +
+         Tr("Afsluitstatus: 0 na het stoppen of als de Horavex die al draait zich toont, 1 als de\n"
+         "  start mislukt (geen beeldscherm, de draaiende Horavex niet te bereiken).\n");
 }
 
 // A failed check inside wx goes to the log: its own box (in English, with Stop and Continue) must
 // never reach a user.
 void LogAssertion(const wxString& file, int line, const wxString& function, const wxString& condition,
                   const wxString& message) {
-  std::fprintf(stderr, "horavex: interne controle mislukt: %s:%d %s: %s %s\n", file.utf8_str().data(), line,
+  std::fprintf(stderr, Tr("horavex: interne controle mislukt: %s:%d %s: %s %s\n"), file.utf8_str().data(), line,
                function.utf8_str().data(), condition.utf8_str().data(), message.utf8_str().data());
 }
 
@@ -76,7 +78,9 @@ class CTimeApp : public wxApp {
   bool OnInit() override {
     wxSetAssertHandler(LogAssertion);
     SetAppName(kAppName);
-    UseDutchToolkitTexts();
+    // GTK's setlocale(LC_ALL, "") may have put LC_MESSAGES back to C since main() chose.
+    SetUpLanguage();
+    UseToolkitTexts(CurrentLanguage(), FindLocaleDir());
     std::string commandLine;
     for (int i = 0; i < argc; ++i) commandLine += (i ? " " : "") + std::string(argv[i].utf8_str());
     const StartWords words = StartWords::Find(commandLine);
@@ -84,24 +88,24 @@ class CTimeApp : public wxApp {
       m_instance = std::make_unique<SingleInstance>(SingleInstance::DefaultDir(), kAppName);
       if (!m_instance->TryLock()) {
         if (m_instance->AskFirstToShow()) return false;  // the running copy shows itself: a success
-        wxMessageBox("Horavex is actief, maar niet te activeren", kAppName, wxOK);
+        wxMessageBox(_("Horavex is actief, maar niet te activeren"), kAppName, wxOK);
         return Fail();
       }
       if (!m_instance->Problem().empty())
-        wxMessageBox(wxString::FromUTF8(m_instance->Problem() + "\nHoravex start zonder te weten of het al actief is."),
+        wxMessageBox(wxString::FromUTF8(m_instance->Problem()) + _("\nHoravex start zonder te weten of het al actief is."),
                      kAppName, wxOK | wxICON_WARNING);
     }
     m_runtime = std::make_unique<GuiRuntime>();
     if (const std::error_code error = m_runtime->Start()) {
       // The box keeps its historic words; the reason goes to the log beside it.
-      std::fprintf(stderr, "horavex: de netwerkdraad start niet: %s\n", error.message().c_str());
+      std::fprintf(stderr, Tr("horavex: de netwerkdraad start niet: %s\n"), error.message().c_str());
       wxMessageBox("Windows sockets initialization failed.", kAppName, wxOK);
       return Fail();
     }
     m_profile = std::make_unique<Profile>(Profile::DefaultPath(kAppName));
     m_clock = MakeSystemClock();
     m_sounds = MakeSystemSoundPlayer();
-    InstallHelpLauncher(std::make_unique<HelpLauncher>(HtmlHelpViewerMaker(FindDataFile("help/horavex.hhp"))));
+    InstallHelpLauncher(std::make_unique<HelpLauncher>(HtmlHelpViewerMaker(FindDataFile(HelpBookFile(CurrentLanguage())))));
     const Executors executors = m_runtime->GetExecutors();
     m_dialup = std::make_unique<DialupService>(MakeSystemDialupPort(), executors.logic);
     auto* main = new CMainDlg(ClientServices{executors, *m_profile, *m_clock, *m_dialup}, *m_sounds);
@@ -168,6 +172,7 @@ class CTimeApp : public wxApp {
 wxIMPLEMENT_APP_NO_MAIN(horavex::CTimeApp);
 
 int main(int argc, char** argv) {
+  horavex::SetUpLanguage();
   // Before anything of the toolkit: the usage needs no screen.
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
@@ -181,7 +186,7 @@ int main(int argc, char** argv) {
   // Without a screen the toolkit would only complain in its own words: say it in one line.
   wxLog::EnableLogging(false);
   if (!wxEntryStart(argc, argv)) {
-    std::fputs("horavex: geen beeldscherm gevonden (is DISPLAY gezet?); het venster kan niet openen\n", stderr);
+    std::fputs(horavex::Tr("horavex: geen beeldscherm gevonden (is DISPLAY gezet?); het venster kan niet openen\n"), stderr);
     return 1;
   }
   wxLog::EnableLogging(true);

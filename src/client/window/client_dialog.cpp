@@ -29,7 +29,7 @@ constexpr int kTemplateWidth = 357;
 constexpr int kTemplateHeight = 133;
 
 // What a request reports for a port it cannot open; a port field that holds no port says the same.
-constexpr std::string_view kPortRefusedText = "Geen verbinding met server\r\nof de poort is niet te openen";
+constexpr const char* kPortRefusedText = TrNoop("Geen verbinding met server\nof de poort is niet te openen");
 
 // Selects entry `index` of `list`, or none when the list has no such entry (a stored index from
 // another version or a hand edit), which reads back as -1.
@@ -91,7 +91,7 @@ void CTimeClientDlg::OnInitDialog() {
   SelectIndex(*m_cbWarnLevel, settings.m_warnLevel);
   SelectIndex(*m_cbMaxOffset, settings.m_maxOffsetIndex);
   const std::string_view hint = InfoOf(m_nKind).portHint;
-  XRCCTRL(*this, "IDC_PORT_HINT", wxStaticText)->SetLabel(wxString::FromUTF8(hint.data(), hint.size()));
+  XRCCTRL(*this, "IDC_PORT_HINT", wxStaticText)->SetLabel(wxString::FromUTF8(Tr(hint.data())));
   m_btnEnabled->SetValue(settings.m_startUp);
   SetTitle(wxString::FromUTF8(Client().Title()));
   m_bInitialized = true;
@@ -101,7 +101,7 @@ void CTimeClientDlg::OnInitDialog() {
 bool CTimeClientDlg::UpdateData() {
   const std::optional<unsigned> port = PortFromText(m_spinPort->Text());
   if (!port) {
-    Client().ReportSettingsError(kPortRefusedText, EINVAL);
+    Client().ReportSettingsError(TrCrlf(kPortRefusedText), EINVAL);
     return false;
   }
   ClientSettings& settings = Client().Settings();

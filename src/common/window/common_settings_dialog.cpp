@@ -150,8 +150,8 @@ void CCommonSettingsDlg::OnPlay(wxTextCtrl* edit) {
 void CCommonSettingsDlg::OnBrowse(wxTextCtrl* edit) {
   // Opens where the edit's file is, when it names one.
   const wxFileName current(edit->GetValue());
-  auto* chooser = new wxFileDialog(this, "Geluidsbestand kiezen", current.GetPath(), current.GetFullName(),
-                                   "Geluidsbestanden (*.wav)|*.wav", wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+  auto* chooser = new wxFileDialog(this, _("Geluidsbestand kiezen"), current.GetPath(), current.GetFullName(),
+                                   _("Geluidsbestanden (*.wav)|*.wav"), wxFD_OPEN | wxFD_FILE_MUST_EXIST);
   OpenWindowModal(*chooser, {[chooser, edit](int result) {
                                if (result == wxID_OK) edit->SetValue(chooser->GetPath());
                              },
@@ -165,7 +165,7 @@ void CCommonSettingsDlg::OnOK() {
   FindWindow(wxID_OK)->Disable();
   // A slow save says so in the hint line above the buttons.
   saver_.Save(CommonSettings::kSection, settings_,
-              {[this] { m_txtHint->SetLabel(wxString::FromUTF8(kSavingText.data(), kSavingText.size())); },
+              {[this] { m_txtHint->SetLabel(wxString::FromUTF8(Tr(kSavingText.data()))); },
                [this](int error, bool) { OnSaved(error); }});
 }
 
@@ -191,8 +191,8 @@ bool CCommonSettingsDlg::ApplyAutostartBox() {
 }
 
 void CCommonSettingsDlg::ShowSaveFailure(const std::filesystem::path& path, int error) {
-  ShowWarningBox(this, "Instellen",
-                 "Kon de instellingen niet opslaan in " + path.string() + "\n[ERROR: " + std::to_string(error) + "]", {});
+  ShowWarningBox(this, Tr("Instellen"),
+                 Tr("Kon de instellingen niet opslaan in ") + path.string() + "\n[ERROR: " + std::to_string(error) + "]", {});
 }
 
 void CCommonSettingsDlg::OnHelpButton() { ShowHelpTopic(this, kCommonSettingsHelpTopic); }
