@@ -1,8 +1,11 @@
 #include "gui/theme.h"
 
+#include <gtk/gtk.h>
+
 #include <algorithm>
 
 #include <wx/anybutton.h>
+#include <wx/button.h>
 #include <wx/bmpbndl.h>
 #include <wx/dcbuffer.h>
 #include <wx/choice.h>
@@ -103,6 +106,23 @@ void BindHelpKey(wxTopLevelWindow& window, std::function<void()> onHelp) {
     if (event.GetKeyCode() == WXK_F1 && event.GetModifiers() == wxMOD_NONE) onHelp();
     else event.Skip();
   });
+}
+
+void ShowOwnButtonLabels(wxWindow& window) {
+  for (wxWindow* child : window.GetChildren()) {
+    ShowOwnButtonLabels(*child);
+    auto* button = dynamic_cast<wxButton*>(child);
+    if (!button || !GTK_IS_BUTTON(button->GetHandle())) continue;
+    GtkButton* gtk = GTK_BUTTON(button->GetHandle());
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    if (!gtk_button_get_use_stock(gtk)) continue;
+    gtk_button_set_use_stock(gtk, FALSE);
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    wxString label = button->GetLabel();
+    label.Replace("&", "_");  // GTK's mnemonic sign
+    gtk_button_set_label(gtk, label.utf8_str());
+    gtk_button_set_use_underline(gtk, TRUE);
+  }
 }
 
 }  // namespace horavex

@@ -28,6 +28,11 @@ wxFont TemplateFont();
 // of closing it. Call once the children exist.
 void ApplyTheme(wxTopLevelWindow& window, std::initializer_list<wxWindow*> themeColours);
 
+// Makes every button of `window` show its own label. wx hands GTK a button whose label is the
+// toolkit's word for its id ("Annuleer" for Cancel, "&Ja" for Yes) as a stock button, which GTK
+// then words in the locale's language instead: "Cancel", "Yes" under C. Call once the buttons exist.
+void ShowOwnButtonLabels(wxWindow& window);
+
 // The program's artwork `name` (res/art/<name>, an SVG) drawn at `size`; an empty bundle when the
 // artwork is missing, so the window shows without it.
 wxBitmapBundle Artwork(std::string_view name, wxSize size);

@@ -193,6 +193,7 @@ wxDialog* MakeBox(wxWindow* owner, const std::string& title, const std::string& 
   // Horavex's own words, whatever the toolkit's catalog holds.
   if (wxWindow* yes = box->FindWindow(wxID_YES)) yes->SetLabel(_("&Ja"));
   if (wxWindow* no = box->FindWindow(wxID_NO)) no->SetLabel(_("&Nee"));
+  ShowOwnButtonLabels(*box);
   box->SetSizerAndFit(column);
   box->CentreOnParent();
   return box;
