@@ -63,7 +63,7 @@ int WriteAtomically(const std::filesystem::path& path, const std::string& text) 
 std::filesystem::path AutostartEntry::DefaultPath() {
   const char* config = std::getenv("XDG_CONFIG_HOME");
   const char* home = std::getenv("HOME");
-  // The base directory specification ignores a relative XDG_CONFIG_HOME.
+  // A relative XDG_CONFIG_HOME counts as unset, as every desktop reads it.
   std::filesystem::path base;
   if (config && config[0] == '/') base = config;
   else if (home && home[0] == '/') base = std::filesystem::path(home) / ".config";
