@@ -60,17 +60,6 @@ TEST(StarCrawl, RowsNarrowTowardsTheTopAroundTheCentreAndAreOredOverTheStars) {
   EXPECT_EQ(At(crawl, 151, 35) & 0xFF, 0x1Du) << "a bitwise OR keeps the star's grey, a saturating add would not";
 }
 
-TEST(StarCrawl, TextLevelFollowsTheLinesTopAndALineAtTheTopEdgeIsGone) {
-  for (const auto& [top, pixel] : {std::pair{0, 0u}, {-5, 0u}, {1, 0x010100u}}) {
-    StarCrawl crawl = Started(0, 0, 256);
-    crawl.AddLine(Solid(kW, 1));
-    crawl.SetScrollPos(top);
-    crawl.ComposeFrame();
-    EXPECT_EQ(At(crawl, kW / 2, 1), pixel) << top;
-  }
-  for (const auto& [y, colour] : {std::pair{200, 0xC8C800u}, {255, 0xFFFF00u}, {400, 0xFFFF00u}}) EXPECT_EQ(StarCrawl::CrawlTextColor(y), colour);
-}
-
 TEST(StarCrawl, TheFirstFrameHasNoTextWhichRisesFromTheBottomAndRestartsAtTheHeight) {
   struct Row { int h, lines, pos, frames, after; } rows[] = {
       {kH, 4, kH - 2, 0, kH - 2}, {kH, 4, -68, 1, -70}, {kH, 4, -68, 2, kH}, {kH, 0, -68, 2, kH}, {0, 1, 0, 5, 0}};

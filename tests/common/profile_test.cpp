@@ -197,12 +197,5 @@ TEST_F(ProfileTest, AWriteForLaterWaitsForTheLockOnItsOwnThread) {
   EXPECT_EQ(Profile(file).GetInt("S", "K", 0), 2);
 }
 
-TEST(ClientRulesTest, TheMaximumJudgesTheCorrectionsWholeSeconds) {
-  using std::chrono::milliseconds;
-  EXPECT_EQ(CheckMaxOffset(milliseconds(4999), 1), 0);
-  EXPECT_EQ(CheckMaxOffset(milliseconds(-5000), 1), 5);
-  EXPECT_EQ(CheckMaxOffset(std::chrono::hours(1'000'000), 1), INT32_MAX);  // shown capped
-}
-
 }  // namespace
 }  // namespace horavex
