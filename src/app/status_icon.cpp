@@ -9,19 +9,19 @@ bool StatusIconModel::OnChange(const DashboardChange& change) {
   const std::string title = Title();
   const bool attention = Attention();
   if (const auto* client = std::get_if<ClientKind>(&change.field))
-    stopped_[static_cast<std::size_t>(*client)] = change.text == "Err:Stop";
+    m_stopped[static_cast<std::size_t>(*client)] = change.text == "Err:Stop";
   else if (const auto* sync = std::get_if<LastSyncField>(&change.field))
-    (*sync == LastSyncField::By ? lastSync_.m_lastSyncBy : lastSync_.m_lastSyncAt) = change.text;
+    (*sync == LastSyncField::By ? m_lastSync.m_lastSyncBy : m_lastSync.m_lastSyncAt) = change.text;
   return title != Title() || attention != Attention();
 }
 
 std::string StatusIconModel::Title() const {
   const LastSyncTexts never;
   // The client is named only with a time: before any synchronisation it is "...".
-  if (lastSync_.m_lastSyncAt == never.m_lastSyncAt) return Tr("Laatste synchronisatie ") + never.m_lastSyncAt;
-  return Tr("Laatste synchronisatie ") + lastSync_.m_lastSyncAt + " (" + lastSync_.m_lastSyncBy + ")";
+  if (m_lastSync.m_lastSyncAt == never.m_lastSyncAt) return Tr("Laatste synchronisatie ") + never.m_lastSyncAt;
+  return Tr("Laatste synchronisatie ") + m_lastSync.m_lastSyncAt + " (" + m_lastSync.m_lastSyncBy + ")";
 }
 
-bool StatusIconModel::Attention() const { return std::ranges::any_of(stopped_, [](bool stopped) { return stopped; }); }
+bool StatusIconModel::Attention() const { return std::ranges::any_of(m_stopped, [](bool stopped) { return stopped; }); }
 
 }  // namespace horavex

@@ -34,8 +34,8 @@ class StatusIconModel {
   bool Attention() const;
 
  private:
-  LastSyncTexts lastSync_;
-  std::array<bool, kClientKindCount> stopped_{};
+  LastSyncTexts m_lastSync;
+  std::array<bool, kClientKindCount> m_stopped{};
 };
 
 }  // namespace horavex
